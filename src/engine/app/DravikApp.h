@@ -1,0 +1,99 @@
+// The application object: settings, the USB device, the state the commands share, every command handler
+// and the idle logic. The desktop window, the console program and the tests each drive one.
+#pragma once
+
+#include "engine/link/LinkContext.h"
+#include "engine/link/UsbHidDevice.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CSerialHandler;
+class IUserInterface;
+
+constexpr int ConnectNone = 0;
+constexpr int ConnectBios = 1;
+constexpr int ConnectBootstrap = 2;
+
+class CDravikApp : public CLinkContext {
+public:
+    explicit CDravikApp(IUserInterface* ui);
+    ~CDravikApp() override;
+    CDravikApp(const CDravikApp&) = delete;
+    CDravikApp& operator=(const CDravikApp&) = delete;
+
+    // Start-up without the window: BIOS tool check, settings path from the program file's path, settings,
+    // the command-line file, the USB check and the first status refresh. Always true.
+    bool InitInstance(const std::string& programPath, const std::string& commandLineFile);
+
+    // One idle pass; true asks for more idle calls.
+    bool OnIdle(long count);
+
+    // Settings file.
+    static std::string SettingsPathFor(const std::string& programPath);
+    void LoadSettings();
+    void SaveSettings();
+
+    void SetPortName(const std::string& name);
+    void UseUsb();
+    void UseCom();
+
+    // Posts a status refresh to the user-interface thread; OnStatusRefresh rewrites the panes there.
+    void RefreshStatus();
+    void OnStatusRefresh();
+    std::string MessagePaneText() const;
+    std::string LinkPaneText() const;
+
+    // Command routing: run a menu command, and its enable and check rules on the current state.
+    void OnCommand(int commandId);
+    bool IsCommandEnabled(int commandId) const;
+    bool IsCommandChecked(int commandId) const;
+
+    // Port Setup and About.
+    void OnPortSetup();
+    void OnAbout();
+
+    // USB presence (device arrival and removal notifications come here).
+    void CheckUsbDevice();
+    void OnUsbDeviceRemoved();
+    void SetUsbPresent(bool present);
+    int ControlExchange(uint8_t first, uint8_t second, uint8_t& state, uint8_t answer[5], uint32_t timeoutMs);
+
+    // Builds the link a command uses: USB when present and chosen, else COM on the port name. Shows
+    // "Error opening specified COM port." itself; null when no link could be made (noLinkMessage, when
+    // given, is shown when neither transport is chosen).
+    std::unique_ptr<CSerialHandler> OpenCommandLink(const char* noLinkMessage, bool overlapped = false);
+
+    IUserInterface& Ui() const { return *m_pUi; }
+
+    // Members shared by the commands (names as the rest of the program knows them).
+    std::atomic<bool> m_bWizardRunning{false};
+    std::atomic<bool> m_bDownloadRunning{false};
+    std::string m_strLoadDir;
+    std::string m_strSettingsPath = "Dravik.cfg";
+    std::string m_strPathName;
+    std::string m_strFileName;
+    std::string m_strPort;
+    std::string m_strWizard;
+    std::atomic<bool> m_bWizardRequest{false};
+    bool m_bDebug = false;
+    CUsbHidDevice m_usbDevice;
+    std::atomic<bool> m_bRestartPending{false};
+    std::atomic<uint32_t> m_dwRestartTick{0};
+    std::atomic<int> m_bLoadRequest{0};
+    std::atomic<int> m_bLoadOk{0};
+    std::atomic<int> m_nLoadType{0};
+    bool m_bBiosTool = false;
+    std::unique_ptr<CSerialHandler> m_pTermLink;
+    std::atomic<int> m_nTerminalMode{0};
+    std::atomic<int> m_nConnectState{ConnectNone};
+    int m_nCaptureBusy = 0;
+    std::atomic<int> m_nLastLoadResult{-1};
+
+    bool m_bStatusBarShown = true;
+
+private:
+    bool m_bFirstIdle = true;
+};

@@ -1,0 +1,72 @@
+// The user-interface port: everything the engine shows or asks goes through this one interface, which
+// each face (desktop window, console, tests) implements. Every operation may be called from any thread
+// and blocks its caller until the person has answered.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+enum class EMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class EMsgIcon { None, Information, Warning, Error, Question };
+
+// Answers, numbered as the platform's dialog results.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDRETRY = 4;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// A file dialog. The filter has the form "Software Files (*.img)|*.img|All Files (*.*)|*.*||".
+struct FileDialogRequest {
+    bool bOpen = true;
+    std::string strTitle;
+    std::string strFilter;
+    std::string strDefaultExt;
+    std::string strInitialDir;
+    std::string strInitialName;
+};
+
+// The modeless wait window: shown while it exists, closed when destroyed.
+class IWaitWindow {
+public:
+    virtual ~IWaitWindow() = default;
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void SetMessage(const std::string& message) = 0;
+};
+
+// What the Port Setup dialog edits: the port text and the link choice (0 COM, 1 USB).
+struct CommDialogData {
+    std::string strPort;
+    int nLinkChoice = 0;
+    std::string strCurrentPort;  // the application's port name, for the initial selection
+};
+
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+
+    // A message box with "Dravik" as caption; returns IDOK, IDCANCEL, IDRETRY, IDYES or IDNO.
+    virtual int MessageBox(const std::string& text, EMsgButtons buttons = EMsgButtons::Ok,
+                           EMsgIcon icon = EMsgIcon::None) = 0;
+
+    // Runs a task later on the user-interface thread, in the order posted (status refreshes, posted
+    // commands). Never runs it inside the call.
+    virtual void Post(std::function<void()> task) = 0;
+
+    // Rewrites the status bar: the message pane and the link pane.
+    virtual void ShowStatus(const std::string& messagePane, const std::string& linkPane) = 0;
+
+    // A file open or save dialog; false when cancelled.
+    virtual bool GetFileName(const FileDialogRequest& request, std::string& path) = 0;
+
+    // Shows the wait window at once.
+    virtual std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,
+                                                          const std::string& message) = 0;
+
+    // The Port Setup dialog; true when it ended with OK (data then holds the choice).
+    virtual bool RunCommDialog(CommDialogData& data) = 0;
+
+    // The About box with its version text.
+    virtual void RunAboutDialog(const std::string& versionText) = 0;
+};
