@@ -4,6 +4,7 @@
 
 #include "engine/link/LinkContext.h"
 #include "engine/link/UsbHidDevice.h"
+#include "engine/terminal/TerminalScreen.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,9 +52,18 @@ public:
     bool IsCommandEnabled(int commandId) const;
     bool IsCommandChecked(int commandId) const;
 
-    // Port Setup and About.
+    // Port Setup, About and Update BIOS.
     void OnPortSetup();
     void OnAbout();
+    void OnUpdateBios();
+    // Whether the BIOS update tool's registry key exists (start-up).
+    static bool IsBiosToolInstalled();
+
+    // Milliseconds until a pending reconnect is due (0 when none is pending or it is due now), so that a
+    // face can schedule its next idle pass instead of spinning.
+    uint32_t ReconnectDueInMs() const;
+    // One received terminal byte: to the screen unless a capture holds it, then to the capture.
+    void DeliverTerminalByte(uint8_t byte);
 
     // USB presence (device arrival and removal notifications come here).
     void CheckUsbDevice();
@@ -94,6 +104,14 @@ public:
 
     bool m_bStatusBarShown = true;
 
+    // The terminal's screen model (the view paints it).
+    CTerminalScreen m_terminal;
+
 private:
+    void PumpTerminal();
+    // The Upgrade Wizard's start and the load it requests from the idle pass.
+    void StartWizard();
+    int RunRequestedLoad(int loadType);
+
     bool m_bFirstIdle = true;
 };

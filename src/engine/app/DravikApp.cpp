@@ -1,0 +1,125 @@
+#include "engine/app/DravikApp.h"
+
+#include "engine/app/CommandIds.h"
+#include "engine/app/UserInterface.h"
+#include "engine/link/SerialHandler.h"
+#include "platform/Clock.h"
+
+namespace {
+
+constexpr uint32_t kReconnectDelayMs = 5000;
+constexpr uint8_t kControllerDataReport = 3;
+
+} // namespace
+
+CDravikApp::CDravikApp(IUserInterface* ui) : CLinkContext(ui) {
+    m_strSettingsPath = "Dravik.cfg";
+    m_nLinkKind = kLinkCom;
+}
+
+CDravikApp::~CDravikApp() {
+    m_pTermLink.reset();
+    if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
+        m_usbDevice.Close();
+}
+
+bool CDravikApp::InitInstance(const std::string& programPath, const std::string& commandLineFile) {
+    m_bBiosTool = IsBiosToolInstalled();
+    m_strSettingsPath = SettingsPathFor(programPath);
+    m_nTerminalMode = 0;
+    LoadSettings();
+    if (!commandLineFile.empty()) {
+        m_strPathName = commandLineFile;
+        const size_t slash = commandLineFile.find_last_of('/');
+        m_strLoadDir = slash == std::string::npos ? std::string() : commandLineFile.substr(0, slash + 1);
+        m_strFileName = slash == std::string::npos ? commandLineFile : commandLineFile.substr(slash + 1);
+    }
+    CheckUsbDevice();
+    RefreshStatus();
+    m_bWizardRunning = false;
+    return true;
+}
+
+bool CDravikApp::OnIdle(long count) {
+    const bool frameworkWantsMore = count <= 0;
+
+    if ((m_bFirstIdle && m_strWizard == "WE") || m_bWizardRequest)
+        StartWizard();
+    m_bFirstIdle = false;
+    m_bWizardRequest = false;
+
+    if (m_bLoadRequest != 0) {
+        m_bLoadOk = RunRequestedLoad(m_nLoadType);
+        m_bLoadRequest = 0;
+    }
+
+    if (m_nTerminalMode == 0 || m_bWizardRunning) {
+        if (m_bRestartPending) {
+            const uint32_t elapsed = CClock::Instance().TickCount() - m_dwRestartTick;
+            if (elapsed > kReconnectDelayMs) {
+                m_bRestartPending = false;
+                if (!m_bWizardRunning)
+                    m_pUi->Post([this] { OnCommand(ID_COMMANDS_CONNECT); });
+            }
+        }
+        return frameworkWantsMore || m_bRestartPending;
+    }
+
+    PumpTerminal();
+    return true;
+}
+
+uint32_t CDravikApp::ReconnectDueInMs() const {
+    if (!m_bRestartPending)
+        return 0;
+    const uint32_t elapsed = CClock::Instance().TickCount() - m_dwRestartTick;
+    return elapsed > kReconnectDelayMs ? 0 : kReconnectDelayMs + 1 - elapsed;
+}
+
+void CDravikApp::PumpTerminal() {
+    if (m_bUsbPresent && m_nLinkKind == kLinkUsb) {
+        uint8_t byte = 0;
+        while (m_usbDevice.PopByte(kControllerDataReport, byte, 0))
+            DeliverTerminalByte(byte);
+    } else if (m_nLinkKind == kLinkCom && m_pTermLink) {
+        const unsigned got = m_pTermLink->PollReceive();
+        const uint8_t* bytes = m_pTermLink->ReceiveBuffer();
+        for (unsigned i = 0; i < got; ++i)
+            DeliverTerminalByte(bytes[i]);
+    }
+}
+
+void CDravikApp::RefreshStatus() {
+    m_pUi->Post([this] { OnStatusRefresh(); });
+}
+
+void CDravikApp::OnStatusRefresh() { m_pUi->ShowStatus(MessagePaneText(), LinkPaneText()); }
+
+std::string CDravikApp::MessagePaneText() const {
+    return std::string("Terminal mode ") + (m_nTerminalMode != 0 ? "on." : "off.");
+}
+
+std::string CDravikApp::LinkPaneText() const {
+    if (m_nLinkKind == kLinkUsb)
+        return m_bUsbPresent ? "USB connected" : "USB disconnected";
+    if (m_nLinkKind == kLinkCom)
+        return m_strPort;
+    return {};
+}
+
+std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMessage, bool overlapped) {
+    if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
+        return std::make_unique<CSerialHandler>(*this, &m_usbDevice);
+    if (m_nLinkKind != kLinkCom) {
+        if (noLinkMessage)
+            m_pUi->MessageBox(noLinkMessage);
+        return nullptr;
+    }
+    int result = 0;
+    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
+    if (result != CSerialHandler::kOpenOk) {
+        m_pUi->MessageBox("Error opening specified COM port.");
+        return nullptr;
+    }
+    return link;
+}

@@ -1,0 +1,49 @@
+// The user's choice of link: the port name, COM or USB, and the Port Setup command that edits both.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+
+namespace {
+
+constexpr const char* kOpenUsbFailed =
+    "Opening USB device failed!\nThe USB device may be used by other Application!";
+
+} // namespace
+
+void CDravikApp::SetPortName(const std::string& name) { m_strPort = name; }
+
+void CDravikApp::UseUsb() {
+    if (m_nLinkKind == kLinkCom) {
+        if (m_bUsbPresent && m_usbDevice.Open() != 0) {
+            m_bUsbPresent = false;
+            m_pUi->MessageBox(kOpenUsbFailed);
+        }
+        m_nLinkKind = kLinkUsb;
+        SaveSettings();
+    }
+    RefreshStatus();
+}
+
+void CDravikApp::UseCom() {
+    if (m_nLinkKind == kLinkUsb) {
+        // The device stays plugged in: presence keeps its value.
+        if (m_bUsbPresent && m_usbDevice.Close() != 0)
+            m_pUi->MessageBox("Closing USB device failed!");
+        m_nLinkKind = kLinkCom;
+        SaveSettings();
+    }
+    RefreshStatus();
+}
+
+void CDravikApp::OnPortSetup() {
+    CommDialogData data;
+    data.strCurrentPort = m_strPort;
+    data.nLinkChoice = m_nLinkKind == kLinkUsb ? 1 : 0;
+    if (!m_pUi->RunCommDialog(data))
+        return;
+    SetPortName(data.strPort);
+    if (data.nLinkChoice == 1)
+        UseUsb();
+    else
+        UseCom();
+    SaveSettings();
+}

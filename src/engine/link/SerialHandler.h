@@ -1,0 +1,97 @@
+// The one link to the controller: every command, data block and terminal byte passes through it, over a
+// COM port or the USB HID device. The transport is chosen on every call from the application's link kind
+// and USB presence. Above the bytes it carries the controller's command exchange: commands and their
+// answers, the probes, marker bytes and acknowledged data frames.
+#pragma once
+
+#include "platform/SerialPort.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CLinkContext;
+class CUsbHidDevice;
+
+// Answer codes of ReadAnswer.
+constexpr int kAnswerOk = 0;
+constexpr int kAnswerDone = 2;
+constexpr int kAnswerError = 3;
+constexpr int kAnswerOther = 4;
+constexpr int kAnswerNothing = 5;
+
+constexpr const char* kSettingNormal = "19200,n,8,1";
+constexpr const char* kSettingFast = "38400,n,8,1";
+constexpr uint32_t kDefaultReadTimeout = 20000;
+
+class CSerialHandler {
+public:
+    // Result codes of the COM constructor.
+    static constexpr int kOpenOk = 0;
+    static constexpr int kOpenBadSetting = 1;
+    static constexpr int kOpenFailed = 2;
+    static constexpr int kOpenConfigFailed = 3;
+
+    // A COM link on the named port; result receives one of the codes above.
+    CSerialHandler(CLinkContext& context, const std::string& portName, const std::string& setting, int& result,
+                   bool overlapped);
+    // A link on the application's USB device (which the application opened).
+    CSerialHandler(CLinkContext& context, CUsbHidDevice* usbDevice);
+    virtual ~CSerialHandler();
+    CSerialHandler(const CSerialHandler&) = delete;
+    CSerialHandler& operator=(const CSerialHandler&) = delete;
+
+    // Blocking transfer.
+    bool Write(const uint8_t* data, size_t length, size_t& written);
+    bool Read(uint8_t* buffer, size_t length, size_t& got);
+    bool WriteByte(uint8_t byte);
+    int ReadSome(uint8_t* buffer, size_t length);
+
+    // Time-outs and housekeeping.
+    bool SetReadTimeout(uint32_t milliseconds);
+    bool SetTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
+                     uint32_t writeMultiplier, uint32_t writeConstant);
+    bool ClearErrors(uint32_t& errors, CommStatus& status);
+    bool Purge(uint32_t flags);
+    bool ChangeSetting(const std::string& setting);
+    // The read time-out now in force on the path in use (COM: the read constant; USB: its own).
+    uint32_t ReadTimeout() const;
+
+    // Terminal mode on a COM port opened overlapped.
+    unsigned PollReceive();
+    const uint8_t* ReceiveBuffer() const { return m_receiveBuffer; }
+    bool PostByte(uint8_t byte);
+    bool PostBytes(const uint8_t* data, size_t length);
+    // The port's descriptor, for readiness notification; -1 on USB.
+    int Descriptor() const { return m_port.Descriptor(); }
+
+    // Command exchange.
+    int ReadAnswer();
+    bool SendCommand(int code);
+    bool WaitForByte(uint8_t byte);
+    bool SendAndAwaitAck(const uint8_t* data, size_t length, uint8_t expected);
+    bool SendBlock(const uint8_t* data, size_t length);
+    bool SendMRBlock(const uint8_t* data, size_t length);
+    bool EscapeC(char reply[5]);
+    bool EscapeD(char reply[5], int count);
+
+    // The letter that completes "+++" for a command code; 0 for an unknown code.
+    static char CommandLetter(int code);
+    static bool CommandAwaitsDone(int code);
+
+private:
+    bool UsesUsbPath() const;
+    bool HasPort() const { return m_port.IsOpen(); }
+    void ShowMessage(const char* text) const;
+    bool Probe(const char* probe, int attempts, bool (*accept)(uint8_t), char reply[5]);
+    void FlushPendingSends();
+
+    CLinkContext& m_context;
+    bool m_bOverlapped = false;
+    uint8_t m_receiveBuffer[128] = {};
+    bool m_bReadPending = false;
+    std::string m_pendingSend;  // typed bytes not yet accepted by the port; never dropped
+    CSerialPort m_port;
+    CUsbHidDevice* m_pUsbDevice = nullptr;
+    uint32_t m_nUsbReadTimeout = 0;
+};

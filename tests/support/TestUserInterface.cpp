@@ -1,0 +1,153 @@
+#include "support/TestUserInterface.h"
+
+namespace {
+
+class CTestWaitWindow : public IWaitWindow {
+public:
+    explicit CTestWaitWindow(CTestUserInterface& ui) : m_ui(ui) {}
+    ~CTestWaitWindow() override { m_ui.Record({"wait-closed", ""}); }
+    void SetCaption(const std::string& caption) override { m_ui.Record({"wait-caption", caption}); }
+    void SetMessage(const std::string& message) override { m_ui.Record({"wait-message", message}); }
+
+private:
+    CTestUserInterface& m_ui;
+};
+
+} // namespace
+
+void CTestUserInterface::Record(ShownEvent event) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back(std::move(event));
+}
+
+int CTestUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back({"message", text, buttons, icon});
+    if (buttons == EMsgButtons::Ok)
+        return IDOK;
+    if (!m_answers.empty()) {
+        const int answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    return buttons == EMsgButtons::YesNo ? IDNO : IDCANCEL;
+}
+
+void CTestUserInterface::Post(std::function<void()> task) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_posted.push_back(std::move(task));
+}
+
+int CTestUserInterface::RunPosted() {
+    int ran = 0;
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_posted.empty())
+                return ran;
+            task = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
+        task();
+        ++ran;
+    }
+}
+
+void CTestUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_strMessagePane = messagePane;
+    m_strLinkPane = linkPane;
+    m_events.push_back({"status", messagePane + "|" + linkPane});
+}
+
+bool CTestUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_lastFileRequest = request;
+    m_events.push_back({"file", request.strFilter});
+    if (m_fileNames.empty())
+        return false;
+    const auto answer = m_fileNames.front();
+    m_fileNames.pop_front();
+    if (!answer)
+        return false;
+    path = *answer;
+    return true;
+}
+
+std::unique_ptr<IWaitWindow> CTestUserInterface::CreateWaitWindow(const std::string& caption,
+                                                                  const std::string& message) {
+    Record({"wait", caption + "|" + message});
+    return std::make_unique<CTestWaitWindow>(*this);
+}
+
+bool CTestUserInterface::RunCommDialog(CommDialogData& data) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_lastCommInput = data;
+    m_events.push_back({"comm", data.strCurrentPort});
+    if (m_commResults.empty())
+        return false;
+    const auto result = m_commResults.front();
+    m_commResults.pop_front();
+    if (!result)
+        return false;
+    data.strPort = result->strPort;
+    data.nLinkChoice = result->nLinkChoice;
+    return true;
+}
+
+void CTestUserInterface::RunAboutDialog(const std::string& versionText) { Record({"about", versionText}); }
+
+void CTestUserInterface::QueueAnswer(int answer) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_answers.push_back(answer);
+}
+
+void CTestUserInterface::QueueFileName(std::optional<std::string> path) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_fileNames.push_back(std::move(path));
+}
+
+void CTestUserInterface::QueueCommDialog(std::optional<CommDialogData> result) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_commResults.push_back(std::move(result));
+}
+
+std::vector<ShownEvent> CTestUserInterface::Events() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_events;
+}
+
+std::vector<std::string> CTestUserInterface::Messages() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<std::string> texts;
+    for (const auto& event : m_events)
+        if (event.strKind == "message")
+            texts.push_back(event.strText);
+    return texts;
+}
+
+std::string CTestUserInterface::LastStatusMessagePane() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_strMessagePane;
+}
+
+std::string CTestUserInterface::LastStatusLinkPane() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_strLinkPane;
+}
+
+FileDialogRequest CTestUserInterface::LastFileRequest() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_lastFileRequest;
+}
+
+CommDialogData CTestUserInterface::LastCommDialogInput() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_lastCommInput;
+}
+
+void CTestUserInterface::Clear() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.clear();
+}

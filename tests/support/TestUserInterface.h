@@ -1,0 +1,62 @@
+// The tests' face of the program: answers from a script and records every text shown, in order, so a
+// test can assert the exact sequence of messages.
+#pragma once
+
+#include "engine/app/UserInterface.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ShownEvent {
+    std::string strKind;  // "message", "status", "wait", "wait-caption", "wait-message", "wait-closed",
+                          // "file", "comm", "about"
+    std::string strText;
+    EMsgButtons buttons = EMsgButtons::Ok;
+    EMsgIcon icon = EMsgIcon::None;
+};
+
+class CTestUserInterface : public IUserInterface {
+public:
+    int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    void Post(std::function<void()> task) override;
+    void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
+    bool GetFileName(const FileDialogRequest& request, std::string& path) override;
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
+    bool RunCommDialog(CommDialogData& data) override;
+    void RunAboutDialog(const std::string& versionText) override;
+
+    // Script: answers taken in order; without one a question gets IDNO (YesNo) or IDCANCEL, OK gets IDOK.
+    void QueueAnswer(int answer);
+    void QueueFileName(std::optional<std::string> path);
+    // The Port Setup dialog's outcome: nullopt cancels.
+    void QueueCommDialog(std::optional<CommDialogData> result);
+
+    // Runs every posted task (and those they post) on the calling thread; returns how many ran.
+    int RunPosted();
+
+    std::vector<ShownEvent> Events() const;
+    // The texts of the message boxes shown, in order.
+    std::vector<std::string> Messages() const;
+    std::string LastStatusMessagePane() const;
+    std::string LastStatusLinkPane() const;
+    FileDialogRequest LastFileRequest() const;
+    CommDialogData LastCommDialogInput() const;
+    void Clear();
+
+    void Record(ShownEvent event);
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<ShownEvent> m_events;
+    std::deque<int> m_answers;
+    std::deque<std::optional<std::string>> m_fileNames;
+    std::deque<std::optional<CommDialogData>> m_commResults;
+    std::deque<std::function<void()>> m_posted;
+    std::string m_strMessagePane;
+    std::string m_strLinkPane;
+    FileDialogRequest m_lastFileRequest;
+    CommDialogData m_lastCommInput;
+};
