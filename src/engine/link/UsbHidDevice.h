@@ -4,8 +4,10 @@
 
 #include "platform/HidLibrary.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -14,22 +16,28 @@ struct SReceiveRing {
     uint8_t data[kSize];
     uint32_t nWrite;
     uint32_t nRead;
-    uint32_t nCount;     // at most kSize - 1
-    uint32_t nOverflow;  // bytes dropped because the ring was full
+    uint32_t nCount;    // at most kSize - 1
+    uint32_t nOverflow; // bytes dropped because the ring was full
 };
 
 class CUsbHidDevice {
 public:
     static constexpr size_t kReportSize = 61;
     static constexpr size_t kMaxReportData = 58;
+    static constexpr size_t kReadBufferSize = 8192;
+    static constexpr uint8_t kControlOutId = 0xFD;
+    static constexpr uint8_t kControlInId = 0xFE;
 
     CUsbHidDevice();
+    // Closes the device if it is still open, so no reader thread outlives the object.
     ~CUsbHidDevice();
     CUsbHidDevice(const CUsbHidDevice&) = delete;
     CUsbHidDevice& operator=(const CUsbHidDevice&) = delete;
 
     unsigned CountDevices();
+    // Opens device index 0 and starts the reader. An already open device stays as it is (status 0).
     int Open();
+    // Stops the reader, then closes the device; the library's status (kHidInvalidHandle when not open).
     int Close();
     bool IsOpen() const;
     void StartReader();
@@ -43,19 +51,28 @@ public:
 
     // Stores one input report as the reader does (the reader's own path; tests feed reports through it).
     void StoreReport(const uint8_t* report, size_t length);
-    // Overflow count of a ring (tests, diagnostics).
+    // Overflow and fill of a ring (tests, diagnostics).
     uint32_t Overflow(uint8_t reportId);
     uint32_t Count(uint8_t reportId);
+    // Whether a reader thread exists (tests check that Close leaves none).
+    bool IsReaderRunning() const;
 
 private:
     SReceiveRing* RingOf(uint8_t reportId);
+    // Waits for the data event up to the clock time given; true when it came (and resets it).
+    bool WaitDataEvent(std::unique_lock<std::mutex>& lock, uint32_t timeoutMs);
     void ReaderProc();
 
     std::thread m_readerThread;
+    std::atomic<bool> m_bReaderRunning{false};
     std::mutex m_lock;
     std::condition_variable m_dataEvent;
-    bool m_bDataSignalled = false;  // the auto-reset event's state, under m_lock
-    HidHandle m_device = nullptr;
+    bool m_bDataSignalled = false; // the auto-reset event's state, under m_lock
+    std::atomic<HidHandle> m_device{nullptr};
+    std::shared_ptr<IHidLibrary> m_pLibrary; // the backend the open device belongs to
     std::atomic<bool> m_bStop{false};
+    std::mutex m_stopLock; // wakes a reader parked on a removed device
+    std::condition_variable m_stopEvent;
     SReceiveRing m_rings[2];
+    uint8_t m_readBuffer[kReadBufferSize]; // the reader's only buffer
 };

@@ -1,0 +1,234 @@
+// The real HID backend: hidraw device nodes for the reports, libudev to find the controller by vendor and
+// product and to watch HID devices come and go.
+#include "platform/HidLibrary.h"
+#include "platform/UniqueFd.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <libudev.h>
+#include <linux/hidraw.h>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// How long one interrupt read waits, so that the reader looks at its stop flag this often.
+constexpr int kReadPollMs = 100;
+
+struct UdevDeleter {
+    void operator()(udev* p) const { udev_unref(p); }
+    void operator()(udev_enumerate* p) const { udev_enumerate_unref(p); }
+    void operator()(udev_device* p) const { udev_device_unref(p); }
+    void operator()(udev_monitor* p) const { udev_monitor_unref(p); }
+};
+template <typename T> using UdevPtr = std::unique_ptr<T, UdevDeleter>;
+
+struct SHidRawDevice {
+    CUniqueFd fd;
+};
+
+SHidRawDevice* DeviceOf(HidHandle handle) {
+    return static_cast<SHidRawDevice*>(handle);
+}
+
+bool IsGoneError(int error) {
+    return error == ENODEV || error == ENXIO || error == EIO;
+}
+
+// Device nodes (/dev/hidrawN) of the attached devices with this vendor and product, in a stable order.
+std::vector<std::string> FindDeviceNodes(uint16_t vendorId, uint16_t productId) {
+    std::vector<std::string> nodes;
+    UdevPtr<udev> context(udev_new());
+    if (!context)
+        return nodes;
+    UdevPtr<udev_enumerate> enumerate(udev_enumerate_new(context.get()));
+    if (!enumerate)
+        return nodes;
+    udev_enumerate_add_match_subsystem(enumerate.get(), "hidraw");
+    udev_enumerate_scan_devices(enumerate.get());
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
+        UdevPtr<udev_device> device(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        if (!device)
+            continue;
+        // The parent is owned by the child; it is not unreferenced.
+        udev_device* hid = udev_device_get_parent_with_subsystem_devtype(device.get(), "hid", nullptr);
+        const char* hidId = hid ? udev_device_get_property_value(hid, "HID_ID") : nullptr;
+        const char* node = udev_device_get_devnode(device.get());
+        unsigned bus = 0, vendor = 0, product = 0;
+        if (hidId == nullptr || node == nullptr ||
+            std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3)
+            continue;
+        if (vendor == vendorId && product == productId)
+            nodes.emplace_back(node);
+    }
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+class CHidRawLibrary : public IHidLibrary {
+public:
+    ~CHidRawLibrary() override { StopMonitor(); }
+
+    unsigned GetNumHidDevices(uint16_t vendorId, uint16_t productId) override {
+        return static_cast<unsigned>(FindDeviceNodes(vendorId, productId).size());
+    }
+
+    int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override {
+        handle = nullptr;
+        const std::vector<std::string> nodes = FindDeviceNodes(vendorId, productId);
+        if (index >= nodes.size())
+            return kHidDeviceNotFound;
+        CUniqueFd fd(::open(nodes[index].c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        if (!fd.IsValid())
+            return (errno == EACCES || errno == EPERM || errno == EBUSY) ? kHidDeviceAccessError
+                                                                         : kHidDeviceNotFound;
+        auto device = std::make_unique<SHidRawDevice>();
+        device->fd = std::move(fd);
+        handle = device.release();
+        return kHidSuccess;
+    }
+
+    int Close(HidHandle handle) override {
+        if (handle == nullptr)
+            return kHidInvalidHandle;
+        std::unique_ptr<SHidRawDevice> device(DeviceOf(handle));
+        return ::close(device->fd.Release()) == 0 ? kHidSuccess : kHidDeviceIoFailed;
+    }
+
+    int GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_t size, size_t& returned) override {
+        returned = 0;
+        if (handle == nullptr)
+            return kHidInvalidHandle;
+        pollfd pfd{DeviceOf(handle)->fd.Get(), POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, kReadPollMs);
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            return kHidReadTimedOut;
+        if (ready < 0)
+            return kHidDeviceIoFailed;
+        // A device unplugged under an open node hangs up; reading it again would fail at once forever.
+        if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))
+            return kHidDeviceRemoved;
+        const ssize_t n = ::read(pfd.fd, buffer, size);
+        if (n > 0) {
+            returned = static_cast<size_t>(n);
+            return kHidSuccess;
+        }
+        if (n == 0 || IsGoneError(errno))
+            return kHidDeviceRemoved;
+        return (errno == EAGAIN || errno == EINTR) ? kHidReadTimedOut : kHidDeviceIoFailed;
+    }
+
+    int SetOutputReportInterrupt(HidHandle handle, const uint8_t* report, size_t length) override {
+        if (handle == nullptr)
+            return kHidInvalidHandle;
+        const ssize_t n = ::write(DeviceOf(handle)->fd.Get(), report, length);
+        if (n == static_cast<ssize_t>(length))
+            return kHidSuccess;
+        return (n < 0 && IsGoneError(errno)) ? kHidDeviceRemoved : kHidDeviceIoFailed;
+    }
+
+    int SetOutputReportControl(HidHandle handle, const uint8_t* report, size_t length) override {
+        if (handle == nullptr)
+            return kHidInvalidHandle;
+        std::vector<uint8_t> copy(report, report + length);
+        return IoctlStatus(::ioctl(DeviceOf(handle)->fd.Get(), HIDIOCSOUTPUT(length), copy.data()));
+    }
+
+    int GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t length) override {
+        if (handle == nullptr)
+            return kHidInvalidHandle;
+        return IoctlStatus(::ioctl(DeviceOf(handle)->fd.Get(), HIDIOCGINPUT(length), buffer));
+    }
+
+    void SetDeviceChangeHandler(std::function<void(bool arrived)> handler) override {
+        StopMonitor();
+        if (!handler)
+            return;
+        m_handler = std::move(handler);
+        StartMonitor();
+    }
+
+private:
+    static int IoctlStatus(int rc) {
+        if (rc >= 0)
+            return kHidSuccess;
+        if (IsGoneError(errno))
+            return kHidDeviceRemoved;
+        // Kernels before 5.11 know neither control-report request.
+        if (errno == ENOTTY || errno == EINVAL)
+            return kHidFunctionNotSupported;
+        return kHidDeviceIoFailed;
+    }
+
+    void StartMonitor() {
+        UdevPtr<udev> context(udev_new());
+        if (!context)
+            return;
+        UdevPtr<udev_monitor> monitor(udev_monitor_new_from_netlink(context.get(), "udev"));
+        if (!monitor ||
+            udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) < 0 ||
+            udev_monitor_enable_receiving(monitor.get()) < 0)
+            return;
+        CUniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+        if (!stop.IsValid())
+            return;
+        m_stopFd = std::move(stop);
+        m_monitorThread = std::thread([this, context = std::move(context), monitor = std::move(monitor)] {
+            MonitorProc(monitor.get());
+        });
+    }
+
+    void StopMonitor() {
+        if (m_monitorThread.joinable()) {
+            const uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = ::write(m_stopFd.Get(), &one, sizeof(one));
+            m_monitorThread.join();
+        }
+        m_stopFd.Reset();
+        m_handler = nullptr;
+    }
+
+    void MonitorProc(udev_monitor* monitor) {
+        pollfd pfds[2] = {{udev_monitor_get_fd(monitor), POLLIN, 0}, {m_stopFd.Get(), POLLIN, 0}};
+        for (;;) {
+            if (::poll(pfds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (pfds[1].revents != 0)
+                return;
+            if (pfds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+                return;
+            UdevPtr<udev_device> device(udev_monitor_receive_device(monitor));
+            const char* action = device ? udev_device_get_action(device.get()) : nullptr;
+            if (action == nullptr)
+                continue;
+            const std::string strAction(action);
+            if (strAction == "add")
+                m_handler(true);
+            else if (strAction == "remove")
+                m_handler(false);
+        }
+    }
+
+    std::function<void(bool)> m_handler;
+    CUniqueFd m_stopFd;
+    std::thread m_monitorThread;
+};
+
+} // namespace
+
+std::shared_ptr<IHidLibrary> CreateHidRawLibrary() {
+    return std::make_shared<CHidRawLibrary>();
+}
