@@ -1,0 +1,78 @@
+// The terminal's screen model: a growing list of text lines, a cursor and the small cursor-control escape
+// parser of the controller's console. It knows no window: a view listens to it and paints what it holds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a view is told after each change. All calls come on the thread that feeds the screen.
+class ITerminalScreenListener {
+public:
+    virtual ~ITerminalScreenListener() = default;
+    // One character cell was written.
+    virtual void OnCellChanged(int row, int column) = 0;
+    // Many lines changed (erase forms, a blank/show cycle): repaint everything.
+    virtual void OnRepaintAll() = 0;
+    // A line feed: the scroll sizes grow and the last line is scrolled into view.
+    virtual void OnLineFeed() = 0;
+    // Form feed: the screen was cleared; scroll sizes return to their start and the view to the origin.
+    virtual void OnCleared() = 0;
+    // The cursor moved (the caret follows it).
+    virtual void OnCursorMoved() = 0;
+    // ShowTerminal (true) or BlankTerminal (false).
+    virtual void OnActiveChanged(bool active) = 0;
+};
+
+class CTerminalScreen {
+public:
+    // Escape sequence parameters saturate here, so line noise such as ESC [ 99999999999 B cannot make
+    // the screen allocate billions of lines in one step.
+    static constexpr int kMaxParameter = 65535;
+
+    CTerminalScreen();
+
+    // Feeds one byte from the controller.
+    void PutChar(uint8_t c);
+    // PutChar for every byte of a NUL-terminated string.
+    void PutString(const char* text);
+
+    // Terminal mode shows the screen; outside it the view draws nothing. The lines survive a cycle.
+    void ShowTerminal();
+    void BlankTerminal();
+    bool IsActive() const { return m_bActive; }
+
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    int CursorRow() const { return m_nCursorRow; }
+    int CursorColumn() const { return m_nCursorColumn; }
+    int ParserState() const { return m_nState; }
+    // Longest line held since the last clear, in characters (the view's horizontal scroll size).
+    size_t WidestLine() const { return m_nWidest; }
+
+    void SetListener(ITerminalScreenListener* listener) { m_pListener = listener; }
+
+private:
+    enum class EParse { Print, Consumed, Complete };
+
+    EParse Parse(uint8_t c);
+    void Execute();
+    void PrintChar(uint8_t c);
+    void LineFeed();
+    void ClearAll();
+    void EnsureRow(int row);
+    void FillTo(std::string& line, int column);
+    void NoteWidth(const std::string& line);
+    static void AddDigit(int& value, uint8_t digit);
+
+    std::vector<std::string> m_lines;
+    int m_nCursorRow = 0;
+    int m_nCursorColumn = 0;
+    int m_nState = 0;
+    uint8_t m_cFinal = 0;
+    int m_nP1 = -1;
+    int m_nP2 = -1;
+    int m_nP3 = -1;
+    bool m_bActive = false;
+    size_t m_nWidest = 0;
+    ITerminalScreenListener* m_pListener = nullptr;
+};
