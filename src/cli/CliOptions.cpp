@@ -1,0 +1,81 @@
+#include "cli/CliOptions.h"
+
+const char* CliUsageLine() { return "usage: dravik-cli [GLOBAL OPTIONS] COMMAND [ARGS]  (dravik-cli --help)"; }
+
+const char* CliHelpText() {
+    return "dravik-cli [GLOBAL OPTIONS] COMMAND [ARGS]\n"
+           "GLOBAL OPTIONS\n"
+           "  --port NAME            COM1..COM9 or a device path (default: the settings file's port and link kind)\n"
+           "  --usb                  use the USB link (link kind 2)\n"
+           "  --hid-socket PATH      use the simulated USB controller served on PATH (implies --usb)\n"
+           "  --settings PATH        the settings file (default: as the desktop program finds it)\n"
+           "  --yes                  answer Yes to every confirmation: erase consent, size warning, rename, restart\n"
+           "  --no-restart           answer No to \"Should the controller be restarted now?\" (wins over --yes)\n"
+           "  --state bios|bootstrap skip Connect and take connection state 1 or 2\n"
+           "COMMANDS\n"
+           "  probe                  ask the controller's protocol (+++D) and version (+++C); exit 0 when both answer\n"
+           "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n";
+}
+
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+    int i = 1;
+    auto value = [&](const std::string& name, std::string& target) {
+        if (i + 1 >= argc) {
+            error = name + " needs a value";
+            return false;
+        }
+        target = argv[++i];
+        return true;
+    };
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0 || !options.strCommand.empty()) {
+            if (options.strCommand.empty())
+                options.strCommand = arg;
+            else
+                options.arguments.push_back(arg);
+            continue;
+        }
+        if (arg == "--help") {
+            options.bHelp = true;
+        } else if (arg == "--version") {
+            options.bVersion = true;
+        } else if (arg == "--port") {
+            if (!value(arg, options.strPort))
+                return false;
+        } else if (arg == "--usb") {
+            options.bUsb = true;
+        } else if (arg == "--hid-socket") {
+            if (!value(arg, options.strHidSocket))
+                return false;
+            options.bUsb = true;
+        } else if (arg == "--settings") {
+            if (!value(arg, options.strSettings))
+                return false;
+        } else if (arg == "--yes") {
+            options.bYes = true;
+        } else if (arg == "--no-restart") {
+            options.bNoRestart = true;
+        } else if (arg == "--state") {
+            std::string state;
+            if (!value(arg, state))
+                return false;
+            if (state == "bios")
+                options.nState = 1;
+            else if (state == "bootstrap")
+                options.nState = 2;
+            else {
+                error = "--state takes bios or bootstrap";
+                return false;
+            }
+        } else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    if (!options.bHelp && !options.bVersion && options.strCommand.empty()) {
+        error = "no command given";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,26 @@
+// The command line of dravik-cli: global options, one command and its arguments.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    std::string strPort;
+    bool bUsb = false;
+    std::string strHidSocket;
+    std::string strSettings;
+    bool bYes = false;
+    bool bNoRestart = false;
+    int nState = -1;  // -1: run Connect as usual; 1 BIOS, 2 bootstrap
+    bool bHelp = false;
+    bool bVersion = false;
+    std::string strCommand;
+    std::vector<std::string> arguments;
+};
+
+constexpr int kExitUsage = 64;
+
+// Parses argv; false with a reason for a usage error.
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
+const char* CliUsageLine();
+const char* CliHelpText();

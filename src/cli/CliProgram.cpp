@@ -1,0 +1,85 @@
+#include "cli/CliProgram.h"
+
+#include "cli/ConsoleUserInterface.h"
+#include "engine/app/DravikApp.h"
+#include "engine/link/SerialHandler.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string ProgramPath() {
+    char path[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("dravik-cli");
+}
+
+int RunProbe(CDravikApp& app, CConsoleUserInterface& ui) {
+    auto link = app.OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    if (!link)
+        return 1;
+    char protocol[5] = {};
+    char version[5] = {};
+    const bool protocolOk = link->EscapeD(protocol, 0);
+    const bool versionOk = link->EscapeC(version);
+    ui.WriteLine(std::string("Protocol: ") + (protocolOk ? protocol : "(no answer)"));
+    ui.WriteLine(std::string("Version: ") + (versionOk ? version : "(no answer)"));
+    return protocolOk && versionOk ? 0 : 1;
+}
+
+int RunCommand(CDravikApp& app, const std::vector<std::string>& arguments) {
+    char* end = nullptr;
+    const long code = std::strtol(arguments[0].c_str(), &end, 10);
+    if (*end != '\0' || CSerialHandler::CommandLetter(static_cast<int>(code)) == 0) {
+        std::fprintf(stderr, "%s\ncommand code must be 1..17\n", CliUsageLine());
+        return kExitUsage;
+    }
+    auto link = app.OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    if (!link)
+        return 1;
+    return link->SendCommand(static_cast<int>(code)) ? 0 : 1;
+}
+
+} // namespace
+
+int RunCliProgram(const CliOptions& options) {
+    const bool known = options.strCommand == "probe" || options.strCommand == "command";
+    if (!known) {
+        std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
+        return kExitUsage;
+    }
+    const size_t wanted = options.strCommand == "command" ? 1 : 0;
+    if (options.arguments.size() != wanted) {
+        std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(), options.strCommand.c_str());
+        return kExitUsage;
+    }
+
+    CConsoleUserInterface ui({options.bYes, options.bNoRestart});
+    CDravikApp app(&ui);
+    // Settings: the named file, or where the desktop program finds it.
+    app.m_strSettingsPath = options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath())
+                                                        : options.strSettings;
+    app.LoadSettings();
+    // The options hold for this run only and are never written to the settings file.
+    if (!options.strPort.empty()) {
+        app.m_strPort = options.strPort;
+        app.m_nLinkKind = kLinkCom;
+    }
+    if (options.bUsb)
+        app.m_nLinkKind = kLinkUsb;
+    app.CheckUsbDevice();
+    if (options.nState > 0)
+        app.m_nConnectState = options.nState;
+    ui.RunPosted();
+
+    int exitCode = 1;
+    if (options.strCommand == "probe")
+        exitCode = RunProbe(app, ui);
+    else if (options.strCommand == "command")
+        exitCode = RunCommand(app, options.arguments);
+    ui.RunPosted();
+    return exitCode;
+}

@@ -1,0 +1,124 @@
+#include "cli/ConsoleUserInterface.h"
+
+#include <cctype>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kRestartQuestion = "Should the controller be restarted now?";
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDRETRY: return "Retry";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "?";
+    }
+}
+
+class CConsoleWaitWindow : public IWaitWindow {
+public:
+    explicit CConsoleWaitWindow(CConsoleUserInterface& ui) : m_ui(ui) {}
+    void SetCaption(const std::string&) override {}
+    void SetMessage(const std::string& message) override { m_ui.WriteLine(message); }
+
+private:
+    CConsoleUserInterface& m_ui;
+};
+
+} // namespace
+
+CConsoleUserInterface::CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out, std::FILE* in)
+    : m_answers(answers), m_out(out), m_in(in) {}
+
+void CConsoleUserInterface::WriteLine(const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fflush(m_out);
+}
+
+int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
+    const bool yesNo = buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoCancel;
+    const int positive = yesNo ? IDYES : buttons == EMsgButtons::RetryCancel ? IDRETRY : IDOK;
+    const int negative = yesNo ? IDNO : IDCANCEL;
+    if (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos)
+        return negative;
+    if (m_answers.bYes)
+        return positive;
+    if (!m_in || !::isatty(::fileno(m_in)))
+        return negative;
+    std::fprintf(m_out, "%s [%s/%s] ", text.c_str(), AnswerName(positive), AnswerName(negative));
+    std::fflush(m_out);
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, m_in))
+        return negative;
+    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    return (first == 'y' || first == 'r' || first == 'o') ? positive : negative;
+}
+
+int CConsoleUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon) {
+    if (buttons == EMsgButtons::Ok) {
+        WriteLine(text);
+        return IDOK;
+    }
+    const int answer = Ask(text, buttons);
+    WriteLine(text);
+    WriteLine(std::string("-> ") + AnswerName(answer));
+    return answer;
+}
+
+void CConsoleUserInterface::Post(std::function<void()> task) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_posted.push_back(std::move(task));
+}
+
+void CConsoleUserInterface::RunPosted() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_posted.empty())
+                return;
+            task = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
+        task();
+    }
+}
+
+void CConsoleUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
+    // Only what changed, so a script's output is not flooded by refreshes.
+    std::string changed;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (messagePane != m_strMessagePane)
+            changed += messagePane + "\n";
+        if (linkPane != m_strLinkPane && !linkPane.empty())
+            changed += linkPane + "\n";
+        m_strMessagePane = messagePane;
+        m_strLinkPane = linkPane;
+    }
+    if (!changed.empty()) {
+        changed.pop_back();
+        WriteLine(changed);
+    }
+}
+
+bool CConsoleUserInterface::GetFileName(const FileDialogRequest&, std::string&) {
+    // The console takes file names as arguments, never from a dialog.
+    return false;
+}
+
+std::unique_ptr<IWaitWindow> CConsoleUserInterface::CreateWaitWindow(const std::string&, const std::string& message) {
+    WriteLine(message);
+    return std::make_unique<CConsoleWaitWindow>(*this);
+}
+
+bool CConsoleUserInterface::RunCommDialog(CommDialogData&) { return false; }
+
+void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
+    WriteLine("Arvenco Dravik Download Utility");
+    WriteLine(versionText);
+}

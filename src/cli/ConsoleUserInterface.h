@@ -1,0 +1,43 @@
+// The console face of the program: every text a window would show goes to standard error, questions are
+// answered by flags or at the terminal, and posted work runs when the program drains it.
+#pragma once
+
+#include "engine/app/UserInterface.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+
+struct ConsoleAnswers {
+    bool bYes = false;        // answer Yes to every confirmation
+    bool bNoRestart = false;  // answer No to the restart question, whatever bYes says
+};
+
+class CConsoleUserInterface : public IUserInterface {
+public:
+    CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out = stderr, std::FILE* in = stdin);
+
+    int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    void Post(std::function<void()> task) override;
+    void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
+    bool GetFileName(const FileDialogRequest& request, std::string& path) override;
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
+    bool RunCommDialog(CommDialogData& data) override;
+    void RunAboutDialog(const std::string& versionText) override;
+
+    // Runs the posted tasks on the calling thread until none is left.
+    void RunPosted();
+    void WriteLine(const std::string& text);
+
+private:
+    int Ask(const std::string& text, EMsgButtons buttons);
+
+    ConsoleAnswers m_answers;
+    std::FILE* m_out;
+    std::FILE* m_in;
+    std::mutex m_lock;
+    std::deque<std::function<void()>> m_posted;
+    std::string m_strMessagePane;
+    std::string m_strLinkPane;
+};
