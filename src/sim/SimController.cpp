@@ -1,0 +1,363 @@
+#include "sim/SimController.h"
+
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+// Commands of the protocol, and those that answer DONE after OK.
+const char kCommandLetters[] = "40AB3572"
+                               "1EFHGIJLK";
+const char kDoneLetters[] = "0AB321";
+// An unfinished frame is dropped after this much silence, so that a lost byte cannot swallow later commands.
+constexpr uint32_t kFrameSilenceMs = 2000;
+
+bool Contains(const char* letters, char letter) {
+    return letter != 0 && std::strchr(letters, letter) != nullptr;
+}
+
+bool DueBy(uint32_t dueMs, uint32_t nowMs) {
+    return static_cast<int32_t>(nowMs - dueMs) >= 0;
+}
+
+std::string Command(char letter) {
+    return std::string("+++") + letter;
+}
+
+} // namespace
+
+CSimController::CSimController(const SimOptions& options, CSimTrace* pTrace, uint32_t startMs)
+    : m_options(options), m_pTrace(pTrace), m_nStartMs(startMs),
+      m_writer(pTrace, HasFault(SimFaultKind::Crlf), HasFault(SimFaultKind::Silent)) {}
+
+bool CSimController::HasFault(SimFaultKind kind) const {
+    return std::any_of(m_options.faults.begin(), m_options.faults.end(),
+                       [kind](const SimFault& fault) { return fault.nKind == kind; });
+}
+
+const SimFault* CSimController::FindLetterFault(char letter) const {
+    // The first matching option wins; error-once stops matching once it has fired.
+    for (const SimFault& fault : m_options.faults) {
+        if (fault.cLetter != letter)
+            continue;
+        if (fault.nKind == SimFaultKind::ErrorOnce && m_errorOnceUsed.count(letter) != 0)
+            continue;
+        if (fault.nKind == SimFaultKind::ErrorOnce || fault.nKind == SimFaultKind::ErrorAlways ||
+            fault.nKind == SimFaultKind::FailDone || fault.nKind == SimFaultKind::NoAnswer)
+            return &fault;
+    }
+    return nullptr;
+}
+
+const SimFault* CSimController::FindFrameFault(unsigned frame) const {
+    for (const SimFault& fault : m_options.faults) {
+        if (fault.nFrame == frame &&
+            (fault.nKind == SimFaultKind::DropAck || fault.nKind == SimFaultKind::WrongAck ||
+             fault.nKind == SimFaultKind::IgnoreFrame))
+            return &fault;
+    }
+    return nullptr;
+}
+
+uint32_t CSimController::WindowMs(uint32_t clockMs) const {
+    const auto floorMs =
+        static_cast<uint32_t>(CClock::Instance().ClockMilliseconds(std::chrono::milliseconds(200)));
+    return std::max(clockMs, floorMs);
+}
+
+void CSimController::Trace(uint32_t nowMs, bool bRx, unsigned speed, const std::vector<uint8_t>& bytes,
+                           const std::string& meaning) {
+    if (m_pTrace)
+        m_pTrace->Write(nowMs - m_nStartMs, bRx, speed, bytes.data(), bytes.size(), meaning);
+}
+
+void CSimController::PrepareWriter(uint32_t nowMs) {
+    m_writer.SetContext(nowMs - m_nStartMs, m_nLineSpeed);
+}
+
+void CSimController::Schedule(uint32_t dueMs, ActionKind kind, char letter) {
+    m_actions.push_back(TimedAction{dueMs, kind, letter});
+}
+
+void CSimController::AddStray(uint8_t byte, unsigned speed) {
+    if (m_stray.empty())
+        m_nStraySpeed = speed;
+    m_stray.push_back(byte);
+}
+
+void CSimController::FlushStray(uint32_t nowMs) {
+    if (m_stray.empty())
+        return;
+    Trace(nowMs, true, m_nStraySpeed, m_stray, "unexpected bytes");
+    m_stray.clear();
+}
+
+void CSimController::Receive(const uint8_t* data, size_t length, unsigned speed, uint32_t nowMs) {
+    m_nLineSpeed = speed;
+    {
+        std::lock_guard<std::mutex> guard(m_statsLock);
+        m_speeds.insert(speed);
+    }
+    PrepareWriter(nowMs);
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t byte = data[i];
+        if (m_frameReceiver.IsActive()) {
+            if (m_frameReceiver.Put(byte, speed, nowMs))
+                HandleFrame(m_frameReceiver.Take(), nowMs);
+            continue;
+        }
+        switch (m_parser.Put(byte)) {
+        case CSimCommandParser::Result::Pending:
+            continue;
+        case CSimCommandParser::Result::ExtraPlus:
+            AddStray('+', speed);
+            continue;
+        case CSimCommandParser::Result::Command:
+            FlushStray(nowMs);
+            if (m_parser.Letter() == 'C' || m_parser.Letter() == 'D')
+                HandleProbe(m_parser.Letter(), speed, nowMs);
+            else
+                HandleCommand(m_parser.Letter(), speed, nowMs);
+            continue;
+        case CSimCommandParser::Result::NotCommand:
+            for (unsigned held = m_parser.TakeHeld(); held > 0; --held)
+                AddStray('+', speed);
+            break;
+        }
+        if (byte == kSimStx) {
+            FlushStray(nowMs);
+            m_frameReceiver.Start(speed, nowMs);
+        } else if (byte == kSimEsc) {
+            FlushStray(nowMs);
+            HandleEsc(speed, nowMs);
+        } else {
+            AddStray(byte, speed);
+        }
+    }
+    FlushStray(nowMs);
+}
+
+void CSimController::HandleProbe(char letter, unsigned speed, uint32_t nowMs) {
+    const std::string command = Command(letter);
+    {
+        std::lock_guard<std::mutex> guard(m_statsLock);
+        ++m_counters.nProbes;
+        m_counters.strLastCommand = command;
+    }
+    Trace(nowMs, true, speed, std::vector<uint8_t>(command.begin(), command.end()),
+          std::string("probe ") + letter);
+    if (HasFault(SimFaultKind::Garbage)) {
+        m_writer.Noise("noise");
+        return;
+    }
+    if (const SimFault* fault = FindLetterFault(letter)) {
+        if (fault->nKind == SimFaultKind::NoAnswer)
+            return;
+        if (fault->nKind == SimFaultKind::ErrorOnce)
+            m_errorOnceUsed.insert(letter);
+        if (fault->nKind != SimFaultKind::FailDone) {
+            m_writer.Line("ERROR", "answer ERROR");
+            return;
+        }
+    }
+    if (letter == 'C') {
+        m_writer.Line(m_options.strVersion, "answer " + m_options.strVersion);
+        return;
+    }
+    const std::string protocol = m_bBootstrap ? std::string("PL03") : m_options.strProtocol;
+    if (!protocol.empty()) {
+        m_writer.Line(protocol, "answer " + protocol);
+        return;
+    }
+    // An application is running: it does not know the probe. Its watchdog (the option) resets it later.
+    if (m_options.nResetAfterMs >= 0 && !m_bResetArmed) {
+        m_bResetArmed = true;
+        Schedule(nowMs + static_cast<uint32_t>(m_options.nResetAfterMs), ActionKind::ResetNow);
+    }
+}
+
+void CSimController::HandleCommand(char letter, unsigned speed, uint32_t nowMs) {
+    const std::string command = Command(letter);
+    const bool bKnown = Contains(kCommandLetters, letter);
+    Trace(nowMs, true, speed, std::vector<uint8_t>(command.begin(), command.end()),
+          bKnown ? "command " + command : "unknown command " + command);
+    if (!bKnown)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(m_statsLock);
+        ++m_counters.nCommands;
+        m_counters.strLastCommand = command;
+    }
+    if (HasFault(SimFaultKind::Garbage)) {
+        m_writer.Noise("noise");
+        return;
+    }
+    const uint32_t doneMs = nowMs + m_options.nDoneDelayMs;
+    if (const SimFault* fault = FindLetterFault(letter)) {
+        switch (fault->nKind) {
+        case SimFaultKind::NoAnswer:
+            return;
+        case SimFaultKind::ErrorOnce:
+            m_errorOnceUsed.insert(letter);
+            [[fallthrough]];
+        case SimFaultKind::ErrorAlways:
+            m_writer.Line("ERROR", "answer ERROR");
+            return;
+        case SimFaultKind::FailDone:
+            m_writer.Line("OK", "answer OK");
+            Schedule(doneMs, ActionKind::AnswerDoneError, letter);
+            return;
+        default:
+            break;
+        }
+    }
+    m_writer.Line("OK", "answer OK");
+    if (Contains(kDoneLetters, letter))
+        Schedule(doneMs, ActionKind::AnswerDone, letter);
+}
+
+void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
+    frame.nNumber = ++m_nFrameNumber;
+    {
+        std::lock_guard<std::mutex> guard(m_statsLock);
+        ++m_counters.nFrames;
+    }
+    std::string meaning = "frame " + std::to_string(frame.nNumber) + (frame.bMr ? " MR" : "") + " len " +
+                          std::to_string(frame.data.size());
+    const SimFault* fault = FindFrameFault(frame.nNumber);
+    if (fault && fault->nKind == SimFaultKind::IgnoreFrame) {
+        Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ignored (fault)");
+        return;
+    }
+    const unsigned expected = m_options.nExpectFrameSpeed;
+    bool bAcked = false;
+    if (!frame.bChecksumOk) {
+        Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " bad checksum");
+        m_writer.Byte(kSimNak, "nak");
+    } else if (expected != 0 && (frame.nSpeed != expected || frame.bMixedSpeed)) {
+        // At the wrong speed a real controller would see noise; it does not answer.
+        Trace(nowMs, true, frame.nSpeed, frame.bytes,
+              meaning + " refused: speed " + std::to_string(frame.nSpeed) +
+                  (frame.bMixedSpeed ? " (mixed)" : "") + ", expected " + std::to_string(expected));
+    } else {
+        frame.bAccepted = true;
+        if (fault && fault->nKind == SimFaultKind::DropAck) {
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok, acknowledge dropped (fault)");
+        } else if (fault && fault->nKind == SimFaultKind::WrongAck) {
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
+            m_writer.Byte(kSimWrongAck, "wrong ack (fault)");
+        } else {
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
+            m_writer.Byte(kSimAck, "ack");
+            bAcked = true;
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    if (bAcked)
+        ++m_counters.nFramesAcked;
+    if (!frame.bAccepted)
+        ++m_counters.nFramesRefused;
+    m_frames.push_back(std::move(frame));
+}
+
+void CSimController::HandleEsc(unsigned speed, uint32_t nowMs) {
+    const std::vector<uint8_t> bytes{kSimEsc};
+    if (!m_bInEscWindow) {
+        Trace(nowMs, true, speed, bytes, "ESC (ignored)");
+        return;
+    }
+    Trace(nowMs, true, speed, bytes, "ESC: held in bootstrap");
+    m_bInEscWindow = false;
+    m_bBootstrap = true;
+    m_actions.erase(
+        std::remove_if(m_actions.begin(), m_actions.end(),
+                       [](const TimedAction& action) { return action.nKind == ActionKind::EscWindowEnd; }),
+        m_actions.end());
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    ++m_counters.nEscHeld;
+    m_counters.bBootstrap = true;
+}
+
+void CSimController::Reset(uint32_t nowMs) {
+    PrepareWriter(nowMs);
+    // A restart forgets everything in flight: unfinished commands and frames, pending answers.
+    m_actions.clear();
+    m_parser = CSimCommandParser{};
+    if (m_frameReceiver.IsActive())
+        Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), "frame incomplete (reset)");
+    m_bBootstrap = false;
+    m_bResetArmed = false;
+    m_bInEscWindow = true;
+    Schedule(nowMs + WindowMs(m_options.nEscWindowMs), ActionKind::EscWindowEnd);
+    m_writer.Byte(kSimBel, "BEL");
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    ++m_counters.nResets;
+    m_counters.bBootstrap = false;
+}
+
+void CSimController::Tick(uint32_t nowMs) {
+    PrepareWriter(nowMs);
+    if (m_frameReceiver.IsActive() && DueBy(m_frameReceiver.LastByteMs() + WindowMs(kFrameSilenceMs), nowMs))
+        Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), "frame incomplete");
+    // Due actions in the order they fall due; an action may schedule no new ones except through Reset,
+    // which clears the list, so take them one at a time.
+    for (;;) {
+        auto due = m_actions.end();
+        for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+            if (DueBy(it->nDueMs, nowMs) &&
+                (due == m_actions.end() || static_cast<int32_t>(it->nDueMs - due->nDueMs) < 0))
+                due = it;
+        }
+        if (due == m_actions.end())
+            return;
+        const TimedAction action = *due;
+        m_actions.erase(due);
+        switch (action.nKind) {
+        case ActionKind::AnswerDone:
+            m_writer.Line("DONE", "answer DONE");
+            break;
+        case ActionKind::AnswerDoneError:
+            m_writer.Line("ERROR", "answer ERROR instead of DONE (fault)");
+            break;
+        case ActionKind::ResetNow:
+            Reset(nowMs);
+            break;
+        case ActionKind::EscWindowEnd: {
+            // No ESC came: the application starts and the probe goes unanswered again (unless --protocol).
+            m_bInEscWindow = false;
+            std::lock_guard<std::mutex> guard(m_statsLock);
+            ++m_counters.nEscWindowsMissed;
+            break;
+        }
+        }
+    }
+}
+
+int64_t CSimController::MsUntilNextAction(uint32_t nowMs) const {
+    int64_t best = -1;
+    auto consider = [&](uint32_t dueMs) {
+        const int64_t left = std::max<int64_t>(0, static_cast<int32_t>(dueMs - nowMs));
+        if (best < 0 || left < best)
+            best = left;
+    };
+    for (const TimedAction& action : m_actions)
+        consider(action.nDueMs);
+    if (m_frameReceiver.IsActive())
+        consider(m_frameReceiver.LastByteMs() + WindowMs(kFrameSilenceMs));
+    return best;
+}
+
+SimCounters CSimController::Counters() const {
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    SimCounters counters = m_counters;
+    counters.speedsSeen.assign(m_speeds.begin(), m_speeds.end());
+    return counters;
+}
+
+std::vector<SimFrame> CSimController::Frames() const {
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    return m_frames;
+}

@@ -1,0 +1,103 @@
+// The simulated DXU controller, independent of any transport: it is fed the bytes the program sent (with
+// the line speed they arrived at) and the passing of time, and produces the bytes to send back. It answers
+// the probes and commands, takes data frames, performs resets (BEL, then ESC holds the bootstrap) and
+// injects the configured faults. All calls come from one thread; Counters() and Frames() from any.
+#pragma once
+
+#include "sim/SimAnswerWriter.h"
+#include "sim/SimCommandParser.h"
+#include "sim/SimFrameReceiver.h"
+#include "sim/SimOptions.h"
+#include "sim/SimTrace.h"
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+constexpr uint8_t kSimAck = 0x06;
+constexpr uint8_t kSimNak = 0x15;      // the answer to a frame with a bad checksum
+constexpr uint8_t kSimWrongAck = 0x86; // the wrong-ack fault's acknowledge
+constexpr uint8_t kSimBel = 0x07;
+constexpr uint8_t kSimEsc = 0x1B;
+
+// What a test can read about a running simulator.
+struct SimCounters {
+    unsigned nCommands = 0;      // "+++" commands other than the probes, known letters only
+    unsigned nProbes = 0;        // "+++C" and "+++D"
+    unsigned nFrames = 0;        // complete frames, whatever became of them
+    unsigned nFramesAcked = 0;   // frames answered with ACK
+    unsigned nFramesRefused = 0; // bad checksum or wrong line speed
+    unsigned nResets = 0;        // BELs sent
+    unsigned nEscHeld = 0;       // ESCs that held the bootstrap
+    unsigned nEscWindowsMissed = 0;
+    bool bBootstrap = false;          // held in the bootstrap (answers PL03)
+    std::vector<unsigned> speedsSeen; // line speeds bytes arrived at, ascending
+    std::string strLastCommand;       // e.g. "+++0"
+};
+
+class CSimController {
+public:
+    // pTrace may be null. startMs is the clock time the trace counts from.
+    CSimController(const SimOptions& options, CSimTrace* pTrace, uint32_t startMs);
+
+    void Receive(const uint8_t* data, size_t length, unsigned speed, uint32_t nowMs);
+    // Carries out what is due by now (DONE answers, timed resets, the end of the ESC window).
+    void Tick(uint32_t nowMs);
+    // A reset now: the controller restarts and sends BEL.
+    void Reset(uint32_t nowMs);
+    // Clock milliseconds until the next timed action; -1 when none is waiting.
+    int64_t MsUntilNextAction(uint32_t nowMs) const;
+
+    std::vector<uint8_t> TakeOutput() { return m_writer.TakeOutput(); }
+
+    SimCounters Counters() const;
+    // Every frame received and not ignored, in order; bAccepted tells which ones were acknowledged.
+    std::vector<SimFrame> Frames() const;
+
+private:
+    enum class ActionKind { AnswerDone, AnswerDoneError, ResetNow, EscWindowEnd };
+    struct TimedAction {
+        uint32_t nDueMs;
+        ActionKind nKind;
+        char cLetter;
+    };
+
+    void HandleCommand(char letter, unsigned speed, uint32_t nowMs);
+    void HandleProbe(char letter, unsigned speed, uint32_t nowMs);
+    void HandleFrame(SimFrame frame, uint32_t nowMs);
+    void HandleEsc(unsigned speed, uint32_t nowMs);
+    void AddStray(uint8_t byte, unsigned speed);
+    void FlushStray(uint32_t nowMs);
+    void Schedule(uint32_t dueMs, ActionKind kind, char letter = 0);
+    void Trace(uint32_t nowMs, bool bRx, unsigned speed, const std::vector<uint8_t>& bytes,
+               const std::string& meaning);
+    void PrepareWriter(uint32_t nowMs);
+    const SimFault* FindLetterFault(char letter) const;
+    const SimFault* FindFrameFault(unsigned frame) const;
+    bool HasFault(SimFaultKind kind) const;
+    // A short window measured in clock time, but never shorter than a loaded machine needs in real time.
+    uint32_t WindowMs(uint32_t clockMs) const;
+
+    SimOptions m_options;
+    CSimTrace* m_pTrace;
+    uint32_t m_nStartMs;
+    unsigned m_nLineSpeed = 0; // the last speed bytes arrived at; answers are traced with it
+    CSimAnswerWriter m_writer;
+    CSimCommandParser m_parser;
+    CSimFrameReceiver m_frameReceiver;
+    std::vector<uint8_t> m_stray;
+    unsigned m_nStraySpeed = 0;
+    std::vector<TimedAction> m_actions;
+    std::set<char> m_errorOnceUsed;
+    bool m_bBootstrap = false;
+    bool m_bInEscWindow = false;
+    bool m_bResetArmed = false;
+    unsigned m_nFrameNumber = 0;
+
+    mutable std::mutex m_statsLock;
+    SimCounters m_counters;
+    std::set<unsigned> m_speeds;
+    std::vector<SimFrame> m_frames;
+};

@@ -1,0 +1,162 @@
+#include "sim/SimPtyServer.h"
+
+#include "platform/Clock.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+
+namespace {
+
+// Longest single wait, so that a change of the clock's speed is noticed soon.
+constexpr int kMaxWaitMs = 250;
+// Pause after a failed read of the master, instead of spinning on it.
+constexpr int kFailurePauseMs = 50;
+
+} // namespace
+
+std::string FormatSimCounters(const SimCounters& counters) {
+    std::string line =
+        "commands=" + std::to_string(counters.nCommands) + " probes=" + std::to_string(counters.nProbes) +
+        " frames=" + std::to_string(counters.nFrames) + " acked=" + std::to_string(counters.nFramesAcked) +
+        " refused=" + std::to_string(counters.nFramesRefused) +
+        " resets=" + std::to_string(counters.nResets) + " esc=" + std::to_string(counters.nEscHeld) +
+        " bootstrap=" + (counters.bBootstrap ? "1" : "0") + " speeds=";
+    for (size_t i = 0; i < counters.speedsSeen.size(); ++i)
+        line += (i ? "," : "") + std::to_string(counters.speedsSeen[i]);
+    return line;
+}
+
+bool CSimPtyServer::Open(const SimOptions& options, std::string& error) {
+    m_wake.Reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!m_wake.IsValid()) {
+        error = std::string("cannot create an eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    if (!m_pty.Open(error))
+        return false;
+    if (!options.strTracePath.empty() && !m_trace.Open(options.strTracePath)) {
+        error = "cannot write the trace file " + options.strTracePath + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!options.strControlPath.empty() && !m_control.Open(options.strControlPath, error))
+        return false;
+    m_pController = std::make_unique<CSimController>(options, m_trace.IsOpen() ? &m_trace : nullptr,
+                                                     CClock::Instance().TickCount());
+    return true;
+}
+
+void CSimPtyServer::Wake() {
+    const uint64_t one = 1;
+    (void)::write(m_wake.Get(), &one, sizeof(one));
+}
+
+void CSimPtyServer::RequestStop() {
+    m_bStop = true;
+    Wake();
+}
+
+void CSimPtyServer::RequestReset() {
+    ++m_nResetRequests;
+    Wake();
+}
+
+SimCounters CSimPtyServer::Counters() const {
+    return m_pController ? m_pController->Counters() : SimCounters{};
+}
+
+std::vector<SimFrame> CSimPtyServer::Frames() const {
+    return m_pController ? m_pController->Frames() : std::vector<SimFrame>{};
+}
+
+std::string CSimPtyServer::HandleControlLine(const std::string& line) {
+    if (line == "reset") {
+        m_pController->Reset(CClock::Instance().TickCount());
+        return "ok";
+    }
+    if (line == "quit") {
+        m_bStop = true;
+        return "ok";
+    }
+    if (line == "counters")
+        return FormatSimCounters(m_pController->Counters());
+    return "error unknown command: " + line;
+}
+
+void CSimPtyServer::WritePending() {
+    std::vector<uint8_t> output = m_pController->TakeOutput();
+    m_pending.insert(m_pending.end(), output.begin(), output.end());
+    if (m_pending.empty())
+        return;
+    const long put = m_pty.Write(m_pending.data(), m_pending.size());
+    if (put > 0)
+        m_pending.erase(m_pending.begin(), m_pending.begin() + put);
+}
+
+void CSimPtyServer::Serve(int stopFd) {
+    if (!m_pController)
+        return;
+    CClock& clock = CClock::Instance();
+    bool bMasterFailed = false;
+    std::vector<pollfd> fds;
+    while (!m_bStop) {
+        m_pController->Tick(clock.TickCount());
+        WritePending();
+
+        int timeoutMs = kMaxWaitMs;
+        const int64_t untilMs = m_pController->MsUntilNextAction(clock.TickCount());
+        if (untilMs >= 0) {
+            const auto real = std::chrono::ceil<std::chrono::milliseconds>(
+                clock.RealDuration(static_cast<uint64_t>(untilMs)));
+            timeoutMs = std::min<int>(timeoutMs, static_cast<int>(real.count()));
+        }
+        if (bMasterFailed)
+            timeoutMs = kFailurePauseMs;
+
+        fds.clear();
+        // A failed master is left out for one round: poll would report it at once, again and again.
+        const short masterEvents = static_cast<short>(POLLIN | (m_pending.empty() ? 0 : POLLOUT));
+        fds.push_back(pollfd{bMasterFailed ? -1 : m_pty.MasterFd(), masterEvents, 0});
+        fds.push_back(pollfd{m_wake.Get(), POLLIN, 0});
+        fds.push_back(pollfd{stopFd, POLLIN, 0});
+        const size_t controlFirst = fds.size();
+        m_control.AppendPollFds(fds);
+        bMasterFailed = false;
+
+        if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (stopFd >= 0 && fds[2].revents != 0)
+            break;
+        if (fds[1].revents != 0) {
+            uint64_t count = 0;
+            (void)::read(m_wake.Get(), &count, sizeof(count));
+        }
+        for (unsigned resets = m_nResetRequests.exchange(0); resets > 0; --resets)
+            m_pController->Reset(clock.TickCount());
+
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            uint8_t buffer[4096];
+            for (;;) {
+                const long got = m_pty.Read(buffer, sizeof(buffer));
+                if (got < 0) {
+                    // EIO: no slave open; cannot happen while our own slave descriptor is open.
+                    bMasterFailed = true;
+                    break;
+                }
+                if (got == 0)
+                    break;
+                // The speed the program has set now is the speed these bytes were sent at.
+                m_pController->Receive(buffer, static_cast<size_t>(got), m_pty.LineSpeed(),
+                                       clock.TickCount());
+            }
+        }
+        m_control.Service(fds, controlFirst,
+                          [this](const std::string& line) { return HandleControlLine(line); });
+    }
+    WritePending();
+}

@@ -1,0 +1,69 @@
+// dxu-sim: a simulated DXU controller on a pseudo-terminal, for tests, demonstrations and training.
+//
+// The first line of standard output is "PTY <slave path>"; the program under test opens that path as
+// its COM port. The simulator answers "+++D" with its protocol text and "+++C" with its version text
+// (each followed by LF), every "+++" command with "OK" (and "DONE" after a delay for the erase and
+// program commands), acknowledges good data frames with ACK (0x06) and a bad checksum with NAK (0x15),
+// sends BEL at a simulated reset and stays in its bootstrap (answering "PL03") when ESC follows within
+// a short window. It notes the line speed the program set for every read and can refuse frames sent at
+// the wrong speed. Faults are injected by option; a JSON-lines trace records every exchange element.
+//
+// Options (see --help for the full text):
+//   --protocol TEXT|none   --version TEXT   --done-delay MS   --reset-after MS   --esc-window MS
+//   --expect-frame-speed BAUD   --fault KIND (repeatable)   --trace FILE   --control PATH
+//   --clock-speed FACTOR   --help
+// The control socket (--control) takes the lines "reset", "counters" and "quit", one reply line each.
+// SIGTERM and SIGINT end the simulator cleanly (exit status 0).
+#include "platform/Clock.h"
+#include "platform/UniqueFd.h"
+#include "sim/SimOptions.h"
+#include "sim/SimPtyServer.h"
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <sys/signalfd.h>
+#include <vector>
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    SimOptions options;
+    bool bHelp = false;
+    std::string error;
+    if (!ParseSimOptions(args, options, bHelp, error)) {
+        std::fprintf(stderr, "dxu-sim: %s\n%s", error.c_str(), SimUsageText());
+        return 2;
+    }
+    if (bHelp) {
+        std::fputs(SimUsageText(), stdout);
+        return 0;
+    }
+    CClock::Instance().SetSpeedFactor(options.dClockSpeed);
+
+    // The signals arrive on a descriptor that the serving loop waits on, so it ends between two steps.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        std::perror("dxu-sim: sigprocmask");
+        return 1;
+    }
+    CUniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+    if (!signalFd.IsValid()) {
+        std::perror("dxu-sim: signalfd");
+        return 1;
+    }
+    // A test that has stopped reading our output must not kill us with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    CSimPtyServer server;
+    if (!server.Open(options, error)) {
+        std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("PTY %s\n", server.SlavePath().c_str());
+    std::fflush(stdout);
+    server.Serve(signalFd.Get());
+    return 0;
+}
