@@ -70,6 +70,8 @@ public:
     void OnUsbDeviceRemoved();
     void SetUsbPresent(bool present);
     int ControlExchange(uint8_t first, uint8_t second, uint8_t& state, uint8_t answer[5], uint32_t timeoutMs);
+    // Follows USB device arrivals and removals (posted to the user-interface thread) until the object ends.
+    void WatchUsbDevices();
 
     // Builds the link a command uses: USB when present and chosen, else COM on the port name. Shows
     // "Error opening specified COM port." itself; null when no link could be made (noLinkMessage, when
@@ -114,4 +116,5 @@ private:
     int RunRequestedLoad(int loadType);
 
     bool m_bFirstIdle = true;
+    CUsbDeviceWatch m_usbWatch;  // last: stops the notifications before anything else ends
 };

@@ -21,8 +21,12 @@ unsigned CUsbHidDevice::CountDevices() {
 int CUsbHidDevice::Open() {
     // The presence check opens again on every arrival of any HID device; a second handle would leak the
     // first and leave the reader on it.
-    if (IsOpen())
-        return kHidSuccess;
+    if (IsOpen()) {
+        if (!m_bDeviceGone)
+            return kHidSuccess;
+        // The handle belongs to a device that has been unplugged since: open the one attached now.
+        Close();
+    }
     std::shared_ptr<IHidLibrary> library = CurrentHidLibrary();
     HidHandle handle = nullptr;
     const int status = library->Open(handle, 0, kDxuVendorId, kDxuProductId);
@@ -30,6 +34,7 @@ int CUsbHidDevice::Open() {
         return status;
     m_pLibrary = std::move(library);
     m_device = handle;
+    m_bDeviceGone = false;
     StartReader();
     return kHidSuccess;
 }
@@ -74,6 +79,7 @@ void CUsbHidDevice::ReaderProc() {
         } else if (status == kHidDeviceRemoved || status == kHidInvalidHandle) {
             // The device is gone and will not come back on this handle: wait for Close instead of
             // spinning on an error that repeats at once.
+            m_bDeviceGone = true;
             std::unique_lock<std::mutex> lock(m_stopLock);
             m_stopEvent.wait(lock, [this] { return m_bStop.load(); });
         }
@@ -236,4 +242,16 @@ int CUsbHidDevice::GetControl(uint8_t answer[8]) {
     if (status == kHidSuccess)
         std::memcpy(answer, report + 1, 8);
     return status;
+}
+
+void CUsbDeviceWatch::Start(std::function<void(bool arrived)> handler) {
+    Stop();
+    m_pLibrary = CurrentHidLibrary();
+    m_pLibrary->SetDeviceChangeHandler(std::move(handler));
+}
+
+void CUsbDeviceWatch::Stop() {
+    if (m_pLibrary)
+        m_pLibrary->SetDeviceChangeHandler(nullptr);
+    m_pLibrary.reset();
 }

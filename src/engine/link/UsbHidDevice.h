@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -71,8 +72,26 @@ private:
     std::atomic<HidHandle> m_device{nullptr};
     std::shared_ptr<IHidLibrary> m_pLibrary; // the backend the open device belongs to
     std::atomic<bool> m_bStop{false};
-    std::mutex m_stopLock; // wakes a reader parked on a removed device
+    std::atomic<bool> m_bDeviceGone{false}; // the reader found the device removed under its handle
+    std::mutex m_stopLock;                  // wakes a reader parked on a removed device
     std::condition_variable m_stopEvent;
     SReceiveRing m_rings[2];
     uint8_t m_readBuffer[kReadBufferSize]; // the reader's only buffer
+};
+
+// Keeps a device-change handler registered with the process's HID library while it lives; the handler is
+// called on the library's thread with true for an arrival and false for a removal.
+class CUsbDeviceWatch {
+public:
+    CUsbDeviceWatch() = default;
+    ~CUsbDeviceWatch() { Stop(); }
+    CUsbDeviceWatch(const CUsbDeviceWatch&) = delete;
+    CUsbDeviceWatch& operator=(const CUsbDeviceWatch&) = delete;
+
+    void Start(std::function<void(bool arrived)> handler);
+    // Returns once no call of the handler is running any more.
+    void Stop();
+
+private:
+    std::shared_ptr<IHidLibrary> m_pLibrary;
 };
