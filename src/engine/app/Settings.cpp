@@ -75,6 +75,11 @@ std::string CDravikApp::SettingsPathFor(const std::string& programPath) {
 
 void CDravikApp::LoadSettings() {
     std::FILE* file = std::fopen(m_strSettingsPath.c_str(), "rb");
+    struct stat info {};
+    if (file && (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(file);  // a folder or device in place of the file reads as no file
+        file = nullptr;
+    }
     if (!file) {
         m_strPort = "COM1";
         m_strWizard = "WE";
@@ -121,8 +126,9 @@ void CDravikApp::SaveSettings() {
     const std::string target = SettingsTarget(m_strSettingsPath);
     struct stat info {};
     const bool exists = ::stat(target.c_str(), &info) == 0;
-    // A settings file that may not be written stays as it is, silently.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
+    // A settings file that may not be written stays as it is, silently. A file without any write bit is
+    // read-only for everybody, root included (as a read-only file is on the desktop's home platform).
+    if (exists && (::access(target.c_str(), W_OK) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
     mode_t mode = info.st_mode & 07777;
     if (!exists) {

@@ -1,0 +1,34 @@
+# The two quick-start commands: `make run` (the desktop program on a simulated controller) and
+# `make test` (installs what is missing, builds, runs every test).
+BUILD_DIR ?= build
+BUILD_TYPE ?= Debug
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+JOBS ?= 2
+
+.PHONY: all deps configure build test run screenshots bench format clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) > /dev/null
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/src/gui/dravik --demo
+
+screenshots: build
+	tools/screenshots.sh $(BUILD_DIR)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR)
