@@ -110,6 +110,7 @@ void CUsbSimDevice::ControlOut(const uint8_t* report, size_t length) {
 
 bool CUsbSimDevice::ControlIn(uint8_t* buffer, size_t length) {
     std::lock_guard<std::mutex> guard(m_lock);
+    ++m_nControlIns;
     uint8_t answer[8] = {m_request[0], m_request[1], kStateOk, 0, 0, 0, 0, 0};
     bool bRestart = false;
     const EUsbRestartMode mode = m_bRestarted ? EUsbRestartMode::NotNeeded : m_options.eRestart;
@@ -173,4 +174,9 @@ std::vector<std::vector<uint8_t>> CUsbSimDevice::OutputReports() const {
 void CUsbSimDevice::ClearOutputReports() {
     std::lock_guard<std::mutex> guard(m_lock);
     m_outputs.clear();
+}
+
+unsigned CUsbSimDevice::ControlInCount() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_nControlIns;
 }

@@ -71,6 +71,8 @@ public:
     // What reached the device, for tests: every output report as sent (61 bytes each).
     std::vector<std::vector<uint8_t>> OutputReports() const;
     void ClearOutputReports();
+    // Control input reports answered so far.
+    unsigned ControlInCount() const;
     // Wakes a host waiting in TakeInputReport (the hub when the device goes).
     void WakeHost();
 
@@ -88,4 +90,5 @@ private:
     uint32_t m_nBusyLeft = 0;
     bool m_bRestarted = false; // after an accepted restart the controller sits in its bootstrap
     uint64_t m_nWakeCount = 0;
+    unsigned m_nControlIns = 0;
 };
