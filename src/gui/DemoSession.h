@@ -1,0 +1,25 @@
+// The demo mode: a simulated controller in this process on a pseudo-terminal, reached as COM1 for this
+// run only (nothing is written to the settings file or the port map).
+#pragma once
+
+#include "sim/Simulator.h"
+
+#include <string>
+
+class CDemoSession {
+public:
+    CDemoSession() = default;
+    ~CDemoSession();
+    CDemoSession(const CDemoSession&) = delete;
+    CDemoSession& operator=(const CDemoSession&) = delete;
+
+    static constexpr const char* kPortName = "COM1";
+
+    // Starts the simulator and maps COM1 to it. False with a message when it cannot start.
+    bool Start(std::string& error);
+    const std::string& DevicePath() const { return m_simulator.SlavePath(); }
+
+private:
+    CSimulator m_simulator;
+    bool m_bMapped = false;
+};

@@ -1,0 +1,200 @@
+#include "gui/QtUserInterface.h"
+
+#include "gui/AboutDlg.h"
+#include "gui/CommDialog.h"
+#include "gui/GuiThread.h"
+#include "gui/MainFrame.h"
+#include "gui/MessageDialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+class CQtWaitWindow : public IWaitWindow {
+public:
+    CQtWaitWindow(QObject* context, QWidget* owner, const std::string& caption, const std::string& message)
+        : m_pContext(context) {
+        RunOnObjectThread(m_pContext, [&] {
+            m_pDialog = new CMessageDialog(owner);
+            m_pDialog->SetCaption(QString::fromStdString(caption));
+            m_pDialog->SetMessage(QString::fromStdString(message));
+        });
+    }
+    ~CQtWaitWindow() override {
+        RunOnObjectThread(m_pContext, [&] { delete m_pDialog.data(); });
+    }
+    void SetCaption(const std::string& caption) override {
+        RunOnObjectThread(m_pContext, [&] {
+            if (m_pDialog)
+                m_pDialog->SetCaption(QString::fromStdString(caption));
+        });
+    }
+    void SetMessage(const std::string& message) override {
+        RunOnObjectThread(m_pContext, [&] {
+            if (m_pDialog)
+                m_pDialog->SetMessage(QString::fromStdString(message));
+        });
+    }
+
+private:
+    QObject* m_pContext;
+    QPointer<CMessageDialog> m_pDialog;
+};
+
+QMessageBox::StandardButtons ButtonsOf(EMsgButtons buttons) {
+    switch (buttons) {
+    case EMsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case EMsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case EMsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case EMsgButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    case EMsgButtons::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon IconOf(EMsgIcon icon) {
+    switch (icon) {
+    case EMsgIcon::Information:
+        return QMessageBox::Information;
+    case EMsgIcon::Warning:
+        return QMessageBox::Warning;
+    case EMsgIcon::Error:
+        return QMessageBox::Critical;
+    case EMsgIcon::Question:
+        return QMessageBox::Question;
+    case EMsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// What the box answers when it is closed with Escape or the title bar.
+int AnswerOf(int button, EMsgButtons buttons) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Retry:
+        return IDRETRY;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        break;
+    }
+    return buttons == EMsgButtons::Ok ? IDOK : buttons == EMsgButtons::YesNo ? IDNO : IDCANCEL;
+}
+
+} // namespace
+
+QString QtNameFilters(const std::string& filter) {
+    // Pairs of description and pattern list, ended by an empty entry.
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            if (pattern == "*.*")
+                pattern = "*"; // every file, with or without an extension
+        QString description = parts[i];
+        const qsizetype open = description.indexOf('(');
+        if (open >= 0)
+            description = description.left(open).trimmed();
+        filters << QString("%1 (%2)").arg(description, patterns.join(' '));
+    }
+    return filters.join(";;");
+}
+
+CQtUserInterface::CQtUserInterface() = default;
+CQtUserInterface::~CQtUserInterface() = default;
+
+void CQtUserInterface::SetMainFrame(CMainFrame* frame) {
+    m_pFrame = frame;
+}
+
+QWidget* CQtUserInterface::Owner() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return m_pFrame.data();
+}
+
+int CQtUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) {
+    int answer = IDCANCEL;
+    RunOnObjectThread(&m_context, [&] {
+        QMessageBox box(IconOf(icon), "Dravik", QString::fromStdString(text), ButtonsOf(buttons), Owner());
+        box.setTextFormat(Qt::PlainText);
+        answer = AnswerOf(box.exec(), buttons);
+    });
+    return answer;
+}
+
+void CQtUserInterface::Post(std::function<void()> task) {
+    QMetaObject::invokeMethod(&m_context, std::move(task), Qt::QueuedConnection);
+}
+
+void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
+    RunOnObjectThread(&m_context, [&] {
+        if (m_pFrame)
+            m_pFrame->SetStatusTexts(QString::fromStdString(messagePane), QString::fromStdString(linkPane));
+    });
+}
+
+bool CQtUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
+    bool accepted = false;
+    RunOnObjectThread(&m_context, [&] {
+        QFileDialog dialog(Owner(), QString::fromStdString(request.strTitle),
+                           QString::fromStdString(request.strInitialDir));
+        dialog.setAcceptMode(request.bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        dialog.setFileMode(request.bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setNameFilter(QtNameFilters(request.strFilter));
+        QString extension = QString::fromStdString(request.strDefaultExt);
+        extension.remove(QRegularExpression("^\\*?\\."));
+        if (!extension.isEmpty() && !extension.contains('*'))
+            dialog.setDefaultSuffix(extension);
+        if (!request.strInitialName.empty())
+            dialog.selectFile(QString::fromStdString(request.strInitialName));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            path = dialog.selectedFiles().first().toStdString();
+            accepted = true;
+        }
+    });
+    return accepted;
+}
+
+std::unique_ptr<IWaitWindow> CQtUserInterface::CreateWaitWindow(const std::string& caption,
+                                                                const std::string& message) {
+    return std::make_unique<CQtWaitWindow>(&m_context, m_pFrame.data(), caption, message);
+}
+
+bool CQtUserInterface::RunCommDialog(CommDialogData& data) {
+    bool ok = false;
+    RunOnObjectThread(&m_context, [&] {
+        CCommDialog dialog(Owner(), data.nLinkChoice, data.strCurrentPort);
+        if (dialog.exec() == QDialog::Accepted) {
+            data.strPort = dialog.PortText();
+            data.nLinkChoice = dialog.LinkChoice();
+            ok = true;
+        }
+    });
+    return ok;
+}
+
+void CQtUserInterface::RunAboutDialog(const std::string& versionText) {
+    RunOnObjectThread(&m_context, [&] {
+        CAboutDlg dialog(Owner(), QString::fromStdString(versionText));
+        dialog.exec();
+    });
+}

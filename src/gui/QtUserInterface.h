@@ -1,0 +1,40 @@
+// The desktop face of the user-interface port: message boxes, file dialogs and the named dialogs on the
+// GUI thread, whichever thread asks, with the caller blocked until the person has answered.
+#pragma once
+
+#include "engine/app/UserInterface.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class CMainFrame;
+
+// "Name (*.x)|*.x|Other (*.*)|*.*||" as a Qt name filter list ("Name (*.x);;Other (*)").
+QString QtNameFilters(const std::string& filter);
+
+class CQtUserInterface : public IUserInterface {
+public:
+    // Lives on the thread that constructs it, which must be the GUI thread.
+    CQtUserInterface();
+    ~CQtUserInterface() override;
+
+    // The window that owns the dialogs and shows the status bar; may be null (dialogs without owner).
+    void SetMainFrame(CMainFrame* frame);
+    CMainFrame* MainFrame() const { return m_pFrame; }
+
+    int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    void Post(std::function<void()> task) override;
+    void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
+    bool GetFileName(const FileDialogRequest& request, std::string& path) override;
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,
+                                                  const std::string& message) override;
+    bool RunCommDialog(CommDialogData& data) override;
+    void RunAboutDialog(const std::string& versionText) override;
+
+private:
+    QWidget* Owner() const;
+
+    QObject m_context; // lives on the GUI thread; blocking and queued calls are made through it
+    QPointer<CMainFrame> m_pFrame;
+};

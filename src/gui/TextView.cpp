@@ -1,0 +1,246 @@
+#include "gui/TextView.h"
+
+#include "engine/terminal/TerminalKeys.h"
+
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+
+CTextView::CTextView(CTerminalScreen& screen, QWidget* parent)
+    : QAbstractScrollArea(parent), m_screen(screen) {
+    setFrameShape(QFrame::Box);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    setFont(font);
+    viewport()->setFont(font);
+    const QFontMetrics metrics(font);
+    m_nLineHeight = metrics.height();
+    m_nCharWidth = metrics.horizontalAdvance(' ');
+    m_nAscent = metrics.ascent();
+    viewport()->setAutoFillBackground(true);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    viewport()->setPalette(palette);
+    viewport()->setBackgroundRole(QPalette::Base);
+    m_screen.SetListener(this);
+    UpdateScrollBars();
+}
+
+CTextView::~CTextView() {
+    m_screen.SetListener(nullptr);
+}
+
+bool CTextView::OnGuiThread() const {
+    return QThread::currentThread() == thread();
+}
+
+QRect CTextView::CaretRect() const {
+    return m_caret;
+}
+
+void CTextView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    m_nLinesPainted = 0;
+    if (!m_screen.IsActive())
+        return;
+    const auto& lines = m_screen.Lines();
+    const int scrollX = horizontalScrollBar()->value();
+    const int scrollY = verticalScrollBar()->value();
+    const QRect area = event->rect();
+    // Only the rows that meet the area are drawn, so the cost does not grow with the line count.
+    const int first = std::max(0, (scrollY + area.top()) / m_nLineHeight);
+    const int last = std::min(static_cast<int>(lines.size()) - 1, (scrollY + area.bottom()) / m_nLineHeight);
+    const int firstColumn = std::max(0, (scrollX + area.left()) / m_nCharWidth);
+    const int columns = area.width() / m_nCharWidth + 2;
+    painter.setPen(palette().color(QPalette::Text));
+    for (int row = first; row <= last; ++row) {
+        const std::string& line = lines[row];
+        if (static_cast<size_t>(firstColumn) < line.size()) {
+            const QString text = QString::fromLatin1(line.data() + firstColumn,
+                                                     std::min<qsizetype>(columns, line.size() - firstColumn));
+            painter.drawText(firstColumn * m_nCharWidth - scrollX, row * m_nLineHeight - scrollY + m_nAscent,
+                             text);
+        }
+        ++m_nLinesPainted;
+    }
+    if (!m_caret.isEmpty() && m_caret.intersects(area))
+        painter.fillRect(m_caret, palette().color(QPalette::Text));
+}
+
+void CTextView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+    UpdateCaret();
+}
+
+void CTextView::scrollContentsBy(int, int) {
+    UpdateCaret();
+    viewport()->update();
+}
+
+bool CTextView::focusNextPrevChild(bool) {
+    return false;
+} // Tab goes to the controller
+
+void CTextView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    UpdateCaret();
+}
+
+void CTextView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    UpdateCaret();
+}
+
+void CTextView::keyPressEvent(QKeyEvent* event) {
+    std::array<uint8_t, 3> arrow{};
+    bool isArrow = true;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        arrow = ArrowKeySequence(EArrowKey::Up);
+        break;
+    case Qt::Key_Down:
+        arrow = ArrowKeySequence(EArrowKey::Down);
+        break;
+    case Qt::Key_Right:
+        arrow = ArrowKeySequence(EArrowKey::Right);
+        break;
+    case Qt::Key_Left:
+        arrow = ArrowKeySequence(EArrowKey::Left);
+        break;
+    default:
+        isArrow = false;
+        break;
+    }
+    if (isArrow) {
+        Send(arrow.data(), arrow.size());
+        return;
+    }
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    for (QChar ch : text) {
+        if (ch.unicode() > 0xFF)
+            continue; // the controller speaks 8-bit ASCII
+        const uint8_t byte = static_cast<uint8_t>(ch.unicode());
+        Send(&byte, 1);
+    }
+}
+
+void CTextView::Send(const uint8_t* data, size_t length) {
+    if (m_send)
+        m_send(data, length);
+}
+
+void CTextView::SetContentSize(QSize size) {
+    m_contentSize = size;
+    UpdateScrollBars();
+}
+
+void CTextView::UpdateScrollBars() {
+    const QSize page = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, m_contentSize.width() - page.width()));
+    horizontalScrollBar()->setPageStep(page.width());
+    horizontalScrollBar()->setSingleStep(m_nCharWidth);
+    verticalScrollBar()->setRange(0, std::max(0, m_contentSize.height() - page.height()));
+    verticalScrollBar()->setPageStep(page.height());
+    verticalScrollBar()->setSingleStep(m_nLineHeight);
+}
+
+void CTextView::ScrollToLastLine() {
+    // The last line at the bottom of the window, or the top when everything fits.
+    const int lines = static_cast<int>(m_screen.Lines().size());
+    verticalScrollBar()->setValue(std::max(0, lines * m_nLineHeight - viewport()->height()));
+}
+
+void CTextView::UpdateCaret() {
+    QRect caret;
+    if (m_screen.IsActive() && hasFocus()) {
+        caret = QRect(m_nCharWidth * m_screen.CursorColumn() - horizontalScrollBar()->value(),
+                      m_nLineHeight * m_screen.CursorRow() - verticalScrollBar()->value(), 2, m_nLineHeight);
+    }
+    if (caret == m_caret)
+        return;
+    viewport()->update(m_caret);
+    m_caret = caret;
+    viewport()->update(m_caret);
+}
+
+void CTextView::OnCellChanged(int row, int column) {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this, row, column] { OnCellChanged(row, column); }, Qt::QueuedConnection);
+        return;
+    }
+    viewport()->update(column * m_nCharWidth - horizontalScrollBar()->value(),
+                       row * m_nLineHeight - verticalScrollBar()->value(), m_nCharWidth, m_nLineHeight);
+}
+
+void CTextView::OnRepaintAll() {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this] { OnRepaintAll(); }, Qt::QueuedConnection);
+        return;
+    }
+    viewport()->update();
+}
+
+void CTextView::OnLineFeed() {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this] { OnLineFeed(); }, Qt::QueuedConnection);
+        return;
+    }
+    const int lines = static_cast<int>(m_screen.Lines().size());
+    SetContentSize(QSize(static_cast<int>(std::min<size_t>(m_screen.WidestLine(), 1 << 20)) * m_nCharWidth,
+                         (lines + 1) * m_nLineHeight));
+    ScrollToLastLine();
+    horizontalScrollBar()->setValue(0);
+    UpdateCaret();
+    viewport()->update();
+}
+
+void CTextView::OnCleared() {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this] { OnCleared(); }, Qt::QueuedConnection);
+        return;
+    }
+    SetContentSize(QSize(100, 100));
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    UpdateCaret();
+    viewport()->update();
+}
+
+void CTextView::OnCursorMoved() {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this] { OnCursorMoved(); }, Qt::QueuedConnection);
+        return;
+    }
+    UpdateCaret();
+}
+
+void CTextView::OnActiveChanged(bool active) {
+    if (!OnGuiThread()) {
+        QMetaObject::invokeMethod(
+            this, [this, active] { OnActiveChanged(active); }, Qt::QueuedConnection);
+        return;
+    }
+    if (active)
+        setFocus();
+    UpdateCaret();
+    viewport()->update();
+}
