@@ -29,7 +29,8 @@ struct SimOptions {
     std::string strProtocol = "PL01"; // answer to "+++D"; empty: no answer until held in the bootstrap
     std::string strVersion = "V2.3";  // answer to "+++C"
     uint32_t nDoneDelayMs = 100;      // between "OK" and "DONE"
-    int64_t nResetAfterMs = -1;       // reset this long after an unanswered "+++D"; -1 never
+    int64_t nResetAfterMs = -1;       // reset this long after an unanswered "+++D" (above the probe
+                                      // time-out, or the probe reads the BEL); -1 never
     uint32_t nEscWindowMs = 1000;     // how long after BEL an ESC holds the bootstrap
     unsigned nExpectFrameSpeed = 0;   // frames at another line speed are refused; 0 accepts any
     std::vector<SimFault> faults;

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     bool bHelp = false;
     std::string error;
     if (!ParseSimOptions(args, options, bHelp, error)) {
-        std::fprintf(stderr, "dxu-sim: %s\n%s", error.c_str(), SimUsageText());
+        std::fprintf(stderr, "dxu-sim: %s (see --help)\n", error.c_str());
         return 2;
     }
     if (bHelp) {

@@ -1,0 +1,34 @@
+// Runs the dxu-sim program for a test: starts it with arguments (no shell), reads its "PTY <path>" line,
+// and ends and reaps it when the object goes.
+#pragma once
+
+#include "platform/UniqueFd.h"
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class CSimProcess {
+public:
+    explicit CSimProcess(const std::vector<std::string>& args);
+    ~CSimProcess();
+    CSimProcess(const CSimProcess&) = delete;
+    CSimProcess& operator=(const CSimProcess&) = delete;
+
+    // True when the program started and named its pseudo-terminal.
+    bool IsReady() const { return !m_strSlavePath.empty(); }
+    const std::string& SlavePath() const { return m_strSlavePath; }
+
+    // Waits up to the real time-out for the program to end by itself: its exit status, or -1 while it
+    // still runs (or when it ended by a signal).
+    int WaitForExit(std::chrono::milliseconds timeout);
+    // SIGTERM, then the exit status as above (SIGKILL if it does not end within a few seconds).
+    int Stop();
+
+private:
+    pid_t m_pid = -1;
+    int m_nStatus = -1;
+    CUniqueFd m_stdout;
+    std::string m_strSlavePath;
+};
