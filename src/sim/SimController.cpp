@@ -281,13 +281,19 @@ void CSimController::HandleEsc(unsigned speed, uint32_t nowMs) {
     m_counters.bBootstrap = true;
 }
 
+void CSimController::AbandonFrame(uint32_t nowMs, const std::string& meaning) {
+    Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), meaning);
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    ++m_counters.nFramesIncomplete;
+}
+
 void CSimController::Reset(uint32_t nowMs) {
     PrepareWriter(nowMs);
     // A restart forgets everything in flight: unfinished commands and frames, pending answers.
     m_actions.clear();
     m_parser = CSimCommandParser{};
     if (m_frameReceiver.IsActive())
-        Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), "frame incomplete (reset)");
+        AbandonFrame(nowMs, "frame incomplete (reset)");
     m_bBootstrap = false;
     m_bResetArmed = false;
     m_bInEscWindow = true;
@@ -301,7 +307,7 @@ void CSimController::Reset(uint32_t nowMs) {
 void CSimController::Tick(uint32_t nowMs) {
     PrepareWriter(nowMs);
     if (m_frameReceiver.IsActive() && DueBy(m_frameReceiver.LastByteMs() + WindowMs(kFrameSilenceMs), nowMs))
-        Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), "frame incomplete");
+        AbandonFrame(nowMs, "frame incomplete");
     // Due actions in the order they fall due; an action may schedule no new ones except through Reset,
     // which clears the list, so take them one at a time.
     for (;;) {

@@ -24,13 +24,14 @@ constexpr uint8_t kSimEsc = 0x1B;
 
 // What a test can read about a running simulator.
 struct SimCounters {
-    unsigned nCommands = 0;      // "+++" commands other than the probes, known letters only
-    unsigned nProbes = 0;        // "+++C" and "+++D"
-    unsigned nFrames = 0;        // complete frames, whatever became of them
-    unsigned nFramesAcked = 0;   // frames answered with ACK
-    unsigned nFramesRefused = 0; // bad checksum or wrong line speed
-    unsigned nResets = 0;        // BELs sent
-    unsigned nEscHeld = 0;       // ESCs that held the bootstrap
+    unsigned nCommands = 0;         // "+++" commands other than the probes, known letters only
+    unsigned nProbes = 0;           // "+++C" and "+++D"
+    unsigned nFrames = 0;           // complete frames, whatever became of them
+    unsigned nFramesAcked = 0;      // frames answered with ACK
+    unsigned nFramesRefused = 0;    // bad checksum or wrong line speed
+    unsigned nFramesIncomplete = 0; // dropped unfinished after a silence or at a reset
+    unsigned nResets = 0;           // BELs sent
+    unsigned nEscHeld = 0;          // ESCs that held the bootstrap
     unsigned nEscWindowsMissed = 0;
     bool bBootstrap = false;          // held in the bootstrap (answers PL03)
     std::vector<unsigned> speedsSeen; // line speeds bytes arrived at, ascending
@@ -68,6 +69,7 @@ private:
     void HandleProbe(char letter, unsigned speed, uint32_t nowMs);
     void HandleFrame(SimFrame frame, uint32_t nowMs);
     void HandleEsc(unsigned speed, uint32_t nowMs);
+    void AbandonFrame(uint32_t nowMs, const std::string& meaning);
     void AddStray(uint8_t byte, unsigned speed);
     void FlushStray(uint32_t nowMs);
     void Schedule(uint32_t dueMs, ActionKind kind, char letter = 0);

@@ -1,5 +1,6 @@
 // The simulator's frame reception: checksums, the two frame forms, acknowledges, line speed refusal.
 #include "SimTestLink.h"
+#include "platform/Clock.h"
 #include "sim/SimController.h"
 #include "sim/Simulator.h"
 
@@ -108,4 +109,20 @@ TEST(SimFrames, AcknowledgeFaultsHitOnlyTheirFrame) {
     EXPECT_EQ(counters.nFramesAcked, 1u);
     // The ignored frame is not kept; the dropped and the wrongly acknowledged ones were taken.
     EXPECT_EQ(sim.Frames().size(), 3u);
+}
+
+TEST(SimFrames, AnUnfinishedFrameIsDroppedAfterASilence) {
+    CClockSpeedScope fast(100.0);
+    CSimulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start(SimOptions{}, error)) << error;
+    CSimTestLink link(sim.SlavePath());
+
+    // Three bytes of a frame that promised five: the rest never comes.
+    link.Write(std::vector<uint8_t>{0x02, 0x05, 0x01});
+    ASSERT_TRUE(SimTestWaitUntil([&] { return sim.Counters().nFramesIncomplete == 1; }));
+    // Commands are heard again, not swallowed as frame bytes.
+    link.WriteBytewise("+++D");
+    EXPECT_EQ(link.Read(5), "PL01\n");
+    EXPECT_EQ(sim.Counters().nFrames, 0u);
 }
