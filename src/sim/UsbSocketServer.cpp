@@ -81,16 +81,16 @@ void CUsbSocketServer::Stop() {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(m_stop.Get(), &one, sizeof(one));
     m_acceptThread.join();
-    std::vector<std::thread> threads;
+    std::vector<SWorker> workers;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_bStopping = true;
         for (int fd : m_connections)
             ::shutdown(fd, SHUT_RDWR);
-        threads.swap(m_threads);
+        workers.swap(m_workers);
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (SWorker& worker : workers)
+        worker.thread.join();
     m_listen.Reset();
     m_stop.Reset();
     ::unlink(m_strPath.c_str());
@@ -110,8 +110,21 @@ void CUsbSocketServer::AcceptProc() {
         if (!fd.IsValid())
             continue;
         std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_workers.begin(); it != m_workers.end();) {
+            if (*it->pDone) {
+                it->thread.join();
+                it = m_workers.erase(it);
+            } else {
+                ++it;
+            }
+        }
         m_connections.insert(fd.Get());
-        m_threads.emplace_back(&CUsbSocketServer::Serve, this, std::move(fd));
+        auto pDone = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([this, pDone, fd = std::move(fd)]() mutable {
+            Serve(std::move(fd));
+            *pDone = true;
+        });
+        m_workers.push_back(SWorker{std::move(thread), pDone});
     }
 }
 

@@ -8,6 +8,8 @@
 #include "platform/UniqueFd.h"
 #include "sim/UsbSimHub.h"
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,8 +53,12 @@ private:
 
     std::mutex m_lock;
     bool m_bStopping = false;
-    std::vector<std::thread> m_threads;
-    std::set<int> m_connections; // open connection descriptors, shut down by Stop
+    struct SWorker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> pDone;
+    };
+    std::vector<SWorker> m_workers; // finished ones are joined as new connections come
+    std::set<int> m_connections;    // open connection descriptors, shut down by Stop
     std::set<int> m_watchers;
     std::map<uint32_t, HidHandle> m_open; // tokens of open devices
     uint32_t m_nNextToken = 1;

@@ -12,12 +12,15 @@
 //   --protocol TEXT|none   --version TEXT   --done-delay MS   --reset-after MS   --esc-window MS
 //   --expect-frame-speed BAUD   --fault KIND (repeatable)   --trace FILE   --control PATH
 //   --clock-speed FACTOR   --help
+//   --hid-socket PATH and the --usb-... options serve a simulated USB device too; its socket path is
+//   then the second line of standard output, "HID <path>" (sim/UsbSimService.h).
 // The control socket (--control) takes the lines "reset", "counters" and "quit", one reply line each.
 // SIGTERM and SIGINT end the simulator cleanly (exit status 0).
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
 #include "sim/SimOptions.h"
 #include "sim/SimPtyServer.h"
+#include "sim/UsbSimService.h"
 
 #include <csignal>
 #include <cstdio>
@@ -26,16 +29,18 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
     SimOptions options;
     bool bHelp = false;
     std::string error;
-    if (!ParseSimOptions(args, options, bHelp, error)) {
+    CUsbSimService usb; // the simulated USB device, with --hid-socket
+    if (!usb.TakeArgs(args, error) || !ParseSimOptions(args, options, bHelp, error)) {
         std::fprintf(stderr, "dxu-sim: %s (see --help)\n", error.c_str());
         return 2;
     }
     if (bHelp) {
         std::fputs(SimUsageText(), stdout);
+        std::fputs(UsbSimUsageText(), stdout);
         return 0;
     }
     CClock::Instance().SetSpeedFactor(options.dClockSpeed);
@@ -62,8 +67,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
         return 1;
     }
+    if (!usb.Start(options, error)) {
+        std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+        return 1;
+    }
     std::printf("PTY %s\n", server.SlavePath().c_str());
+    if (usb.IsEnabled())
+        std::printf("HID %s\n", usb.SocketPath().c_str());
     std::fflush(stdout);
     server.Serve(signalFd.Get());
+    usb.Stop();
     return 0;
 }

@@ -1,0 +1,48 @@
+// dxu-sim's simulated USB controller: its command-line options, the simulated bus with one or two
+// devices, a simulated controller behind each, and the HID socket that serves them.
+#pragma once
+
+#include "sim/SimOptions.h"
+#include "sim/UsbSimController.h"
+#include "sim/UsbSimHub.h"
+#include "sim/UsbSocketServer.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CUsbSimService {
+public:
+    CUsbSimService() = default;
+    ~CUsbSimService();
+    CUsbSimService(const CUsbSimService&) = delete;
+    CUsbSimService& operator=(const CUsbSimService&) = delete;
+
+    // Takes the USB options out of the argument list (the rest is for the serial simulator). False with a
+    // message for a bad one.
+    bool TakeArgs(std::vector<std::string>& args, std::string& error);
+    bool IsEnabled() const { return !m_strSocketPath.empty(); }
+    const std::string& SocketPath() const { return m_strSocketPath; }
+
+    // Starts the bus, the controllers (with the serial simulator's options) and the socket.
+    bool Start(const SimOptions& options, std::string& error);
+    void Stop();
+
+    std::shared_ptr<CUsbSimHub> Hub() const { return m_pHub; }
+
+private:
+    void AttachController(const std::shared_ptr<CUsbSimDevice>& device);
+
+    std::string m_strSocketPath;
+    SUsbSimOptions m_usbOptions;
+    unsigned m_nDevices = 1;
+    SimOptions m_simOptions;
+    std::shared_ptr<CUsbSimHub> m_pHub;
+    std::unique_ptr<CUsbSocketServer> m_pServer;
+    std::mutex m_lock;
+    std::vector<std::unique_ptr<CUsbSimController>> m_controllers;
+};
+
+// The USB options' part of dxu-sim's --help text.
+const char* UsbSimUsageText();
