@@ -304,3 +304,28 @@ TEST_F(UsbHidDeviceTest, AReaderOnAnUnpluggedDeviceWaitsInsteadOfSpinning) {
 }
 
 } // namespace
+
+namespace {
+
+// The real backend runs here too, with no controller attached: nothing found, nothing opened, and its
+// watch thread ends with the watch.
+TEST(HidRawLibraryTest, FindsNoControllerAndOpensNothing) {
+    SelectHidLibrary(nullptr);
+    std::shared_ptr<IHidLibrary> library = CreateHidRawLibrary();
+    EXPECT_EQ(library->GetNumHidDevices(kDxuVendorId, kDxuProductId), 0u);
+    HidHandle handle = reinterpret_cast<HidHandle>(1);
+    EXPECT_NE(library->Open(handle, 0, kDxuVendorId, kDxuProductId), kHidSuccess);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_NE(library->Close(nullptr), kHidSuccess);
+
+    CUsbHidDevice device;
+    EXPECT_NE(device.Open(), kHidSuccess);
+    EXPECT_FALSE(device.IsReaderRunning());
+
+    const unsigned threadsBefore = ThreadCount();
+    library->SetDeviceChangeHandler([](bool) {});
+    library->SetDeviceChangeHandler(nullptr);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+} // namespace
