@@ -54,6 +54,11 @@ int CTestUserInterface::RunPosted() {
     }
 }
 
+size_t CTestUserInterface::PendingPosted() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_posted.size();
+}
+
 void CTestUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_strMessagePane = messagePane;

@@ -36,6 +36,7 @@ public:
 
     // Runs every posted task (and those they post) on the calling thread; returns how many ran.
     int RunPosted();
+    size_t PendingPosted() const;
 
     std::vector<ShownEvent> Events() const;
     // The texts of the message boxes shown, in order.
