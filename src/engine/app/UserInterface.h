@@ -3,6 +3,7 @@
 // and blocks its caller until the person has answered.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,40 @@ struct CommDialogData {
     std::string strCurrentPort;  // the application's port name, for the initial selection
 };
 
+// Control ids of the "File Download" window's fields.
+constexpr int IDC_DOWNLOAD_FILENAME = 1010;
+constexpr int IDC_DOWNLOAD_PROGRESS = 1011;
+constexpr int IDC_DOWNLOAD_SPEED = 1012;
+constexpr int IDC_DOWNLOAD_BYTES = 1013;
+constexpr int IDC_DOWNLOAD_STATUS = 1014;
+constexpr int IDC_DOWNLOAD_ELAPSED = 1015;
+constexpr int IDC_DOWNLOAD_REMAINING = 1016;
+constexpr int IDC_DOWNLOAD_START = 1017;
+
+// The "File Download" window: text fields by control id, a progress bar (range 0..max, position, step
+// amount, step) and a Cancel button. The worker writes it; Close takes it off the screen.
+class IDownloadView {
+public:
+    virtual ~IDownloadView() = default;
+    virtual void SetField(int controlId, const std::string& text) = 0;
+    virtual void SetProgressRange(uint32_t maximum) = 0;
+    virtual void SetProgressPos(uint32_t position) = 0;
+    virtual void SetProgressStep(uint32_t amount) = 0;
+    virtual void StepProgress() = 0;
+    virtual void Close() = 0;
+};
+
+// A download view that shows nothing (a face without a download window).
+class CHiddenDownloadView : public IDownloadView {
+public:
+    void SetField(int, const std::string&) override {}
+    void SetProgressRange(uint32_t) override {}
+    void SetProgressPos(uint32_t) override {}
+    void SetProgressStep(uint32_t) override {}
+    void StepProgress() override {}
+    void Close() override {}
+};
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
@@ -69,4 +104,18 @@ public:
 
     // The About box with its version text.
     virtual void RunAboutDialog(const std::string& versionText) = 0;
+
+    // The "File Download" window, shown at once; onCancel runs (on the user-interface thread) when the
+    // person presses Cancel or closes it. Faces without such a window show nothing.
+    virtual std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) {
+        (void)onCancel;
+        return std::make_unique<CHiddenDownloadView>();
+    }
+
+    // The erase confirmation "Erase Memory" (Yes/No); true for Yes. A face without that dialog asks the
+    // same question in a message box.
+    virtual bool RunEraseOkDialog() {
+        return MessageBox("This will erase old data on controller.\nDo you really want to continue?",
+                          EMsgButtons::YesNo, EMsgIcon::Question) == IDYES;
+    }
 };
