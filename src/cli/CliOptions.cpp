@@ -13,6 +13,7 @@ const char* CliHelpText() {
            "  --no-restart           answer No to \"Should the controller be restarted now?\" (wins over --yes)\n"
            "  --state bios|bootstrap skip Connect and take connection state 1 or 2\n"
            "COMMANDS\n"
+           "  connect                run Connect; exit 0 when the connection state is 1 or 2, else 1\n"
            "  probe                  ask the controller's protocol (+++D) and version (+++C); exit 0 when both answer\n"
            "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n";
 }

@@ -3,6 +3,10 @@
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
+#include "platform/Clock.h"
+#include "platform/HidLibrary.h"
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +50,8 @@ int RunCommand(CDravikApp& app, const std::vector<std::string>& arguments) {
 } // namespace
 
 int RunCliProgram(const CliOptions& options) {
-    const bool known = options.strCommand == "probe" || options.strCommand == "command";
+    const bool known =
+        options.strCommand == "probe" || options.strCommand == "command" || options.strCommand == "connect";
     if (!known) {
         std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
@@ -56,6 +61,9 @@ int RunCliProgram(const CliOptions& options) {
         std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
+
+    if (!options.strHidSocket.empty())
+        SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
 
     CConsoleUserInterface ui({options.bYes, options.bNoRestart});
     CDravikApp app(&ui);
@@ -76,7 +84,16 @@ int RunCliProgram(const CliOptions& options) {
     ui.RunPosted();
 
     int exitCode = 1;
-    if (options.strCommand == "probe")
+    if (options.strCommand == "connect") {
+        app.OnConnect();
+        // An accepted USB restart connects again about 5 s later, as the desktop's idle pass would.
+        while (app.m_bRestartPending) {
+            CClock::Instance().Sleep(std::max<uint32_t>(1, app.ReconnectDueInMs()));
+            app.OnIdle(1);
+            ui.RunPosted();
+        }
+        exitCode = app.m_nConnectState == ConnectNone ? 1 : 0;
+    } else if (options.strCommand == "probe")
         exitCode = RunProbe(app, ui);
     else if (options.strCommand == "command")
         exitCode = RunCommand(app, options.arguments);

@@ -8,6 +8,7 @@ void CDravikApp::OnCommand(int commandId) {
     if (!IsCommandEnabled(commandId))
         return;
     switch (commandId) {
+    case ID_COMMANDS_CONNECT: OnConnect(); break;
     case ID_SETUP_PORT: OnPortSetup(); break;
     case ID_SETUP_USE_COM: UseCom(); break;
     case ID_SETUP_USE_USB: UseUsb(); break;

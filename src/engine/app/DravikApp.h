@@ -52,6 +52,11 @@ public:
     bool IsCommandEnabled(int commandId) const;
     bool IsCommandChecked(int commandId) const;
 
+    // Connect to controller: the command, the protocol-text parser and the USB restart check.
+    void OnConnect();
+    void ParseProtocolVersion(const char* text);
+    int UsbRestartCheck();
+
     // Port Setup, About and Update BIOS.
     void OnPortSetup();
     void OnAbout();
@@ -64,6 +69,9 @@ public:
     uint32_t ReconnectDueInMs() const;
     // One received terminal byte: to the screen unless a capture holds it, then to the capture.
     void DeliverTerminalByte(uint8_t byte);
+    // Ends terminal mode when it is on: clears and blanks the screen, closes the terminal link, refreshes
+    // the status. Commands that need the link call it first.
+    void SwitchTerminalModeOff();
 
     // USB presence (device arrival and removal notifications come here).
     void CheckUsbDevice();
@@ -103,6 +111,8 @@ public:
     std::atomic<int> m_nConnectState{ConnectNone};
     int m_nCaptureBusy = 0;
     std::atomic<int> m_nLastLoadResult{-1};
+    char m_szVersion[5] = {};
+    char m_szProtocol[5] = {};
 
     bool m_bStatusBarShown = true;
 
