@@ -23,7 +23,7 @@ CAboutDlg::CAboutDlg(QWidget* owner, const QString& versionText) : QDialog(owner
     m_pVersion = new QLabel(versionText, this);
     m_pVersion->setObjectName("version");
     m_pVersion->setGeometry(DialogRect(this, 41, 24, 141, 10));
-    auto* line = new QLabel("Downloads for DXU controllers over COM or USB", this);
+    auto* line = new QLabel("For DXU controllers, over COM or USB", this);
     line->setGeometry(DialogRect(this, 39, 33, 142, 9));
 
     auto* ok = new QPushButton("OK", this);

@@ -17,6 +17,10 @@
 #include <QSocketNotifier>
 #include <QStatusBar>
 
+#include <QMouseEvent>
+#include <QWindow>
+
+#include <algorithm>
 #include <poll.h>
 
 namespace {
@@ -271,14 +275,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool CMainFrame::RefusesInput(QObject* watched, QEvent* event) const {
-    if (!m_bCommandRunning || !IsInputEvent(event->type()) || !watched->isWidgetType())
+    if (!m_bCommandRunning || !IsInputEvent(event->type()))
         return false;
-    return static_cast<QWidget*>(watched)->window() == this;
+    if (watched->isWindowType())
+        return watched == windowHandle();
+    return watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this;
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (type == QEvent::KeyRelease) {
+    // Key events are seen once at the window they arrive at (a widget passes unhandled ones on to its
+    // parent, which would count them twice).
+    if (type == QEvent::KeyRelease && watched->isWindowType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) {
             if (key->key() == Qt::Key_CapsLock)
@@ -289,6 +297,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
                 m_locks.OnLockKey(ELockKey::Scroll);
             UpdateLockPanes();
         }
+    }
+    // Disabled items cannot become the active item of a pop-up, so their prompts follow the mouse.
+    if (type == QEvent::MouseMove && watched->isWidgetType()) {
+        if (auto* menu = qobject_cast<QMenu*>(watched);
+            menu && std::count(m_menus.begin(), m_menus.end(), menu))
+            ShowPrompt(menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
     }
     if (RefusesInput(watched, event))
         return true;

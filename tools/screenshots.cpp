@@ -1,0 +1,138 @@
+// Renders the desktop program's windows offscreen into PNG files for review: the main window, each menu
+// open, Port Setup, About, the wait window and the terminal view with controller output.
+// Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
+#include "engine/app/DravikApp.h"
+#include "gui/AboutDlg.h"
+#include "gui/CommDialog.h"
+#include "gui/MainFrame.h"
+#include "gui/MessageDialog.h"
+#include "gui/QtUserInterface.h"
+#include "gui/TextView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Lets posted events, layouts and paints settle without waiting on time.
+void Settle() {
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+bool Save(const QPixmap& pixmap, const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    if (!pixmap.save(path, "PNG")) {
+        std::fprintf(stderr, "dravik-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The main window with one pop-up open over it, its first enabled item highlighted.
+QPixmap WithMenuOpen(CMainFrame& frame, int index) {
+    QMenu* menu = frame.Menus()[index];
+    QAction* title = frame.menuBar()->actions()[index];
+    const QPoint anchor = frame.menuBar()->actionGeometry(title).bottomLeft();
+    menu->popup(frame.mapToGlobal(frame.menuBar()->mapTo(&frame, anchor)));
+    Settle();
+    for (QAction* action : menu->actions()) {
+        if (action->isEnabled() && !action->isSeparator()) {
+            menu->setActiveAction(action);
+            break;
+        }
+    }
+    Settle();
+    QPixmap shot = frame.grab();
+    QPainter painter(&shot);
+    painter.drawPixmap(frame.menuBar()->mapTo(&frame, anchor), menu->grab());
+    painter.end();
+    menu->hide();
+    Settle();
+    return shot;
+}
+
+const char* const kSampleOutput = "\r\n DXU controller console  V2.3\r\n"
+                                  " ================================\r\n"
+                                  "\r\n Diagnostic trace and history menu:\r\n"
+                                  " ==================================\r\n"
+                                  "   1 - alarm history dump\r\n"
+                                  "   2 - trace dump\r\n"
+                                  "   3 - parameter history dump\r\n"
+                                  "\r\n select> 2\r\n"
+                                  "\r\n press Enter to start trace dump, <esc> to abort.\r\n"
+                                  "\x1b[1;31m0000 12:00:01 boot ok  flash=3 regions\x1b[m\r\n"
+                                  "0001 12:00:02 link COM 19200,n,8,1\r\n"
+                                  "0002 12:00:05 input 4 changed 0 -> 1\r\n"
+                                  "0003 12:00:07 output 2 on\r\n"
+                                  "> ";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: dravik-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "dravik-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    CQtUserInterface ui;
+    CDravikApp app(&ui);
+    app.m_strPort = "COM1";
+    app.m_nLinkKind = kLinkCom;
+    CMainFrame frame(app);
+    ui.SetMainFrame(&frame);
+    frame.show();
+    app.OnStatusRefresh();
+    Settle();
+
+    bool ok = Save(frame.grab(), folder, "main-window.png");
+    for (int i = 0; i < static_cast<int>(frame.Menus().size()); ++i) {
+        QString name = frame.Menus()[i]->title().remove('&').toLower();
+        ok &= Save(WithMenuOpen(frame, i), folder, QString("menu-%1.png").arg(name));
+    }
+    app.OnStatusRefresh();
+
+    {
+        CCommDialog dialog(&frame, 0, "COM1");
+        dialog.show();
+        Settle();
+        ok &= Save(dialog.grab(), folder, "port-setup.png");
+    }
+    {
+        CAboutDlg dialog(&frame, "5120-41887 Version 4.0");
+        dialog.show();
+        Settle();
+        ok &= Save(dialog.grab(), folder, "about.png");
+    }
+    {
+        CMessageDialog wait(&frame);
+        wait.SetCaption("Connect...");
+        wait.SetMessage("Please reset controller.  Dravik will wait 30s for controller to connect.");
+        Settle();
+        ok &= Save(wait.grab(), folder, "wait-window.png");
+    }
+
+    // Terminal mode as the technician sees it: the controller's console in the view.
+    app.m_nTerminalMode = 1;
+    app.m_terminal.ShowTerminal();
+    app.m_terminal.PutString(kSampleOutput);
+    app.OnStatusRefresh();
+    frame.View()->setFocus();
+    Settle();
+    ok &= Save(frame.grab(), folder, "terminal-view.png");
+    app.m_nTerminalMode = 0;
+    return ok ? 0 : 1;
+}
