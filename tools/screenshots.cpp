@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
     app.m_terminal.ShowTerminal();
     app.m_terminal.PutString(kSampleOutput);
     app.OnStatusRefresh();
+    frame.activateWindow();
     frame.View()->setFocus();
     Settle();
     ok &= Save(frame.grab(), folder, "terminal-view.png");

@@ -216,8 +216,7 @@ void CMainFrame::RunCommand(int commandId) {
     if (RunsOnCommandThread(commandId)) {
         // These commands leave terminal mode first; doing it here keeps the screen and its view on this
         // thread.
-        if (m_app.m_nTerminalMode != 0)
-            m_app.OnCommand(ID_COMMANDS_TERMINAL);
+        m_app.SwitchTerminalModeOff();
         StartCommandThread(commandId);
         return;
     }

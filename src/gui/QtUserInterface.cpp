@@ -145,6 +145,18 @@ void CQtUserInterface::Post(std::function<void()> task) {
     QMetaObject::invokeMethod(&m_context, std::move(task), Qt::QueuedConnection);
 }
 
+void CQtUserInterface::PostCommand(int commandId, std::function<void()> run) {
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this, commandId, run = std::move(run)] {
+            if (m_pFrame)
+                m_pFrame->RunCommand(commandId);
+            else
+                run();
+        },
+        Qt::QueuedConnection);
+}
+
 void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
     RunOnObjectThread(&m_context, [&] {
         if (m_pFrame)

@@ -25,6 +25,7 @@ public:
 
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
     void Post(std::function<void()> task) override;
+    void PostCommand(int commandId, std::function<void()> run) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;
     std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 enum class EMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class EMsgIcon { None, Information, Warning, Error, Question };
@@ -88,6 +89,14 @@ public:
     // Runs a task later on the user-interface thread, in the order posted (status refreshes, posted
     // commands). Never runs it inside the call.
     virtual void Post(std::function<void()> task) = 0;
+
+    // Posts a menu command as if the person had chosen it (the delayed reconnect). run carries it out; a
+    // face with a main window routes it like a menu command instead (off its GUI thread when it talks to
+    // the controller).
+    virtual void PostCommand(int commandId, std::function<void()> run) {
+        (void)commandId;
+        Post(std::move(run));
+    }
 
     // Rewrites the status bar: the message pane and the link pane.
     virtual void ShowStatus(const std::string& messagePane, const std::string& linkPane) = 0;
