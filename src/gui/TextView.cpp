@@ -101,7 +101,29 @@ void CTextView::focusOutEvent(QFocusEvent* event) {
     UpdateCaret();
 }
 
+namespace {
+
+// The main window's accelerator table binds the usual editing keys to edit commands that nothing here
+// handles; being accelerators they never reach the controller as characters.
+bool IsEditAccelerator(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int key = event->key();
+    if (mods == Qt::ControlModifier)
+        return key == Qt::Key_C || key == Qt::Key_V || key == Qt::Key_X || key == Qt::Key_Z ||
+               key == Qt::Key_Insert;
+    if (mods == Qt::ShiftModifier)
+        return key == Qt::Key_Insert || key == Qt::Key_Delete || key == Qt::Key_F6;
+    if (mods == Qt::AltModifier)
+        return key == Qt::Key_Backspace;
+    return mods == Qt::NoModifier && key == Qt::Key_F6;
+}
+
+} // namespace
+
 void CTextView::keyPressEvent(QKeyEvent* event) {
+    if (IsEditAccelerator(event))
+        return;
     std::array<uint8_t, 3> arrow{};
     bool isArrow = true;
     switch (event->key()) {

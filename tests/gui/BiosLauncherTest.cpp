@@ -6,6 +6,7 @@
 #include "platform/RegistryFile.h"
 #include "support/TestUserInterface.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -72,8 +73,12 @@ TEST_F(BiosLauncherTest, KeyMissingDisablesTheCommand) {
     WriteRegistry(
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Arvenco Applications\\Other]\n\"Install_Dir\"=\"/x\"\n");
     EXPECT_FALSE(CDravikApp::IsBiosToolInstalled());
+    // Start-up looks the key up; its settings file goes to the temporary folder.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
     CDravikApp app(&m_ui);
     app.InitInstance("/nonexistent/dravik", "");
+    QDir::setCurrent(previous);
     EXPECT_FALSE(app.m_bBiosTool);
     EXPECT_FALSE(app.IsCommandEnabled(ID_COMMANDS_UPDATE_BIOS));
 }

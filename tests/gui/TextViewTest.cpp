@@ -124,6 +124,15 @@ TEST_F(TextViewTest, KeysGoToTheControllerWithoutEcho) {
     QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
     QApplication::sendEvent(&m_view, &up);
     EXPECT_EQ(m_sent, (std::basic_string<uint8_t>{0x1B, '[', 'D', 'a', '\r', 0x1B, '\t', 0x1B, '[', 'A'}));
+    // Editing accelerators are not characters for the controller; other control keys are.
+    m_sent.clear();
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, "\x03");
+    QApplication::sendEvent(&m_view, &copy);
+    QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, "\x16");
+    QApplication::sendEvent(&m_view, &paste);
+    QKeyEvent ctrlD(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier, "\x04");
+    QApplication::sendEvent(&m_view, &ctrlD);
+    EXPECT_EQ(m_sent, std::basic_string<uint8_t>{0x04});
     EXPECT_EQ(m_screen.Lines(), std::vector<std::string>{""});
 }
 
