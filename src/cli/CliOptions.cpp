@@ -14,6 +14,9 @@ const char* CliHelpText() {
            "  --state bios|bootstrap skip Connect and take connection state 1 or 2\n"
            "COMMANDS\n"
            "  connect                run Connect; exit 0 when the connection state is 1 or 2, else 1\n"
+           "  load FILE              run Connect (unless --state); stop with exit 1 if the state is 0; then the Load\n"
+           "                         command for FILE without a file dialog: for *.img the size check and the download;\n"
+           "                         exit 0 for results 1, 2 and 3, otherwise the result code\n"
            "  probe                  ask the controller's protocol (+++D) and version (+++C); exit 0 when both answer\n"
            "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n";
 }

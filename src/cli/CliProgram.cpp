@@ -47,16 +47,44 @@ int RunCommand(CDravikApp& app, const std::vector<std::string>& arguments) {
     return link->SendCommand(static_cast<int>(code)) ? 0 : 1;
 }
 
+// Connect, or the state the options name; true when a controller is known.
+bool RunConnect(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& options) {
+    if (options.nState > 0)
+        return true;
+    app.OnConnect();
+    // An accepted USB restart connects again about 5 s later, as the desktop's idle pass would.
+    while (app.m_bRestartPending) {
+        CClock::Instance().Sleep(std::max<uint32_t>(1, app.ReconnectDueInMs()));
+        app.OnIdle(1);
+        ui.RunPosted();
+    }
+    ui.RunPosted();
+    return app.m_nConnectState != ConnectNone;
+}
+
+int RunLoad(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& options) {
+    if (!RunConnect(app, ui, options))
+        return 1;
+    app.m_nLastLoadResult = 0;
+    if (!app.LoadChosenFile(options.arguments[0]))
+        return 1;
+    app.WaitForDownload();
+    ui.RunPosted();
+    const int result = app.m_nLastLoadResult;
+    return result >= 1 && result <= 3 ? 0 : result;
+}
+
 } // namespace
 
 int RunCliProgram(const CliOptions& options) {
     const bool known =
-        options.strCommand == "probe" || options.strCommand == "command" || options.strCommand == "connect";
+        options.strCommand == "probe" || options.strCommand == "command" || options.strCommand == "connect" ||
+        options.strCommand == "load";
     if (!known) {
         std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
-    const size_t wanted = options.strCommand == "command" ? 1 : 0;
+    const size_t wanted = options.strCommand == "command" || options.strCommand == "load" ? 1 : 0;
     if (options.arguments.size() != wanted) {
         std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
@@ -85,14 +113,9 @@ int RunCliProgram(const CliOptions& options) {
 
     int exitCode = 1;
     if (options.strCommand == "connect") {
-        app.OnConnect();
-        // An accepted USB restart connects again about 5 s later, as the desktop's idle pass would.
-        while (app.m_bRestartPending) {
-            CClock::Instance().Sleep(std::max<uint32_t>(1, app.ReconnectDueInMs()));
-            app.OnIdle(1);
-            ui.RunPosted();
-        }
-        exitCode = app.m_nConnectState == ConnectNone ? 1 : 0;
+        exitCode = RunConnect(app, ui, options) ? 0 : 1;
+    } else if (options.strCommand == "load") {
+        exitCode = RunLoad(app, ui, options);
     } else if (options.strCommand == "probe")
         exitCode = RunProbe(app, ui);
     else if (options.strCommand == "command")

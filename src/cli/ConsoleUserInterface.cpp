@@ -1,5 +1,7 @@
 #include "cli/ConsoleUserInterface.h"
 
+#include "cli/ConsoleDownloadView.h"
+
 #include <cctype>
 #include <unistd.h>
 
@@ -43,19 +45,25 @@ int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
     const bool yesNo = buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoCancel;
     const int positive = yesNo ? IDYES : buttons == EMsgButtons::RetryCancel ? IDRETRY : IDOK;
     const int negative = yesNo ? IDNO : IDCANCEL;
-    if (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos)
-        return negative;
-    if (m_answers.bYes)
-        return positive;
-    if (!m_in || !::isatty(::fileno(m_in)))
-        return negative;
-    std::fprintf(m_out, "%s [%s/%s] ", text.c_str(), AnswerName(positive), AnswerName(negative));
-    std::fflush(m_out);
-    char line[64] = {};
-    if (!std::fgets(line, sizeof line, m_in))
-        return negative;
-    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
-    return (first == 'y' || first == 'r' || first == 'o') ? positive : negative;
+    WriteLine(text);
+    int answer = negative;
+    if (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos) {
+        answer = negative;
+    } else if (m_answers.bYes) {
+        answer = positive;
+    } else if (m_in && ::isatty(::fileno(m_in))) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        std::fprintf(m_out, "[%s/%s] ", AnswerName(positive), AnswerName(negative));
+        std::fflush(m_out);
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, m_in)) {
+            const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+            if (first == 'y' || first == 'r' || first == 'o')
+                answer = positive;
+        }
+    }
+    WriteLine(std::string("-> ") + AnswerName(answer));
+    return answer;
 }
 
 int CConsoleUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon) {
@@ -63,10 +71,7 @@ int CConsoleUserInterface::MessageBox(const std::string& text, EMsgButtons butto
         WriteLine(text);
         return IDOK;
     }
-    const int answer = Ask(text, buttons);
-    WriteLine(text);
-    WriteLine(std::string("-> ") + AnswerName(answer));
-    return answer;
+    return Ask(text, buttons);
 }
 
 void CConsoleUserInterface::Post(std::function<void()> task) {
@@ -121,4 +126,8 @@ bool CConsoleUserInterface::RunCommDialog(CommDialogData&) { return false; }
 void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
     WriteLine("Arvenco Dravik Download Utility");
     WriteLine(versionText);
+}
+
+std::unique_ptr<IDownloadView> CConsoleUserInterface::CreateDownloadView(std::function<void()>) {
+    return std::make_unique<CConsoleDownloadView>(m_out);
 }

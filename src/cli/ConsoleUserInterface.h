@@ -25,6 +25,7 @@ public:
     std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
+    std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
 
     // Runs the posted tasks on the calling thread until none is left.
     void RunPosted();

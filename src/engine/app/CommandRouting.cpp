@@ -9,6 +9,7 @@ void CDravikApp::OnCommand(int commandId) {
         return;
     switch (commandId) {
     case ID_COMMANDS_CONNECT: OnConnect(); break;
+    case ID_FILE_LOAD: OnLoad(); break;
     case ID_SETUP_PORT: OnPortSetup(); break;
     case ID_SETUP_USE_COM: UseCom(); break;
     case ID_SETUP_USE_USB: UseUsb(); break;
@@ -58,8 +59,8 @@ void CDravikApp::DeliverTerminalByte(uint8_t byte) {
         m_terminal.PutChar(byte);
 }
 
-// The Upgrade Wizard and the Load command are separate steps of the program; until they are part of the
-// build, an idle pass has no wizard to start and a requested load has nothing to run.
+// The Upgrade Wizard is a program step of its own; until it is part of the build an idle pass has no
+// wizard to start.
 void CDravikApp::StartWizard() {}
 
-int CDravikApp::RunRequestedLoad(int) { return 0; }
+int CDravikApp::RunRequestedLoad(int loadType) { return LoadFile(loadType) ? 1 : 0; }

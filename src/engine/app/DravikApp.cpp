@@ -2,6 +2,7 @@
 
 #include "engine/app/CommandIds.h"
 #include "engine/app/UserInterface.h"
+#include "engine/download/Download.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 
@@ -18,6 +19,11 @@ CDravikApp::CDravikApp(IUserInterface* ui) : CLinkContext(ui) {
 }
 
 CDravikApp::~CDravikApp() {
+    // A download still running is cancelled and ends at its next check point.
+    if (m_downloadThread.joinable()) {
+        CancelDownload();
+        WaitForDownload();
+    }
     m_pTermLink.reset();
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
         m_usbDevice.Close();

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
+class CDownload;
 class CSerialHandler;
 class IUserInterface;
 
@@ -56,6 +58,19 @@ public:
     void OnConnect();
     void ParseProtocolVersion(const char* text);
     int UsbRestartCheck();
+
+    // Load command: the file dialog of the type, then LoadChosenFile. True when a transfer was started or
+    // carried out.
+    void OnLoad();
+    bool LoadFile(int type);
+    // The Load command for a file already chosen (the console passes its argument here).
+    bool LoadChosenFile(const std::string& path);
+    // Starts the image download of m_strPathName on its worker and returns at once.
+    void StartImageDownload();
+    // Waits until the image download's worker has ended (the wizard and the console wait here).
+    void WaitForDownload();
+    // The download window's Cancel, for faces that cancel without the window (and the program's end).
+    void CancelDownload();
 
     // Port Setup, About and Update BIOS.
     void OnPortSetup();
@@ -111,6 +126,7 @@ public:
     std::atomic<int> m_nConnectState{ConnectNone};
     int m_nCaptureBusy = 0;
     std::atomic<int> m_nLastLoadResult{-1};
+    int m_nLastLoadKind = 0;
     char m_szVersion[5] = {};
     char m_szProtocol[5] = {};
 
@@ -121,6 +137,10 @@ public:
 
 private:
     void PumpTerminal();
+    void DownloadThreadProc(std::shared_ptr<CDownload> download);
+
+    std::shared_ptr<CDownload> m_pDownload;  // the current download (the window's object)
+    std::thread m_downloadThread;
     // The Upgrade Wizard's start and the load it requests from the idle pass.
     void StartWizard();
     int RunRequestedLoad(int loadType);

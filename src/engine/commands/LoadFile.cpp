@@ -1,0 +1,111 @@
+// The Load command: a file chosen in the dialog of the requested type goes to the transfer its extension
+// selects; software images first pass the size plausibility check.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* kSizeWarning =
+    "Please verify this is the correct software for your DXU before continuing.\nThe file size indicates that "
+    "this software is version 1.9.1 or older which\nis only compatible with Arvenco part number 0000003962 CPU "
+    "boards.\n \nClick 'YES' to continue or 'NO' to abort.";
+
+FileDialogRequest LoadDialogFor(int type) {
+    FileDialogRequest request;
+    request.bOpen = true;
+    switch (type) {
+    case 2:
+        request.strFilter = "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|HTML Files "
+                            "(*.htm)|*.htm|GIF Files (*.gif)|*.gif|Neuron Software Files (*.nxe)|*.nxe|Neuron "
+                            "Exportable Image Files (*.xif)|*.xif||";
+        request.strDefaultExt = "*.img";
+        break;
+    case 1:
+        request.strFilter = "Configuration Files (*.dat)|*.dat|";
+        request.strDefaultExt = "*.dat";
+        break;
+    case 3:
+        request.strFilter = "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|";
+        request.strDefaultExt = "*.img";
+        break;
+    default:
+        request.strFilter = "Software Files (*.img)|*.img|";
+        request.strDefaultExt = "*.img";
+        break;
+    }
+    return request;
+}
+
+std::string LowerExtension(const std::string& path) {
+    std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+} // namespace
+
+void CDravikApp::OnLoad() { LoadFile(2); }
+
+bool CDravikApp::LoadFile(int type) {
+    const bool fromCommandLine = !m_strLoadDir.empty();
+    SwitchTerminalModeOff();
+    FileDialogRequest request = LoadDialogFor(type);
+    if (fromCommandLine) {
+        request.strInitialDir = m_strLoadDir;
+        request.strInitialName = m_strFileName;
+    }
+    std::string path;
+    if (!m_pUi->GetFileName(request, path))
+        return false;
+    return LoadChosenFile(path);
+}
+
+bool CDravikApp::LoadChosenFile(const std::string& path) {
+    m_strPathName = path;
+    const size_t slash = path.find_last_of('/');
+    m_strFileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string extension = LowerExtension(m_strPathName);
+
+    if (extension == "img") {
+        if (std::FILE* file = std::fopen(m_strPathName.c_str(), "rb")) {
+            struct stat info {};
+            const long long length = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
+            const bool suspicious = m_nConnectState == ConnectBootstrap && length >= 600000 && length <= 1000000 &&
+                                    m_szVersion[0] != '\0' && m_szVersion[1] > '1';
+            if (suspicious && m_pUi->MessageBox(kSizeWarning, EMsgButtons::YesNo, EMsgIcon::Warning) != IDYES) {
+                std::fclose(file);
+                return false;
+            }
+            std::fclose(file);
+        } else {
+            m_pUi->MessageBox("Cannot open input file.");
+        }
+    }
+
+    for (const char* configuration : {"dat", "gif", "htm", "nxe", "xif"}) {
+        if (extension == configuration) {
+            // The configuration download is a program step of its own and not part of this build yet.
+            m_nLastLoadKind = 1;
+            m_pUi->MessageBox("Configuration file download is not available in this version.");
+            return false;
+        }
+    }
+    if (extension == "img") {
+        m_nLastLoadKind = 0;
+        StartImageDownload();
+        return true;
+    }
+    if (extension == "txt") {
+        m_pUi->MessageBox("Text file download is not available in this version.");
+        return false;
+    }
+    m_nLastLoadKind = 0;
+    m_pUi->MessageBox("Error: Unknown file type.");
+    return false;
+}

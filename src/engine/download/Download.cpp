@@ -1,0 +1,268 @@
+#include "engine/download/Download.h"
+
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/download/ImageAnalysis.h"
+#include "engine/download/ImageFormat.h"
+#include "engine/download/ImageReader.h"
+#include "engine/download/ImageSource.h"
+#include "engine/link/SerialHandler.h"
+#include "platform/Clock.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kCommandLoadSoftware = 1;
+constexpr int kCommandEraseOs = 2;
+constexpr int kCommandEraseCommBoard = 3;
+constexpr int kCommandRestart = 7;
+constexpr int kCommandEraseApplication = 8;
+constexpr int kCommandEraseApplicationAfterOs = 9;
+constexpr uint32_t kAfterSpeedUpMs = 2000;
+constexpr uint32_t kStagedWaitMs = 7000;
+constexpr uint32_t kFlashProgrammingMs = 5000;
+
+int ResultForRegions(int regions) {
+    if ((regions & RegionOs) && (regions & RegionApplication))
+        return kLoadDoneOsAndApplication;
+    if (regions & RegionApplication)
+        return kLoadDoneApplication;
+    return kLoadDoneOther;
+}
+
+} // namespace
+
+CDownload::CDownload(CDravikApp& app, std::unique_ptr<IDownloadView> view)
+    : m_app(app), m_pView(std::move(view)), m_progress(*m_pView) {}
+
+CDownload::~CDownload() = default;
+
+void CDownload::Status(const std::string& text) { m_pView->SetField(IDC_DOWNLOAD_STATUS, text); }
+
+void CDownload::OnCancel() {
+    m_bCancel = true;
+    m_app.m_bDownloadRunning = false;
+    m_pView->Close();
+}
+
+bool CDownload::OpenLink() {
+    m_pLink.reset();
+    int result = 0;
+    m_pLink = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
+    if (result != CSerialHandler::kOpenOk) {
+        m_pLink.reset();
+        m_app.Ui().MessageBox("Error opening specified COM port.");
+        return false;
+    }
+    return true;
+}
+
+bool CDownload::SwitchSpeed(const char* setting, const char* failureMessage) {
+    if (m_app.m_nLinkKind != kLinkCom)
+        return true;
+    if (m_pLink->ChangeSetting(setting))
+        return true;
+    m_app.Ui().MessageBox(failureMessage);
+    return false;
+}
+
+int CDownload::AnalyzeImage(IImageByteSource& file, uint64_t length) {
+    m_progress.PrepareAnalysis(length);
+    return AnalyzeImageRegions(file, m_app.m_nConnectState, [this] { m_pView->StepProgress(); });
+}
+
+bool CDownload::EraseImageAreas(int regions) {
+    IUserInterface& ui = m_app.Ui();
+    if (regions & RegionOs) {
+        if (!m_pLink->SendCommand(kCommandEraseOs)) {
+            ui.MessageBox("Slave rejected erasure of OS.");
+            return false;
+        }
+        if (m_app.m_nConnectState != ConnectBootstrap && !m_pLink->SendCommand(kCommandEraseApplicationAfterOs)) {
+            ui.MessageBox("Slave rejected erasure of application.");
+            return false;
+        }
+    }
+    if ((regions & RegionApplication) && !m_pLink->SendCommand(kCommandEraseApplication)) {
+        ui.MessageBox("Slave rejected erasure of application.");
+        return false;
+    }
+    if ((regions & RegionCommBoard) && !m_pLink->SendCommand(kCommandEraseCommBoard)) {
+        ui.MessageBox("Slave rejected erasure of Comm. Board firmware.");
+        return false;
+    }
+    return true;
+}
+
+int CDownload::DownloadImage() {
+    IUserInterface& ui = m_app.Ui();
+    m_pView->SetField(IDC_DOWNLOAD_FILENAME, m_app.m_strFileName);
+    Status("Please wait");
+
+    const int linkKind = m_app.m_nLinkKind;
+    if (linkKind == kLinkUsb) {
+        m_pLink = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
+    } else if (linkKind == kLinkCom) {
+        if (!OpenLink())
+            return kLoadComPortFailed;
+    } else {
+        ui.MessageBox("No COM or USB selected");
+        return kLoadNoLink;
+    }
+
+    // The protocol is asked again for this download: a BIOS that answers "PL01" (or an answer that
+    // begins with "E") programs its image in two stages.
+    char reply[5] = {};
+    m_pLink->EscapeD(reply, 4);
+    const bool staged = reply[3] == '1' || reply[0] == 'E';
+
+    if (linkKind == kLinkCom && !OpenLink())
+        return kLoadComPortFailed;
+
+    Status("Analyzing File");
+    CImageFileSource file;
+    if (!file.Open(m_app.m_strPathName)) {
+        Status("Unable to open file");
+        m_pLink.reset();
+        return kLoadFileNotOpened;
+    }
+    m_nRegions = AnalyzeImage(file, file.Length());
+    file.Close();
+
+    if (m_bCancel) {
+        m_pLink.reset();
+        return kLoadCancelled;
+    }
+    m_progress.ResetBar();
+    if (m_bConfirmErase && !ui.RunEraseOkDialog()) {
+        m_pLink.reset();
+        return kLoadCancelled;
+    }
+    Status("Erasing. Please wait while memory is erased");
+    if (!EraseImageAreas(m_nRegions)) {
+        m_pLink.reset();
+        return kLoadEraseRefused;
+    }
+    if (m_bCancel) {
+        m_pLink.reset();
+        return kLoadCancelled;
+    }
+
+    if (!file.Open(m_app.m_strPathName)) {
+        ui.MessageBox("Unable to open file");
+        m_pLink.reset();
+        return kLoadFileNotOpened;
+    }
+    if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
+        ui.MessageBox("Slave rejected software load command.");
+        m_pLink.reset();
+        return kLoadRefused;
+    }
+    if (!SwitchSpeed(kSettingFast, "Could not change port settings.")) {
+        m_pLink.reset();
+        return kLoadBaudChangeFailed;
+    }
+    if (linkKind == kLinkCom)
+        CClock::Instance().Sleep(kAfterSpeedUpMs);
+
+    const int transferred = Transfer(file, file.Length(), staged);
+    if (transferred != kLoadPending) {
+        m_pLink.reset();
+        return transferred;
+    }
+
+    // The closing frame ends the load; its acknowledge is not examined.
+    const uint8_t closing[4] = {0, 0, 0, 0};
+    m_pLink->SendMRBlock(closing, sizeof closing);
+    if (!SwitchSpeed(kSettingNormal, "Slave rejected comm port command.")) {
+        m_pLink.reset();
+        return kLoadBaudChangeFailed;
+    }
+
+    if (m_bCancel) {
+        // No partial software may stay on the controller.
+        {
+            auto wait = ui.CreateWaitWindow("Erasing...", "Please wait while partial file download is erased.");
+            EraseImageAreas(m_nRegions);
+        }
+        m_bErasePartial = false;
+        m_pLink.reset();
+        return kLoadCancelled;
+    }
+
+    file.Close();
+    Status("Download complete... Please wait while flash is programmed");
+    CClock::Instance().Sleep(kFlashProgrammingMs);
+    ui.MessageBox("Download complete.");
+    if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES)
+        m_pLink->SendCommand(kCommandRestart);
+    m_pLink.reset();
+    return ResultForRegions(m_nRegions);
+}
+
+int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
+    IUserInterface& ui = m_app.Ui();
+    // The figures show the low 32 bits of the length, as the window's counters hold.
+    const uint32_t total = static_cast<uint32_t>(length);
+    m_progress.PrepareTransfer(length);
+    m_bErasePartial = true;
+    m_progress.Restart();
+    Status("Preparing download");
+
+    CImageReader reader(file);
+    uint8_t block[kImageBlockBytes];
+    bool seenLow = false;
+    bool seenHigh = false;
+    for (;;) {
+        m_progress.AdvanceTransfer(reader.Consumed());
+        size_t filled = 0;
+        CImageReader::EStop stop = reader.Fill(block, sizeof block, filled);
+        while (stop == CImageReader::EStop::Address) {
+            if (filled > 0 && !m_pLink->SendBlock(block, filled)) {
+                ui.MessageBox("Error downloading file to controller.");
+                return kLoadRefused;
+            }
+            uint8_t address[kImageAddressBytes];
+            std::memcpy(address, reader.AddressBytes(), sizeof address);
+            (ImageIsHighPart(address) ? seenHigh : seenLow) = true;
+            if (staged && !m_bStagedDone && seenLow && seenHigh) {
+                const int result = StagedProgrammingStep();
+                if (result != kLoadPending)
+                    return result;
+            }
+            m_pLink->SendMRBlock(address, sizeof address);  // its outcome is not examined
+            filled = 0;
+            stop = reader.Fill(block, sizeof block, filled);
+        }
+        if (stop == CImageReader::EStop::UnexpectedEnd || stop == CImageReader::EStop::BadRecord ||
+            stop == CImageReader::EStop::ReadError) {
+            ui.MessageBox("Unexpected end of file.");
+            return kLoadUnexpectedEnd;
+        }
+        if (filled > 0 && !m_pLink->SendBlock(block, filled)) {
+            ui.MessageBox("Error downloading file to controller.");
+            return kLoadRefused;
+        }
+        m_progress.ShowProgress(static_cast<uint32_t>(reader.Consumed()), total);
+        if (m_bCancel || stop == CImageReader::EStop::End)
+            return kLoadPending;
+    }
+}
+
+int CDownload::StagedProgrammingStep() {
+    m_bStagedDone = true;
+    const uint8_t zero[4] = {0, 0, 0, 0};
+    m_pLink->SendMRBlock(zero, sizeof zero);
+    if (!SwitchSpeed(kSettingNormal, "Could not change port settings."))
+        return kLoadBaudChangeFailed;
+    if (m_app.m_nLinkKind == kLinkCom)
+        CClock::Instance().Sleep(kStagedWaitMs);
+    if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
+        m_app.Ui().MessageBox("Slave rejected software load command.");
+        return kLoadRefused;
+    }
+    if (!SwitchSpeed(kSettingFast, "Could not change port settings."))
+        return kLoadBaudChangeFailed;
+    return kLoadPending;
+}

@@ -1,0 +1,69 @@
+// The image download: reads the controller's protocol, analyses the image, erases exactly the regions it
+// touches, and sends it as acknowledged frames at 38400 baud with address frames between them; after a
+// cancel during the transfer it erases those regions again. Runs on a worker thread of its own and writes
+// the "File Download" window through its view.
+#pragma once
+
+#include "engine/download/DownloadProgress.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CDravikApp;
+class CSerialHandler;
+class IDownloadView;
+class IImageByteSource;
+
+// Result codes of an image download.
+constexpr int kLoadPending = -1;
+constexpr int kLoadDoneOsAndApplication = 1;
+constexpr int kLoadDoneOther = 2;
+constexpr int kLoadDoneApplication = 3;
+constexpr int kLoadComPortFailed = 4;
+constexpr int kLoadCancelled = 5;
+constexpr int kLoadEraseRefused = 6;
+constexpr int kLoadFileNotOpened = 7;
+constexpr int kLoadRefused = 8;
+constexpr int kLoadBaudChangeFailed = 10;
+constexpr int kLoadUnexpectedEnd = 11;
+constexpr int kLoadNoLink = 14;
+
+class CDownload {
+public:
+    CDownload(CDravikApp& app, std::unique_ptr<IDownloadView> view);
+    ~CDownload();
+    CDownload(const CDownload&) = delete;
+    CDownload& operator=(const CDownload&) = delete;
+
+    // The whole download, on the worker thread; a result code.
+    int DownloadImage();
+    // The analysis pass over an opened image (drives the progress bar); the region set.
+    int AnalyzeImage(IImageByteSource& file, uint64_t length);
+    // The erase commands for a region set; false after a refusal (its messages shown).
+    bool EraseImageAreas(int regions);
+
+    // Cancel button, close box and the worker's end: the worker notices at its check points.
+    void OnCancel();
+    bool IsCancelled() const { return m_bCancel; }
+
+    std::atomic<bool> m_bConfirmErase{true};
+
+private:
+    // Transfer from the open image to the controller; kLoadPending while it went through.
+    int Transfer(IImageByteSource& file, uint64_t length, bool staged);
+    int StagedProgrammingStep();
+    bool OpenLink();
+    bool SwitchSpeed(const char* setting, const char* failureMessage);
+    void Status(const std::string& text);
+
+    CDravikApp& m_app;
+    std::unique_ptr<IDownloadView> m_pView;
+    CDownloadProgress m_progress;
+    std::atomic<bool> m_bCancel{false};
+    std::unique_ptr<CSerialHandler> m_pLink;
+    bool m_bErasePartial = false;
+    bool m_bStagedDone = false;
+    int m_nRegions = 0;
+};

@@ -1,0 +1,69 @@
+// Starting the image download on its worker thread and waiting for it to end.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/download/Download.h"
+
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Above-normal priority where the system allows it; a refusal leaves the thread as it is.
+void RaiseThreadPriority() {
+    const pid_t thread = static_cast<pid_t>(::syscall(SYS_gettid));
+    const int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current - 2);
+}
+
+} // namespace
+
+void CDravikApp::StartImageDownload() {
+    WaitForDownload();  // a previous worker has ended by now; collect it
+    m_bDownloadRunning = true;
+    // The window's Cancel reaches the download once it exists; the window comes first, as it is the
+    // download's view.
+    struct SCancelTarget {
+        std::mutex lock;
+        std::weak_ptr<CDownload> download;
+    };
+    auto target = std::make_shared<SCancelTarget>();
+    auto view = m_pUi->CreateDownloadView([target] {
+        std::shared_ptr<CDownload> download;
+        {
+            std::lock_guard<std::mutex> guard(target->lock);
+            download = target->download.lock();
+        }
+        if (download)
+            download->OnCancel();
+    });
+    auto download = std::make_shared<CDownload>(*this, std::move(view));
+    {
+        std::lock_guard<std::mutex> guard(target->lock);
+        target->download = download;
+    }
+    download->m_bConfirmErase = !m_bWizardRunning;
+    m_pDownload = download;
+    m_nLastLoadResult = kLoadPending;
+    m_downloadThread = std::thread([this, download] { DownloadThreadProc(download); });
+}
+
+void CDravikApp::CancelDownload() {
+    if (m_pDownload)
+        m_pDownload->OnCancel();
+}
+
+void CDravikApp::DownloadThreadProc(std::shared_ptr<CDownload> download) {
+    RaiseThreadPriority();
+    m_nLastLoadResult = kLoadPending;
+    const int result = download->DownloadImage();
+    m_nLastLoadResult = result;
+    m_bDownloadRunning = false;
+    download->OnCancel();
+}
+
+void CDravikApp::WaitForDownload() {
+    if (m_downloadThread.joinable())
+        m_downloadThread.join();
+}
