@@ -3,11 +3,11 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
+#include "engine/link/UsbHidDevice.h"
 #include "gui/AppIcon.h"
 #include "gui/MenuTable.h"
 #include "gui/TextView.h"
 #include "platform/Clock.h"
-#include "platform/HidLibrary.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,8 +79,8 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
     connect(&m_usbTerminalTimer, &QTimer::timeout, this, &CMainFrame::ArmIdle);
     qApp->installEventFilter(this);
 
-    // Device notifications arrive on the HID library's own thread.
-    HidLibrary().SetDeviceChangeHandler([this](bool arrived) {
+    // Device notifications arrive on the HID library's own thread; they are handled here, between commands.
+    m_deviceWatch.Start([this](bool arrived) {
         QMetaObject::invokeMethod(
             this, [this, arrived] { OnDeviceChange(arrived); }, Qt::QueuedConnection);
     });
@@ -88,7 +88,7 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
 }
 
 CMainFrame::~CMainFrame() {
-    HidLibrary().SetDeviceChangeHandler({});
+    m_deviceWatch.Stop();
     qApp->removeEventFilter(this);
     if (m_commandThread.joinable())
         m_commandThread.join();

@@ -5,6 +5,7 @@
 // reconnect is due.
 #pragma once
 
+#include "engine/link/UsbHidDevice.h"
 #include "gui/KeyboardLocks.h"
 
 #include <QMainWindow>
@@ -99,4 +100,5 @@ private:
     bool m_bInIdle = false;
     QSocketNotifier* m_pTerminalNotifier = nullptr;
     int m_nWatchedFd = -1;
+    CUsbDeviceWatch m_deviceWatch;
 };
