@@ -13,7 +13,45 @@ private:
     CTestUserInterface& m_ui;
 };
 
+// Hands the worker a view whose record outlives it, so a test reads it after the download.
+class CSharedDownloadView : public IDownloadView {
+public:
+    explicit CSharedDownloadView(std::shared_ptr<CRecordingDownloadView> record) : m_pRecord(std::move(record)) {}
+    void SetField(int controlId, const std::string& text) override { m_pRecord->SetField(controlId, text); }
+    void SetProgressRange(uint32_t maximum) override { m_pRecord->SetProgressRange(maximum); }
+    void SetProgressPos(uint32_t position) override { m_pRecord->SetProgressPos(position); }
+    void SetProgressStep(uint32_t amount) override { m_pRecord->SetProgressStep(amount); }
+    void StepProgress() override { m_pRecord->StepProgress(); }
+    void Close() override { m_pRecord->Close(); }
+
+private:
+    std::shared_ptr<CRecordingDownloadView> m_pRecord;
+};
+
 } // namespace
+
+std::unique_ptr<IDownloadView> CTestUserInterface::CreateDownloadView(std::function<void()> onCancel) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_pDownloadView = std::make_shared<CRecordingDownloadView>();
+    m_downloadCancel = std::move(onCancel);
+    m_events.push_back({"download-window", ""});
+    return std::make_unique<CSharedDownloadView>(m_pDownloadView);
+}
+
+std::shared_ptr<CRecordingDownloadView> CTestUserInterface::DownloadView() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_pDownloadView;
+}
+
+void CTestUserInterface::PressDownloadCancel() {
+    std::function<void()> cancel;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        cancel = m_downloadCancel;
+    }
+    if (cancel)
+        cancel();
+}
 
 void CTestUserInterface::Record(ShownEvent event) {
     std::lock_guard<std::mutex> guard(m_lock);

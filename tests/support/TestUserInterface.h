@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/app/UserInterface.h"
+#include "support/RecordingDownloadView.h"
 
 #include <deque>
 #include <mutex>
@@ -27,6 +28,11 @@ public:
     std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
+    std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
+
+    // The last download window: what was written to it, and its Cancel button.
+    std::shared_ptr<CRecordingDownloadView> DownloadView() const;
+    void PressDownloadCancel();
 
     // Script: answers taken in order; without one a question gets IDNO (YesNo) or IDCANCEL, OK gets IDOK.
     void QueueAnswer(int answer);
@@ -60,4 +66,6 @@ private:
     std::string m_strLinkPane;
     FileDialogRequest m_lastFileRequest;
     CommDialogData m_lastCommInput;
+    std::shared_ptr<CRecordingDownloadView> m_pDownloadView;
+    std::function<void()> m_downloadCancel;
 };
