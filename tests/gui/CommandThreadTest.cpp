@@ -98,7 +98,7 @@ TEST_F(CommandThreadTest, PostedCommandIsRoutedLikeAMenuCommand) {
         dialog->accept();
     });
     m_ui.PostCommand(ID_APP_ABOUT, [&] { ranDirectly = true; });
-    EXPECT_TRUE(m_finished.empty());  // posted, not run inside the call
+    EXPECT_TRUE(m_finished.empty()); // posted, not run inside the call
     EXPECT_TRUE(ProcessUntil([&] { return !m_finished.empty(); }));
     EXPECT_TRUE(aboutShown);
     EXPECT_FALSE(ranDirectly);
