@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -222,6 +223,33 @@ TEST_F(DialogsTest, MessageBoxFromAWorkerBlocksUntilAnswered) {
 TEST_F(DialogsTest, MessageBoxOnTheGuiThreadRunsDirectly) {
     OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Retry)->click(); });
     EXPECT_EQ(m_ui.MessageBox("Retry?", EMsgButtons::RetryCancel, EMsgIcon::Warning), IDRETRY);
+}
+
+TEST_F(DialogsTest, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {
+    FileDialogRequest request;
+    request.bOpen = false;
+    request.strTitle = "Save data to file: ";
+    request.strFilter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+    request.strDefaultExt = "*.txt";
+    request.strInitialDir = m_dir.path().toStdString();
+    QString title;
+    QStringList filters;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        dialog->selectFile("dump");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    std::string path;
+    ASSERT_TRUE(m_ui.GetFileName(request, path));
+    EXPECT_EQ(QString::fromStdString(path), m_dir.filePath("dump.txt"));
+    EXPECT_EQ(title, "Save data to file: ");
+    EXPECT_EQ(filters, (QStringList{"Text Files (*.txt)", "All Files (*)"}));
+
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    path.clear();
+    EXPECT_FALSE(m_ui.GetFileName(request, path));
+    EXPECT_TRUE(path.empty());
 }
 
 TEST(FileDialogFilter, PairsBecomeQtNameFilters) {
