@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -25,6 +26,33 @@ bool DueBy(uint32_t dueMs, uint32_t nowMs) {
 
 std::string Command(char letter) {
     return std::string("+++") + letter;
+}
+
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof(text), "0x%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// What each erase command clears, by the controller's state: first and last address; none when last <
+// first. In the BIOS the communication board's memory is not in the address map.
+struct EraseRange {
+    uint32_t nFirst;
+    uint32_t nLast;
+};
+
+EraseRange EraseRangeOf(char letter, bool bBootstrap) {
+    switch (letter) {
+    case '0':
+        return bBootstrap ? EraseRange{0x10000, 0x1CFFFF} : EraseRange{0, 0x100000};
+    case '1':
+    case '2':
+        return bBootstrap ? EraseRange{0x1E0000, 0xFFFFFFFF} : EraseRange{0x100001, 0xFFFFFFFF};
+    case 'A':
+        return bBootstrap ? EraseRange{0x1D0000, 0x1DFFFF} : EraseRange{1, 0};
+    default:
+        return EraseRange{1, 0};
+    }
 }
 
 } // namespace
@@ -215,8 +243,89 @@ void CSimController::HandleCommand(char letter, unsigned speed, uint32_t nowMs) 
         }
     }
     m_writer.Line("OK", "answer OK");
+    if (letter == '4')
+        OpenLoad();
     if (Contains(kDoneLetters, letter))
         Schedule(doneMs, ActionKind::AnswerDone, letter);
+}
+
+bool CSimController::InBootstrap() const {
+    return m_bBootstrap || m_options.strProtocol == "PL03";
+}
+
+void CSimController::OpenLoad() {
+    // A new load (also the re-arm after a closing frame) starts without an address.
+    m_bLoadOpen = true;
+    m_bHaveAddress = false;
+    m_bAddressRefused = false;
+    m_bLoadWrote = false;
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    ++m_counters.nLoads;
+}
+
+std::string CSimController::Erase(char letter) {
+    const EraseRange range = EraseRangeOf(letter, InBootstrap());
+    if (range.nLast < range.nFirst)
+        return std::string();
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    m_flash.Erase(range.nFirst, range.nLast);
+    ++m_counters.nErases;
+    return "erased " + Hex(range.nFirst) + "-" + Hex(range.nLast);
+}
+
+bool CSimController::ApplyToFlash(const SimFrame& frame, std::string& note) {
+    if (!m_bLoadOpen)
+        return true; // outside a load frames leave the flash alone
+
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    if (frame.bMr) {
+        if (frame.data.size() != 4) {
+            // The load cannot know where the next data belongs.
+            m_bHaveAddress = false;
+            m_bAddressRefused = true;
+            ++m_counters.nFlashFaults;
+            note = "flash fault: address frame of " + std::to_string(frame.data.size()) + " bytes";
+            return false;
+        }
+        const uint32_t address = (uint32_t{frame.data[0]} << 24) | (uint32_t{frame.data[1]} << 16) |
+                                 (uint32_t{frame.data[2]} << 8) | frame.data[3];
+        if (address == 0 && m_bLoadWrote) {
+            m_bLoadOpen = false;
+            ++m_counters.nLoadsClosed;
+            note = "closing frame: load ended";
+            return true;
+        }
+        // Before any data a zero address cannot be told from the closing frame of an empty load; taking
+        // it as the address 0 serves both (an empty load programs nothing).
+        m_nLoadAddress = address;
+        m_bHaveAddress = true;
+        m_bAddressRefused = false;
+        note = "address " + Hex(address);
+        return true;
+    }
+    if (m_bAddressRefused) {
+        ++m_counters.nFlashFaults;
+        note = "flash fault: data after a refused address frame";
+        return false;
+    }
+    if (!m_bHaveAddress) {
+        m_counters.nUnaddressedBytes += frame.data.size();
+        note = "no address yet, " + std::to_string(frame.data.size()) + " bytes not programmed";
+        return true;
+    }
+    std::string fault;
+    if (m_nLoadAddress > 0xFFFFFFFFu ||
+        !m_flash.Program(static_cast<uint32_t>(m_nLoadAddress), frame.data.data(), frame.data.size(), fault)) {
+        if (fault.empty())
+            fault = "data past the end of the address space";
+        ++m_counters.nFlashFaults;
+        note = "flash fault: " + fault;
+        return false;
+    }
+    note = "programmed " + std::to_string(frame.data.size()) + " bytes at " + Hex(m_nLoadAddress);
+    m_nLoadAddress += frame.data.size();
+    m_bLoadWrote = true;
+    return true;
 }
 
 void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
@@ -242,15 +351,19 @@ void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
         Trace(nowMs, true, frame.nSpeed, frame.bytes,
               meaning + " refused: speed " + std::to_string(frame.nSpeed) +
                   (frame.bMixedSpeed ? " (mixed)" : "") + ", expected " + std::to_string(expected));
+    } else if (std::string note; !ApplyToFlash(frame, note)) {
+        Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " refused: " + note);
+        m_writer.Byte(kSimNak, "nak");
     } else {
+        const std::string outcome = note.empty() ? std::string() : ", " + note;
         frame.bAccepted = true;
         if (fault && fault->nKind == SimFaultKind::DropAck) {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok, acknowledge dropped (fault)");
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome + ", acknowledge dropped (fault)");
         } else if (fault && fault->nKind == SimFaultKind::WrongAck) {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome);
             m_writer.Byte(kSimWrongAck, "wrong ack (fault)");
         } else {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome);
             m_writer.Byte(kSimAck, "ack");
             bAcked = true;
         }
@@ -296,6 +409,7 @@ void CSimController::Reset(uint32_t nowMs) {
         AbandonFrame(nowMs, "frame incomplete (reset)");
     m_bBootstrap = false;
     m_bResetArmed = false;
+    m_bLoadOpen = false; // the flash keeps what was programmed
     m_bInEscWindow = true;
     Schedule(nowMs + WindowMs(m_options.nEscWindowMs), ActionKind::EscWindowEnd);
     m_writer.Byte(kSimBel, "BEL");
@@ -322,9 +436,12 @@ void CSimController::Tick(uint32_t nowMs) {
         const TimedAction action = *due;
         m_actions.erase(due);
         switch (action.nKind) {
-        case ActionKind::AnswerDone:
-            m_writer.Line("DONE", "answer DONE");
+        case ActionKind::AnswerDone: {
+            // The erase is carried out when the controller reports it done.
+            const std::string erased = Erase(action.cLetter);
+            m_writer.Line("DONE", erased.empty() ? "answer DONE" : "answer DONE, " + erased);
             break;
+        }
         case ActionKind::AnswerDoneError:
             m_writer.Line("ERROR", "answer ERROR instead of DONE (fault)");
             break;
@@ -360,7 +477,13 @@ SimCounters CSimController::Counters() const {
     std::lock_guard<std::mutex> guard(m_statsLock);
     SimCounters counters = m_counters;
     counters.speedsSeen.assign(m_speeds.begin(), m_speeds.end());
+    counters.nFlashBytes = m_flash.ProgrammedBytes();
     return counters;
+}
+
+SimFlashRuns CSimController::FlashRuns() const {
+    std::lock_guard<std::mutex> guard(m_statsLock);
+    return m_flash.Runs();
 }
 
 std::vector<SimFrame> CSimController::Frames() const {

@@ -1,11 +1,13 @@
 // The simulated DXU controller, independent of any transport: it is fed the bytes the program sent (with
 // the line speed they arrived at) and the passing of time, and produces the bytes to send back. It answers
-// the probes and commands, takes data frames, performs resets (BEL, then ESC holds the bootstrap) and
-// injects the configured faults. All calls come from one thread; Counters() and Frames() from any.
+// the probes and commands, takes data frames into its flash (sim/SimFlash.h) during a load, erases its
+// regions, performs resets (BEL, then ESC holds the bootstrap) and injects the configured faults. All calls
+// come from one thread; Counters(), Frames() and FlashRuns() from any.
 #pragma once
 
 #include "sim/SimAnswerWriter.h"
 #include "sim/SimCommandParser.h"
+#include "sim/SimFlash.h"
 #include "sim/SimFrameReceiver.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTrace.h"
@@ -36,6 +38,14 @@ struct SimCounters {
     bool bBootstrap = false;          // held in the bootstrap (answers PL03)
     std::vector<unsigned> speedsSeen; // line speeds bytes arrived at, ascending
     std::string strLastCommand;       // e.g. "+++0"
+    // The flash: loads opened by "+++4" and ended by the closing frame, erase commands carried out,
+    // bytes programmed now, frames refused for a flash fault, data bytes a load got before any address.
+    unsigned nLoads = 0;
+    unsigned nLoadsClosed = 0;
+    unsigned nErases = 0;
+    size_t nFlashBytes = 0;
+    unsigned nFlashFaults = 0;
+    size_t nUnaddressedBytes = 0;
 };
 
 class CSimController {
@@ -56,6 +66,8 @@ public:
     SimCounters Counters() const;
     // Every frame received and not ignored, in order; bAccepted tells which ones were acknowledged.
     std::vector<SimFrame> Frames() const;
+    // The programmed flash, a copy.
+    SimFlashRuns FlashRuns() const;
 
 private:
     enum class ActionKind { AnswerDone, AnswerDoneError, ResetNow, EscWindowEnd };
@@ -69,6 +81,13 @@ private:
     void HandleProbe(char letter, unsigned speed, uint32_t nowMs);
     void HandleFrame(SimFrame frame, uint32_t nowMs);
     void HandleEsc(unsigned speed, uint32_t nowMs);
+    // What a frame that passed its checks does to the flash; false (with the fault in note) when it is to
+    // be refused. note also tells what happened when it is taken.
+    bool ApplyToFlash(const SimFrame& frame, std::string& note);
+    void OpenLoad();
+    // Carries out an erase command's effect on the flash; what it erased, empty for nothing.
+    std::string Erase(char letter);
+    bool InBootstrap() const;
     void AbandonFrame(uint32_t nowMs, const std::string& meaning);
     void AddStray(uint8_t byte, unsigned speed);
     void FlushStray(uint32_t nowMs);
@@ -97,9 +116,15 @@ private:
     bool m_bInEscWindow = false;
     bool m_bResetArmed = false;
     unsigned m_nFrameNumber = 0;
+    bool m_bLoadOpen = false;       // "+++4" came and the load has not ended
+    bool m_bHaveAddress = false;    // an address frame set m_nLoadAddress in this load
+    bool m_bAddressRefused = false; // the last address frame was refused: data has no place
+    bool m_bLoadWrote = false;      // this load programmed data
+    uint64_t m_nLoadAddress = 0;
 
     mutable std::mutex m_statsLock;
     SimCounters m_counters;
     std::set<unsigned> m_speeds;
     std::vector<SimFrame> m_frames;
+    CSimFlash m_flash; // written on the controller's thread under m_statsLock
 };

@@ -33,11 +33,23 @@ const char kUsage[] =
     "                        LETTER is the character after \"+++\" (C and D are the probes)\n"
     "  --trace FILE          write a JSON-lines trace of every exchange element\n"
     "  --control PATH        listen on a UNIX stream socket at PATH for the lines \"reset\",\n"
-    "                        \"counters\" and \"quit\"; each is answered with one line\n"
+    "                        \"counters\", \"flash\", \"dump\" and \"quit\"; each is answered with one line\n"
+    "  --flash-dump FILE     write the programmed flash as S-records (S3) to FILE at exit and on\n"
+    "                        the control line \"dump\"\n"
+    "  --pace                take every received byte only after its time on the line at the speed\n"
+    "                        the program set (10 bits per byte), as a real serial line delivers it\n"
     "  --clock-speed FACTOR  run the simulator's clock FACTOR times faster (default 1)\n"
     "  --help                show this text\n"
     "\n"
-    "A frame with a bad checksum is answered with NAK (0x15). The simulator ends on SIGTERM or SIGINT.\n";
+    "A frame with a bad checksum is answered with NAK (0x15). The simulator ends on SIGTERM or SIGINT.\n"
+    "\n"
+    "Flash: \"+++4\" opens a load; in it an MR frame of four address bytes (most significant first) sets\n"
+    "the address and plain frames program consecutive bytes; the MR frame of four zero bytes ends the\n"
+    "load once data was programmed (before any data it is the address 0). \"+++0\", \"+++1\", \"+++2\"\n"
+    "and \"+++A\" erase the operating system, application (1 and 2) and communication board ranges of\n"
+    "the present state (bootstrap: 0x10000-0x1CFFFF, 0x1E0000 and up, 0x1D0000-0x1DFFFF; otherwise up\n"
+    "to 0x100000, above 0x100000, none). A frame that would program a byte not erased, or programmed\n"
+    "since its erase, is answered with NAK and programs nothing.\n";
 
 bool ParseUnsigned(const std::string& text, uint64_t& value) {
     if (text.empty())
@@ -123,9 +135,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             bHelp = true;
             return true;
         }
+        if (name == "--pace" && !bHasValue) {
+            options.bPace = true;
+            continue;
+        }
         static const char* const kWithValue[] = {
             "--protocol",           "--version", "--done-delay", "--reset-after", "--esc-window",
-            "--expect-frame-speed", "--fault",   "--trace",      "--control",     "--clock-speed"};
+            "--expect-frame-speed", "--fault",   "--trace",      "--control",     "--clock-speed",
+            "--flash-dump"};
         bool bKnown = false;
         for (const char* known : kWithValue)
             bKnown = bKnown || name == known;
@@ -182,6 +199,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             options.strTracePath = value;
         } else if (name == "--control") {
             options.strControlPath = value;
+        } else if (name == "--flash-dump") {
+            options.strFlashDumpPath = value;
         } else if (name == "--clock-speed") {
             char* end = nullptr;
             const double factor = std::strtod(value.c_str(), &end);

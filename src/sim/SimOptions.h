@@ -37,6 +37,8 @@ struct SimOptions {
     std::string strTracePath;   // JSON-lines trace; empty: none
     std::string strControlPath; // UNIX socket for control lines; empty: none
     double dClockSpeed = 1.0;   // speed factor of the program's clock (dxu-sim only)
+    bool bPace = false;             // take each received byte only after its wire time at the line speed
+    std::string strFlashDumpPath;   // S-records of the programmed flash, written at exit and on "dump"
 };
 
 // Parses dxu-sim's arguments (without the program name). False with a message for a bad argument.

@@ -1,10 +1,14 @@
 #include "sim/SimPtyServer.h"
 
 #include "platform/Clock.h"
+#include "sim/SimFlashDump.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
 
@@ -29,7 +33,16 @@ std::string FormatSimCounters(const SimCounters& counters) {
     return line;
 }
 
+std::string FormatSimFlashCounters(const SimCounters& counters) {
+    return "loads=" + std::to_string(counters.nLoads) + " closed=" + std::to_string(counters.nLoadsClosed) +
+           " erases=" + std::to_string(counters.nErases) + " bytes=" + std::to_string(counters.nFlashBytes) +
+           " faults=" + std::to_string(counters.nFlashFaults) +
+           " unaddressed=" + std::to_string(counters.nUnaddressedBytes);
+}
+
 bool CSimPtyServer::Open(const SimOptions& options, std::string& error) {
+    m_bPace = options.bPace;
+    m_strFlashDumpPath = options.strFlashDumpPath;
     m_wake.Reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (!m_wake.IsValid()) {
         error = std::string("cannot create an eventfd: ") + std::strerror(errno);
@@ -71,6 +84,14 @@ std::vector<SimFrame> CSimPtyServer::Frames() const {
     return m_pController ? m_pController->Frames() : std::vector<SimFrame>{};
 }
 
+SimFlashRuns CSimPtyServer::FlashRuns() const {
+    return m_pController ? m_pController->FlashRuns() : SimFlashRuns{};
+}
+
+bool CSimPtyServer::DumpFlash(const std::string& path, std::string& error) const {
+    return WriteSimFlashDump(path, FlashRuns(), error);
+}
+
 std::string CSimPtyServer::HandleControlLine(const std::string& line) {
     if (line == "reset") {
         m_pController->Reset(CClock::Instance().TickCount());
@@ -82,6 +103,17 @@ std::string CSimPtyServer::HandleControlLine(const std::string& line) {
     }
     if (line == "counters")
         return FormatSimCounters(m_pController->Counters());
+    if (line == "flash")
+        return FormatSimFlashCounters(m_pController->Counters());
+    if (line == "dump" || line.rfind("dump ", 0) == 0) {
+        const std::string path = line.size() > 5 ? line.substr(5) : m_strFlashDumpPath;
+        if (path.empty())
+            return "error no dump file (--flash-dump or \"dump PATH\")";
+        std::string error;
+        if (!DumpFlash(path, error))
+            return "error " + error;
+        return "ok " + std::to_string(m_pController->Counters().nFlashBytes);
+    }
     return "error unknown command: " + line;
 }
 
@@ -95,6 +127,13 @@ void CSimPtyServer::WritePending() {
         m_pending.erase(m_pending.begin(), m_pending.begin() + put);
 }
 
+void CSimPtyServer::FeedDue() {
+    std::vector<uint8_t> bytes;
+    unsigned speed = 0;
+    while (m_pacer.TakeDue(CSimLinePacer::Clock::now(), bytes, speed))
+        m_pController->Receive(bytes.data(), bytes.size(), speed, CClock::Instance().TickCount());
+}
+
 void CSimPtyServer::Serve(int stopFd) {
     if (!m_pController)
         return;
@@ -102,18 +141,22 @@ void CSimPtyServer::Serve(int stopFd) {
     bool bMasterFailed = false;
     std::vector<pollfd> fds;
     while (!m_bStop) {
+        if (m_bPace)
+            FeedDue();
         m_pController->Tick(clock.TickCount());
         WritePending();
 
-        int timeoutMs = kMaxWaitMs;
+        std::chrono::nanoseconds timeout = std::chrono::milliseconds(kMaxWaitMs);
         const int64_t untilMs = m_pController->MsUntilNextAction(clock.TickCount());
-        if (untilMs >= 0) {
-            const auto real = std::chrono::ceil<std::chrono::milliseconds>(
-                clock.RealDuration(static_cast<uint64_t>(untilMs)));
-            timeoutMs = std::min<int>(timeoutMs, static_cast<int>(real.count()));
-        }
+        if (untilMs >= 0)
+            timeout = std::min(timeout, clock.RealDuration(static_cast<uint64_t>(untilMs)));
+        if (const auto due = m_pacer.NextDue())
+            timeout = std::min(timeout, std::max(std::chrono::nanoseconds(0),
+                                                 std::chrono::nanoseconds(*due - CSimLinePacer::Clock::now())));
         if (bMasterFailed)
-            timeoutMs = kFailurePauseMs;
+            timeout = std::chrono::milliseconds(kFailurePauseMs);
+        const timespec wait{static_cast<time_t>(timeout.count() / 1000000000),
+                            static_cast<long>(timeout.count() % 1000000000)};
 
         fds.clear();
         // A failed master is left out for one round: poll would report it at once, again and again.
@@ -125,7 +168,7 @@ void CSimPtyServer::Serve(int stopFd) {
         m_control.AppendPollFds(fds);
         bMasterFailed = false;
 
-        if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
+        if (::ppoll(fds.data(), fds.size(), &wait, nullptr) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -151,12 +194,24 @@ void CSimPtyServer::Serve(int stopFd) {
                 if (got == 0)
                     break;
                 // The speed the program has set now is the speed these bytes were sent at.
-                m_pController->Receive(buffer, static_cast<size_t>(got), m_pty.LineSpeed(),
-                                       clock.TickCount());
+                if (m_bPace) {
+                    m_pacer.Arrive(buffer, static_cast<size_t>(got), m_pty.LineSpeed(),
+                                   CSimLinePacer::Clock::now());
+                    m_nPacedWireNs = m_pacer.TotalWireTime().count();
+                    m_nPacedBytes = m_pacer.PacedBytes();
+                } else {
+                    m_pController->Receive(buffer, static_cast<size_t>(got), m_pty.LineSpeed(),
+                                           clock.TickCount());
+                }
             }
         }
         m_control.Service(fds, controlFirst,
                           [this](const std::string& line) { return HandleControlLine(line); });
     }
     WritePending();
+    if (!m_strFlashDumpPath.empty()) {
+        std::string error;
+        if (!DumpFlash(m_strFlashDumpPath, error))
+            std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+    }
 }

@@ -38,3 +38,23 @@ SimCounters CSimulator::Counters() const {
 std::vector<SimFrame> CSimulator::Frames() const {
     return m_pServer ? m_pServer->Frames() : std::vector<SimFrame>{};
 }
+
+SimFlashRuns CSimulator::FlashRuns() const {
+    return m_pServer ? m_pServer->FlashRuns() : SimFlashRuns{};
+}
+
+bool CSimulator::DumpFlash(const std::string& path, std::string& error) const {
+    if (!m_pServer) {
+        error = "the simulator has not started";
+        return false;
+    }
+    return m_pServer->DumpFlash(path, error);
+}
+
+std::chrono::nanoseconds CSimulator::PacedWireTime() const {
+    return m_pServer ? m_pServer->PacedWireTime() : std::chrono::nanoseconds(0);
+}
+
+uint64_t CSimulator::PacedBytes() const {
+    return m_pServer ? m_pServer->PacedBytes() : 0;
+}

@@ -5,6 +5,7 @@
 #include "sim/SimOptions.h"
 #include "sim/SimPtyServer.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,6 +31,13 @@ public:
 
     SimCounters Counters() const;
     std::vector<SimFrame> Frames() const;
+    // The programmed flash (start address -> contiguous bytes), a copy.
+    SimFlashRuns FlashRuns() const;
+    // Writes the flash as S-records; false with a message.
+    bool DumpFlash(const std::string& path, std::string& error) const;
+    // With SimOptions::bPace: the wire time the received bytes were held back for, added up.
+    std::chrono::nanoseconds PacedWireTime() const;
+    uint64_t PacedBytes() const;
 
 private:
     std::unique_ptr<CSimPtyServer> m_pServer;

@@ -11,10 +11,14 @@
 // Options (see --help for the full text):
 //   --protocol TEXT|none   --version TEXT   --done-delay MS   --reset-after MS   --esc-window MS
 //   --expect-frame-speed BAUD   --fault KIND (repeatable)   --trace FILE   --control PATH
-//   --clock-speed FACTOR   --help
+//   --clock-speed FACTOR   --flash-dump FILE   --pace   --help
 //   --hid-socket PATH and the --usb-... options serve a simulated USB device too; its socket path is
 //   then the second line of standard output, "HID <path>" (sim/UsbSimService.h).
-// The control socket (--control) takes the lines "reset", "counters" and "quit", one reply line each.
+// Data and address frames after "+++4" program a simulated flash that the erase commands clear; with
+// --flash-dump it is written as S-records at exit. --pace holds every received byte back for its time on
+// the line at the speed the program set.
+// The control socket (--control) takes the lines "reset", "counters", "flash", "dump [PATH]" and "quit",
+// one reply line each.
 // SIGTERM and SIGINT end the simulator cleanly (exit status 0).
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"

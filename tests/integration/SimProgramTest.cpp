@@ -132,7 +132,7 @@ TEST(SimProgram, TraceFileHasOneObjectPerElement) {
         "tx 19200 504c30310a answer PL01",
         "rx 19200 2b2b2b30 command +++0",
         "tx 19200 4f4b0a answer OK",
-        "tx 19200 444f4e450a answer DONE",
+        "tx 19200 444f4e450a answer DONE, erased 0x0-0x100000",
         "rx 38400 020310203001 frame 1 len 3 ok",
         "tx 38400 06 ack",
         "rx 19200 020310203001 frame 2 len 3 refused: speed 19200, expected 38400",
