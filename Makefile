@@ -24,8 +24,8 @@ test: build
 run: build
 	$(BUILD_DIR)/src/gui/dravik --demo
 
-screenshots: build
-	tools/screenshots.sh $(BUILD_DIR)
+screenshots: configure
+	DRAVIK_BUILD=$(abspath $(BUILD_DIR)) tools/screenshots.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

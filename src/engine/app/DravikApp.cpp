@@ -65,7 +65,7 @@ bool CDravikApp::OnIdle(long count) {
             if (elapsed > kReconnectDelayMs) {
                 m_bRestartPending = false;
                 if (!m_bWizardRunning)
-                    m_pUi->Post([this] { OnCommand(ID_COMMANDS_CONNECT); });
+                    m_pUi->PostCommand(ID_COMMANDS_CONNECT, [this] { OnCommand(ID_COMMANDS_CONNECT); });
             }
         }
         return frameworkWantsMore || m_bRestartPending;
