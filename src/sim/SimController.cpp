@@ -314,8 +314,8 @@ bool CSimController::ApplyToFlash(const SimFrame& frame, std::string& note) {
         return true;
     }
     std::string fault;
-    if (m_nLoadAddress > 0xFFFFFFFFu ||
-        !m_flash.Program(static_cast<uint32_t>(m_nLoadAddress), frame.data.data(), frame.data.size(), fault)) {
+    if (m_nLoadAddress > 0xFFFFFFFFu || !m_flash.Program(static_cast<uint32_t>(m_nLoadAddress),
+                                                         frame.data.data(), frame.data.size(), fault)) {
         if (fault.empty())
             fault = "data past the end of the address space";
         ++m_counters.nFlashFaults;
@@ -358,7 +358,8 @@ void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
         const std::string outcome = note.empty() ? std::string() : ", " + note;
         frame.bAccepted = true;
         if (fault && fault->nKind == SimFaultKind::DropAck) {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome + ", acknowledge dropped (fault)");
+            Trace(nowMs, true, frame.nSpeed, frame.bytes,
+                  meaning + " ok" + outcome + ", acknowledge dropped (fault)");
         } else if (fault && fault->nKind == SimFaultKind::WrongAck) {
             Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome);
             m_writer.Byte(kSimWrongAck, "wrong ack (fault)");

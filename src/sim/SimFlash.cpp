@@ -93,7 +93,8 @@ void CSimFlash::Erase(uint32_t first, uint32_t last) {
             continue;
         }
         if (runBegin < begin)
-            kept[it->first].assign(it->second.begin(), it->second.begin() + static_cast<long>(begin - runBegin));
+            kept[it->first].assign(it->second.begin(),
+                                   it->second.begin() + static_cast<long>(begin - runBegin));
         if (runEnd > end)
             kept[static_cast<uint32_t>(end)].assign(it->second.begin() + static_cast<long>(end - runBegin),
                                                     it->second.end());

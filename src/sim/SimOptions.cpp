@@ -139,10 +139,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             options.bPace = true;
             continue;
         }
-        static const char* const kWithValue[] = {
-            "--protocol",           "--version", "--done-delay", "--reset-after", "--esc-window",
-            "--expect-frame-speed", "--fault",   "--trace",      "--control",     "--clock-speed",
-            "--flash-dump"};
+        static const char* const kWithValue[] = {"--protocol",    "--version",    "--done-delay",
+                                                 "--reset-after", "--esc-window", "--expect-frame-speed",
+                                                 "--fault",       "--trace",      "--control",
+                                                 "--clock-speed", "--flash-dump"};
         bool bKnown = false;
         for (const char* known : kWithValue)
             bKnown = bKnown || name == known;

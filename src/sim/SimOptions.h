@@ -34,11 +34,11 @@ struct SimOptions {
     uint32_t nEscWindowMs = 1000;     // how long after BEL an ESC holds the bootstrap
     unsigned nExpectFrameSpeed = 0;   // frames at another line speed are refused; 0 accepts any
     std::vector<SimFault> faults;
-    std::string strTracePath;   // JSON-lines trace; empty: none
-    std::string strControlPath; // UNIX socket for control lines; empty: none
-    double dClockSpeed = 1.0;   // speed factor of the program's clock (dxu-sim only)
-    bool bPace = false;             // take each received byte only after its wire time at the line speed
-    std::string strFlashDumpPath;   // S-records of the programmed flash, written at exit and on "dump"
+    std::string strTracePath;     // JSON-lines trace; empty: none
+    std::string strControlPath;   // UNIX socket for control lines; empty: none
+    double dClockSpeed = 1.0;     // speed factor of the program's clock (dxu-sim only)
+    bool bPace = false;           // take each received byte only after its wire time at the line speed
+    std::string strFlashDumpPath; // S-records of the programmed flash, written at exit and on "dump"
 };
 
 // Parses dxu-sim's arguments (without the program name). False with a message for a bad argument.

@@ -151,8 +151,9 @@ void CSimPtyServer::Serve(int stopFd) {
         if (untilMs >= 0)
             timeout = std::min(timeout, clock.RealDuration(static_cast<uint64_t>(untilMs)));
         if (const auto due = m_pacer.NextDue())
-            timeout = std::min(timeout, std::max(std::chrono::nanoseconds(0),
-                                                 std::chrono::nanoseconds(*due - CSimLinePacer::Clock::now())));
+            timeout =
+                std::min(timeout, std::max(std::chrono::nanoseconds(0),
+                                           std::chrono::nanoseconds(*due - CSimLinePacer::Clock::now())));
         if (bMasterFailed)
             timeout = std::chrono::milliseconds(kFailurePauseMs);
         const timespec wait{static_cast<time_t>(timeout.count() / 1000000000),
