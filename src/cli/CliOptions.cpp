@@ -17,6 +17,8 @@ const char* CliHelpText() {
            "  load FILE              run Connect (unless --state); stop with exit 1 if the state is 0; then the Load\n"
            "                         command for FILE without a file dialog: for *.img the size check and the download;\n"
            "                         exit 0 for results 1, 2 and 3, otherwise the result code\n"
+           "  info FILE.img          print the image's address records (address, data bytes), gaps, total data bytes,\n"
+           "                         and its region set for a bootstrap controller and for any other state\n"
            "  probe                  ask the controller's protocol (+++D) and version (+++C); exit 0 when both answer\n"
            "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n";
 }

@@ -1,5 +1,6 @@
 #include "cli/CliProgram.h"
 
+#include "cli/CliImageInfo.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
@@ -77,6 +78,8 @@ int RunLoad(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& option
 } // namespace
 
 int RunCliProgram(const CliOptions& options) {
+    if (options.strCommand == "info") // no settings, link or controller needed
+        return RunInfo(options.arguments);
     const bool known =
         options.strCommand == "probe" || options.strCommand == "command" || options.strCommand == "connect" ||
         options.strCommand == "load";
