@@ -280,12 +280,12 @@ bool CSimController::ApplyToFlash(const SimFrame& frame, std::string& note) {
     std::lock_guard<std::mutex> guard(m_statsLock);
     if (frame.bMr) {
         if (frame.data.size() != 4) {
-            // The load cannot know where the next data belongs.
+            // Taken like any address frame (their acknowledges are not relied on), but the load no longer
+            // knows where data belongs: the data frames that follow are refused.
             m_bHaveAddress = false;
             m_bAddressRefused = true;
-            ++m_counters.nFlashFaults;
-            note = "flash fault: address frame of " + std::to_string(frame.data.size()) + " bytes";
-            return false;
+            note = "address frame of " + std::to_string(frame.data.size()) + " bytes: no place for data";
+            return true;
         }
         const uint32_t address = (uint32_t{frame.data[0]} << 24) | (uint32_t{frame.data[1]} << 16) |
                                  (uint32_t{frame.data[2]} << 8) | frame.data[3];
@@ -305,7 +305,7 @@ bool CSimController::ApplyToFlash(const SimFrame& frame, std::string& note) {
     }
     if (m_bAddressRefused) {
         ++m_counters.nFlashFaults;
-        note = "flash fault: data after a refused address frame";
+        note = "flash fault: data after an address frame that was not four bytes";
         return false;
     }
     if (!m_bHaveAddress) {
@@ -355,16 +355,17 @@ void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
         Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " refused: " + note);
         m_writer.Byte(kSimNak, "nak");
     } else {
-        const std::string outcome = note.empty() ? std::string() : ", " + note;
+        // What the flash made of it goes in brackets, so that the meaning still ends with the outcome.
+        if (!note.empty())
+            meaning += " (" + note + ")";
         frame.bAccepted = true;
         if (fault && fault->nKind == SimFaultKind::DropAck) {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes,
-                  meaning + " ok" + outcome + ", acknowledge dropped (fault)");
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok, acknowledge dropped (fault)");
         } else if (fault && fault->nKind == SimFaultKind::WrongAck) {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome);
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
             m_writer.Byte(kSimWrongAck, "wrong ack (fault)");
         } else {
-            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok" + outcome);
+            Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ok");
             m_writer.Byte(kSimAck, "ack");
             bAcked = true;
         }

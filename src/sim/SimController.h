@@ -118,7 +118,7 @@ private:
     unsigned m_nFrameNumber = 0;
     bool m_bLoadOpen = false;       // "+++4" came and the load has not ended
     bool m_bHaveAddress = false;    // an address frame set m_nLoadAddress in this load
-    bool m_bAddressRefused = false; // the last address frame was refused: data has no place
+    bool m_bAddressRefused = false; // the last address frame was not four bytes: data has no place
     bool m_bLoadWrote = false;      // this load programmed data
     uint64_t m_nLoadAddress = 0;
 

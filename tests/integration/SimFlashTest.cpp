@@ -131,11 +131,17 @@ TEST_F(SimFlashTest, BootstrapRangesAndFramesWithoutAPlace) {
     ASSERT_EQ(Command("+++A"), "OK\nDONE\n");
     EXPECT_EQ(Send(SimFlashAddressFrame(0x1D0000)), kAck);
     EXPECT_EQ(Send(SimTestFrame(data)), kAck);
-    // An address frame that is not four bytes leaves the load without a place for data.
-    EXPECT_EQ(Send(SimTestFrame({'M', 'R', ':', 0x01, 0x00, 0x00, ':'})), kNak);
+    // An address frame that is not four bytes is taken, but leaves the load without a place for data.
+    EXPECT_EQ(Send(SimTestFrame({'M', 'R', ':', 0x01, 0x00, 0x00, ':'})), kAck);
     EXPECT_EQ(Send(SimTestFrame(data)), kNak);
     EXPECT_EQ(m_sim.FlashRuns(), (SimFlashRuns{{0x010000, data}, {0x1D0000, data}}));
-    EXPECT_EQ(m_sim.Counters().nFlashFaults, 5u);
+    EXPECT_EQ(m_sim.Counters().nFlashFaults, 4u);
+    // A good address frame gives data its place again.
+    EXPECT_EQ(Send(SimFlashAddressFrame(0x010008)), kAck);
+    EXPECT_EQ(Send(SimTestFrame(data)), kAck);
+    std::vector<uint8_t> twice = data;
+    twice.insert(twice.end(), data.begin(), data.end());
+    EXPECT_EQ(m_sim.FlashRuns(), (SimFlashRuns{{0x010000, twice}, {0x1D0000, data}}));
 }
 
 TEST_F(SimFlashTest, StagedLoadOfAPl01ControllerAndAnImageAtAddressZero) {
