@@ -32,3 +32,6 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+bench: build
+	$(BUILD_DIR)/bench/dravik-bench-download
