@@ -72,5 +72,10 @@ int DravikMain(int argc, char** argv) {
         app.m_strPort = CDemoSession::kPortName;
         app.RefreshStatus();
     }
-    return application.exec();
+    const int code = application.exec();
+    // A download still running ends at its next check point; its worker must not wait for this thread,
+    // which waits for it in the application object's end.
+    app.CancelDownload();
+    ui.EndWorkerCalls();
+    return code;
 }

@@ -2,9 +2,10 @@
 
 #include "gui/AboutDlg.h"
 #include "gui/CommDialog.h"
-#include "gui/GuiThread.h"
+#include "gui/EraseOKDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/MessageDialog.h"
+#include "gui/QtDownloadView.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -16,33 +17,33 @@ namespace {
 
 class CQtWaitWindow : public IWaitWindow {
 public:
-    CQtWaitWindow(QObject* context, QWidget* owner, const std::string& caption, const std::string& message)
-        : m_pContext(context) {
-        RunOnObjectThread(m_pContext, [&] {
+    CQtWaitWindow(CGuiCaller& caller, QWidget* owner, const std::string& caption, const std::string& message)
+        : m_caller(caller) {
+        m_caller.Call([&] {
             m_pDialog = new CMessageDialog(owner);
             m_pDialog->SetCaption(QString::fromStdString(caption));
             m_pDialog->SetMessage(QString::fromStdString(message));
         });
     }
     ~CQtWaitWindow() override {
-        RunOnObjectThread(m_pContext, [&] { delete m_pDialog.data(); });
+        m_caller.Call([&] { delete m_pDialog.data(); });
     }
     void SetCaption(const std::string& caption) override {
-        RunOnObjectThread(m_pContext, [&] {
+        m_caller.Call([&] {
             if (m_pDialog)
                 m_pDialog->SetCaption(QString::fromStdString(caption));
         });
     }
     void SetMessage(const std::string& message) override {
-        RunOnObjectThread(m_pContext, [&] {
+        m_caller.Call([&] {
             if (m_pDialog)
                 m_pDialog->SetMessage(QString::fromStdString(message));
         });
     }
 
 private:
-    QObject* m_pContext;
-    QPointer<CMessageDialog> m_pDialog;
+    CGuiCaller& m_caller;
+    QPointer<CMessageDialog> m_pDialog; // read and written on the GUI thread only
 };
 
 QMessageBox::StandardButtons ButtonsOf(EMsgButtons buttons) {
@@ -132,8 +133,8 @@ QWidget* CQtUserInterface::Owner() const {
 }
 
 int CQtUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) {
-    int answer = IDCANCEL;
-    RunOnObjectThread(&m_context, [&] {
+    int answer = AnswerOf(QMessageBox::NoButton, buttons);
+    m_caller.Call([&] {
         QMessageBox box(IconOf(icon), "Dravik", QString::fromStdString(text), ButtonsOf(buttons), Owner());
         box.setTextFormat(Qt::PlainText);
         answer = AnswerOf(box.exec(), buttons);
@@ -142,12 +143,12 @@ int CQtUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, E
 }
 
 void CQtUserInterface::Post(std::function<void()> task) {
-    QMetaObject::invokeMethod(&m_context, std::move(task), Qt::QueuedConnection);
+    m_caller.Post(std::move(task));
 }
 
 void CQtUserInterface::PostCommand(int commandId, std::function<void()> run) {
     QMetaObject::invokeMethod(
-        &m_context,
+        m_caller.Context(),
         [this, commandId, run = std::move(run)] {
             if (m_pFrame)
                 m_pFrame->RunCommand(commandId);
@@ -158,7 +159,7 @@ void CQtUserInterface::PostCommand(int commandId, std::function<void()> run) {
 }
 
 void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
-    RunOnObjectThread(&m_context, [&] {
+    m_caller.Call([&] {
         if (m_pFrame)
             m_pFrame->SetStatusTexts(QString::fromStdString(messagePane), QString::fromStdString(linkPane));
     });
@@ -166,7 +167,7 @@ void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::str
 
 bool CQtUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
     bool accepted = false;
-    RunOnObjectThread(&m_context, [&] {
+    m_caller.Call([&] {
         QFileDialog dialog(Owner(), QString::fromStdString(request.strTitle),
                            QString::fromStdString(request.strInitialDir));
         dialog.setAcceptMode(request.bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
@@ -188,12 +189,12 @@ bool CQtUserInterface::GetFileName(const FileDialogRequest& request, std::string
 
 std::unique_ptr<IWaitWindow> CQtUserInterface::CreateWaitWindow(const std::string& caption,
                                                                 const std::string& message) {
-    return std::make_unique<CQtWaitWindow>(&m_context, m_pFrame.data(), caption, message);
+    return std::make_unique<CQtWaitWindow>(m_caller, m_pFrame.data(), caption, message);
 }
 
 bool CQtUserInterface::RunCommDialog(CommDialogData& data) {
     bool ok = false;
-    RunOnObjectThread(&m_context, [&] {
+    m_caller.Call([&] {
         CCommDialog dialog(Owner(), data.nLinkChoice, data.strCurrentPort);
         if (dialog.exec() == QDialog::Accepted) {
             data.strPort = dialog.PortText();
@@ -205,8 +206,21 @@ bool CQtUserInterface::RunCommDialog(CommDialogData& data) {
 }
 
 void CQtUserInterface::RunAboutDialog(const std::string& versionText) {
-    RunOnObjectThread(&m_context, [&] {
+    m_caller.Call([&] {
         CAboutDlg dialog(Owner(), QString::fromStdString(versionText));
         dialog.exec();
     });
+}
+
+std::unique_ptr<IDownloadView> CQtUserInterface::CreateDownloadView(std::function<void()> onCancel) {
+    return std::make_unique<CQtDownloadView>(m_caller, std::move(onCancel));
+}
+
+bool CQtUserInterface::RunEraseOkDialog() {
+    bool yes = false;
+    m_caller.Call([&] {
+        CEraseOKDialog dialog(Owner());
+        yes = dialog.exec() == QDialog::Accepted;
+    });
+    return yes;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/app/UserInterface.h"
+#include "gui/GuiCaller.h"
 
 #include <QObject>
 #include <QPointer>
@@ -32,10 +33,16 @@ public:
                                                   const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
+    std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
+    bool RunEraseOkDialog() override;
+
+    // At the program's end, before the GUI thread waits for the workers: from then on their questions
+    // get the answer of Escape, and their windows stay away.
+    void EndWorkerCalls() { m_caller.Close(); }
 
 private:
     QWidget* Owner() const;
 
-    QObject m_context; // lives on the GUI thread; blocking and queued calls are made through it
+    CGuiCaller m_caller; // lives on the GUI thread; blocking and queued calls are made through it
     QPointer<CMainFrame> m_pFrame;
 };
