@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <cstdlib>
+
 const char* CliUsageLine() { return "usage: dravik-cli [GLOBAL OPTIONS] COMMAND [ARGS]  (dravik-cli --help)"; }
 
 const char* CliHelpText() {
@@ -12,6 +14,7 @@ const char* CliHelpText() {
            "  --yes                  answer Yes to every confirmation: erase consent, size warning, rename, restart\n"
            "  --no-restart           answer No to \"Should the controller be restarted now?\" (wins over --yes)\n"
            "  --state bios|bootstrap skip Connect and take connection state 1 or 2\n"
+           "  --clock-speed FACTOR   run the program's waits FACTOR times faster (tests and demonstrations)\n"
            "COMMANDS\n"
            "  connect                run Connect; exit 0 when the connection state is 1 or 2, else 1\n"
            "  load FILE              run Connect (unless --state); stop with exit 1 if the state is 0; then the Load\n"
@@ -58,6 +61,16 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         } else if (arg == "--settings") {
             if (!value(arg, options.strSettings))
                 return false;
+        } else if (arg == "--clock-speed") {
+            std::string factor;
+            if (!value(arg, factor))
+                return false;
+            char* end = nullptr;
+            options.dClockSpeed = std::strtod(factor.c_str(), &end);
+            if (*end != '\0' || !(options.dClockSpeed >= 1.0 && options.dClockSpeed <= 10000.0)) {
+                error = "--clock-speed takes a factor from 1 to 10000";
+                return false;
+            }
         } else if (arg == "--yes") {
             options.bYes = true;
         } else if (arg == "--no-restart") {

@@ -12,6 +12,7 @@ struct CliOptions {
     bool bYes = false;
     bool bNoRestart = false;
     int nState = -1;  // -1: run Connect as usual; 1 BIOS, 2 bootstrap
+    double dClockSpeed = 1.0;  // tests and demonstrations run the program's waits faster
     bool bHelp = false;
     bool bVersion = false;
     std::string strCommand;

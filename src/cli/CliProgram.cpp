@@ -93,6 +93,7 @@ int RunCliProgram(const CliOptions& options) {
         return kExitUsage;
     }
 
+    CClock::Instance().SetSpeedFactor(options.dClockSpeed);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
 

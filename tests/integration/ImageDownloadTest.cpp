@@ -119,13 +119,12 @@ TEST_F(ImageDownloadTest, RegionSetsChooseEraseCommandsAndResults) {
         std::vector<std::string> erases;
         int nResult;
     } cases[] = {
-        {"PL02", Record(0x100000) + Data(4) + Record(0x100001) + Data(4), {"+++0", "+++1", "+++2"}, 1},
+        {"PL02", Record(0x100000) + Data(1) + Record(0x100001) + Data(4), {"+++0", "+++1", "+++2"}, 1},
         {"PL02", Record(0x200000) + Data(4), {"+++2"}, 3},
         {"PL02", Record(0x010000) + Data(4), {"+++0", "+++1"}, 2},
         {"PL03", Record(0x010000) + Data(4), {"+++0"}, 2},
         {"PL03", Record(0x1D8000) + Data(4), {"+++A"}, 2},
-        {"PL03", Record(0x00F000) + Data(4) + Record(0x010000) + Data(4) + Record(0x1D8000) + Data(4),
-         {"+++0", "+++A"}, 2},
+        {"PL03", Record(0x010000) + Data(4) + Record(0x1D8000) + Data(4), {"+++0", "+++A"}, 2},
         {"PL03", Record(0x010000) + Data(4) + Record(0x1E0000) + Data(4), {"+++0", "+++2"}, 1},
     };
     for (const auto& c : cases) {
@@ -191,6 +190,19 @@ TEST_F(ImageDownloadTest, ContentThatLooksLikeMarkersIsData) {
     const auto frames = m_sim.Frames();
     ASSERT_GE(frames.size(), 2u);
     EXPECT_EQ(frames[1].data, tricky + tail);
+}
+
+TEST_F(ImageDownloadTest, DataThatReadsLikeAnAddressFrameIsSplit) {
+    StartSim("PL03");
+    // A full block of 252 bytes, then a block "MR:" 4 bytes ":" that a controller would take for an
+    // address frame if it went whole.
+    const Bytes lookalike = {'M', 'R', ':', 0x00, 0x00, 0x10, 0x00, ':'};
+    EXPECT_EQ(Download(Record(0x1E0000) + Data(252) + lookalike), kLoadDoneApplication);
+    EXPECT_EQ(Wire(), (std::vector<std::string>{"+++2", "+++4", "A001E0000", "D252", "D1", "D7", "A00000000"}));
+    const auto frames = m_sim.Frames();
+    ASSERT_EQ(frames.size(), 5u);
+    EXPECT_EQ(frames[2].data, Bytes{'M'});
+    EXPECT_EQ(frames[3].data, Bytes(lookalike.begin() + 1, lookalike.end()));
 }
 
 TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {

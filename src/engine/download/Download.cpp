@@ -219,7 +219,7 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
         size_t filled = 0;
         CImageReader::EStop stop = reader.Fill(block, sizeof block, filled);
         while (stop == CImageReader::EStop::Address) {
-            if (filled > 0 && !m_pLink->SendBlock(block, filled)) {
+            if (filled > 0 && !SendDataBlock(block, filled)) {
                 ui.MessageBox("Error downloading file to controller.");
                 return kLoadRefused;
             }
@@ -240,7 +240,7 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
             ui.MessageBox("Unexpected end of file.");
             return kLoadUnexpectedEnd;
         }
-        if (filled > 0 && !m_pLink->SendBlock(block, filled)) {
+        if (filled > 0 && !SendDataBlock(block, filled)) {
             ui.MessageBox("Error downloading file to controller.");
             return kLoadRefused;
         }
@@ -248,6 +248,16 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
         if (m_bCancel || stop == CImageReader::EStop::End)
             return kLoadPending;
     }
+}
+
+bool CDownload::SendDataBlock(const uint8_t* block, size_t length) {
+    // A data frame whose bytes read "MR:" ... ":" is byte for byte an address frame, and the controller
+    // would take it for one. Its first byte goes in a frame of its own, so neither part looks like that.
+    const bool looksLikeAddress =
+        length >= 4 && block[0] == 'M' && block[1] == 'R' && block[2] == ':' && block[length - 1] == ':';
+    if (looksLikeAddress)
+        return m_pLink->SendBlock(block, 1) && m_pLink->SendBlock(block + 1, length - 1);
+    return m_pLink->SendBlock(block, length);
 }
 
 int CDownload::StagedProgrammingStep() {

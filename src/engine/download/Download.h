@@ -54,6 +54,7 @@ private:
     // Transfer from the open image to the controller; kLoadPending while it went through.
     int Transfer(IImageByteSource& file, uint64_t length, bool staged);
     int StagedProgrammingStep();
+    bool SendDataBlock(const uint8_t* block, size_t length);
     bool OpenLink();
     bool SwitchSpeed(const char* setting, const char* failureMessage);
     void Status(const std::string& text);
