@@ -79,7 +79,7 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
     connect(m_pCancel, &QPushButton::clicked, this, &CDownloadWindow::reject);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     show();
     raise();
 }

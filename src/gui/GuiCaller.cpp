@@ -37,3 +37,8 @@ bool CGuiCaller::IsClosed() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_bClosed;
 }
+
+int CGuiCaller::WaitingCalls() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_nWaiting;
+}

@@ -45,6 +45,8 @@ public:
     // that the GUI thread may then wait for the workers.
     void Close();
     bool IsClosed() const;
+    // Calls from other threads that wait for the GUI thread now.
+    int WaitingCalls() const;
 
 private:
     bool EnterCall();

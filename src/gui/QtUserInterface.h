@@ -39,6 +39,7 @@ public:
     // At the program's end, before the GUI thread waits for the workers: from then on their questions
     // get the answer of Escape, and their windows stay away.
     void EndWorkerCalls() { m_caller.Close(); }
+    const CGuiCaller& Caller() const { return m_caller; }
 
 private:
     QWidget* Owner() const;

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,10 +23,13 @@ template <class Dialog> void OnNextModal(std::function<void(Dialog*)> action, in
     });
 }
 
-// Delivers everything already queued (posted tasks, queued calls, deferred paints).
+// Delivers everything already queued (posted tasks, queued calls, deferred paints and deletions).
 inline void ProcessQueued() {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         QApplication::processEvents(QEventLoop::AllEvents);
+        // Outside a running loop deferred deletions wait for one; a test has none running here.
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 // Runs the event loop until done() is true; a failure bound of about ten seconds keeps a broken test from
@@ -37,3 +41,31 @@ inline bool ProcessUntil(const std::function<bool()>& done, int turns = 1000) {
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return done();
 }
+
+// Looks at the windows every few milliseconds while an event loop runs (the test's own or a dialog's):
+// hands each new modal dialog to onModal once, and calls onLook on every look (to follow modeless
+// windows such as a progress window).
+class CGuiWatcher {
+public:
+    explicit CGuiWatcher(std::function<void(QWidget*)> onModal, std::function<void()> onLook = {})
+        : m_onModal(std::move(onModal)), m_onLook(std::move(onLook)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
+        m_timer.start(2);
+    }
+
+private:
+    void Look() {
+        if (m_onLook)
+            m_onLook();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal != m_pLastModal) {
+            m_pLastModal = modal;
+            m_onModal(modal);
+        }
+    }
+
+    std::function<void(QWidget*)> m_onModal;
+    std::function<void()> m_onLook;
+    QPointer<QWidget> m_pLastModal;
+    QTimer m_timer;
+};
