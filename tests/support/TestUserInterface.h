@@ -24,6 +24,7 @@ public:
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
     void Post(std::function<void()> task) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
+    void ShowStatusMessage(const std::string& text) override { Record({"status-message", text}); }
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;
     std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;

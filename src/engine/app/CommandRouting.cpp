@@ -10,6 +10,7 @@ void CDravikApp::OnCommand(int commandId) {
     switch (commandId) {
     case ID_COMMANDS_CONNECT: OnConnect(); break;
     case ID_FILE_LOAD: OnLoad(); break;
+    case ID_COMMANDS_TERMINAL: OnTerminalMode(); break;
     case ID_SETUP_PORT: OnPortSetup(); break;
     case ID_SETUP_USE_COM: UseCom(); break;
     case ID_SETUP_USE_USB: UseUsb(); break;
@@ -57,6 +58,7 @@ void CDravikApp::OnAbout() { m_pUi->RunAboutDialog("5120-41887 Version 4.0"); }
 void CDravikApp::DeliverTerminalByte(uint8_t byte) {
     if (m_nCaptureBusy == 0)
         m_terminal.PutChar(byte);
+    m_nCaptureBusy = CaptureByte(byte);
 }
 
 // The Upgrade Wizard is a program step of its own; until it is part of the build an idle pass has no

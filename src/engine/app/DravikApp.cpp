@@ -25,6 +25,8 @@ CDravikApp::~CDravikApp() {
         WaitForDownload();
     }
     m_pTermLink.reset();
+    if (m_pCaptureFile)
+        std::fclose(m_pCaptureFile);
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
         m_usbDevice.Close();
 }

@@ -7,6 +7,7 @@
 #include "engine/terminal/TerminalScreen.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,6 +88,15 @@ public:
     // Ends terminal mode when it is on: clears and blanks the screen, closes the terminal link, refreshes
     // the status. Commands that need the link call it first.
     void SwitchTerminalModeOff();
+    // Terminal mode on (1) or off (0), and the Terminal Mode command that toggles it.
+    void SetTerminalMode(int on);
+    void OnTerminalMode();
+    // Keystrokes to the controller while terminal mode is on.
+    void SendTerminalByte(uint8_t byte);
+    void SendTerminalBytes(const uint8_t* data, size_t count);
+    // The diagnostic capture: every received byte passes here; the new capture busy value.
+    int CaptureByte(uint8_t byte);
+    bool AskCaptureFile();
 
     // USB presence (device arrival and removal notifications come here).
     void CheckUsbDevice();
@@ -137,6 +147,14 @@ public:
 
 private:
     void PumpTerminal();
+    void SendControlByte(uint8_t byte);
+    bool MatchPattern(int pattern, uint8_t byte);
+
+    uint8_t m_nLastSent[2] = {0, 0};  // the last byte the user sent, and the one before
+    std::FILE* m_pCaptureFile = nullptr;
+    std::string m_strCapturePath;
+    int m_nCaptureLines = 0;
+    int m_nPatternPos[5] = {0, 0, 0, 0, 0};
     void DownloadThreadProc(std::shared_ptr<CDownload> download);
 
     std::shared_ptr<CDownload> m_pDownload;  // the current download (the window's object)

@@ -98,6 +98,9 @@ public:
         Post(std::move(run));
     }
 
+    // A text in the status bar's message pane alone (until the next refresh or menu prompt).
+    virtual void ShowStatusMessage(const std::string& text) { (void)text; }
+
     // Rewrites the status bar: the message pane and the link pane.
     virtual void ShowStatus(const std::string& messagePane, const std::string& linkPane) = 0;
 
