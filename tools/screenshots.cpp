@@ -1,9 +1,12 @@
 // Renders the desktop program's windows offscreen into PNG files for review: the main window, each menu
-// open, Port Setup, About, the wait window and the terminal view with controller output.
+// open, Port Setup, About, the wait window, the File Download window in mid-transfer, the Erase Memory
+// question and the terminal view with controller output.
 // Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
 #include "engine/app/DravikApp.h"
 #include "gui/AboutDlg.h"
 #include "gui/CommDialog.h"
+#include "gui/DownloadWindow.h"
+#include "gui/EraseOKDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/MessageDialog.h"
 #include "gui/QtUserInterface.h"
@@ -123,6 +126,28 @@ int main(int argc, char** argv) {
         wait.SetMessage("Please reset controller.  Dravik will wait 30s for controller to connect.");
         Settle();
         ok &= Save(wait.grab(), folder, "wait-window.png");
+    }
+
+    {
+        // Twenty seconds into a 400000-byte image.
+        CDownloadWindow download([] {});
+        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
+        download.SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
+        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
+        download.SetField(IDC_DOWNLOAD_BYTES, "40K / 400K (10%)");
+        download.SetField(IDC_DOWNLOAD_ELAPSED, "00:20");
+        download.SetField(IDC_DOWNLOAD_REMAINING, "03:00");
+        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetProgressRange(400);
+        download.SetProgressPos(40);
+        Settle();
+        ok &= Save(download.grab(), folder, "file-download.png");
+    }
+    {
+        CEraseOKDialog dialog(&frame);
+        dialog.show();
+        Settle();
+        ok &= Save(dialog.grab(), folder, "erase-memory.png");
     }
 
     // Terminal mode as the technician sees it: the controller's console in the view.

@@ -34,7 +34,8 @@ constexpr SFieldRow kRows[] = {
 
 constexpr int kRowTop = 7;
 constexpr int kRowPitch = 16;
-constexpr int kWidth = 220;
+constexpr int kWidth = 236;
+constexpr int kFieldLeft = 84;
 
 } // namespace
 
@@ -53,11 +54,11 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
         const SFieldRow& row = kRows[i];
         const int top = kRowTop + i * kRowPitch;
         auto* label = new QLabel(row.pszLabel, this);
-        label->setGeometry(DialogRect(this, 7, top + 2, 66, 8));
+        label->setGeometry(DialogRect(this, 7, top + 2, kFieldLeft - 10, 8));
         if (row.nId == 0) {
             m_pProgress = new QProgressBar(this);
             m_pProgress->setObjectName("progress");
-            m_pProgress->setGeometry(DialogRect(this, 76, top, kWidth - 83, 12));
+            m_pProgress->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
             m_pProgress->setTextVisible(false);
             label->setBuddy(m_pProgress);
             continue;
@@ -67,7 +68,7 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::TabFocus);
         edit->setAlignment(row.bRightAligned ? Qt::AlignRight : Qt::AlignLeft);
-        edit->setGeometry(DialogRect(this, 76, top, kWidth - 83, 12));
+        edit->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
         label->setBuddy(edit);
         m_fields[row.nId] = edit;
     }
