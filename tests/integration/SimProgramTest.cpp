@@ -1,4 +1,5 @@
 // The dxu-sim program itself: its pseudo-terminal line, control socket, trace file and clean exit.
+#include "SimFlashTestSupport.h"
 #include "SimTestLink.h"
 #include "support/SimProcess.h"
 
@@ -10,70 +11,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace {
-
-// A temporary folder removed with its files.
-class CTempDir {
-public:
-    CTempDir() {
-        char pattern[] = "/tmp/dxu-sim-test-XXXXXX";
-        if (::mkdtemp(pattern))
-            m_strPath = pattern;
-    }
-    ~CTempDir() {
-        for (const std::string& file : m_files)
-            ::unlink(file.c_str());
-        ::rmdir(m_strPath.c_str());
-    }
-    std::string File(const std::string& name) {
-        m_files.push_back(m_strPath + "/" + name);
-        return m_files.back();
-    }
-
-private:
-    std::string m_strPath;
-    std::vector<std::string> m_files;
-};
-
-// One line sent on the control socket, one line back.
-class CControlClient {
-public:
-    explicit CControlClient(const std::string& path)
-        : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path.copy(address.sun_path, sizeof(address.sun_path) - 1);
-        m_bConnected =
-            ::connect(m_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    }
-    bool IsConnected() const { return m_bConnected; }
-    std::string Ask(const std::string& line) {
-        const std::string text = line + "\n";
-        if (::send(m_fd.Get(), text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size()))
-            return "";
-        std::string reply;
-        char c = 0;
-        pollfd pfd{m_fd.Get(), POLLIN, 0};
-        while (::poll(&pfd, 1, 5000) > 0 && ::recv(m_fd.Get(), &c, 1, 0) == 1 && c != '\n')
-            reply += c;
-        return reply;
-    }
-
-private:
-    CUniqueFd m_fd;
-    bool m_bConnected = false;
-};
-
-} // namespace
 
 TEST(SimProgram, ControlSocketResetsCountsAndQuits) {
-    CTempDir dir;
+    CSimFlashTempDir dir;
     const std::string control = dir.File("control");
     CSimProcess sim({"--protocol", "none", "--control", control});
     ASSERT_TRUE(sim.IsReady());
     CSimTestLink link(sim.SlavePath());
     ASSERT_TRUE(link.IsOpen());
-    CControlClient client(control);
+    CSimFlashControl client(control);
     ASSERT_TRUE(client.IsConnected());
 
     EXPECT_EQ(client.Ask("reset"), "ok");
@@ -91,7 +37,7 @@ TEST(SimProgram, ControlSocketResetsCountsAndQuits) {
 }
 
 TEST(SimProgram, TraceFileHasOneObjectPerElement) {
-    CTempDir dir;
+    CSimFlashTempDir dir;
     const std::string tracePath = dir.File("trace.jsonl");
     CSimProcess sim({"--trace", tracePath, "--expect-frame-speed", "38400", "--done-delay", "0"});
     ASSERT_TRUE(sim.IsReady());
