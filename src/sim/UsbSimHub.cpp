@@ -125,17 +125,14 @@ std::shared_ptr<CUsbSimHub::SSession> CUsbSimHub::SessionOf(HidHandle handle, bo
 int CUsbSimHub::GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_t size, size_t& returned) {
     returned = 0;
     ++m_nReadCalls;
-    bool bAlive = false;
-    std::shared_ptr<SSession> session = SessionOf(handle, bAlive);
-    if (!session)
-        return kHidInvalidHandle;
-    if (!bAlive)
-        return kHidDeviceRemoved;
+    std::shared_ptr<SSession> session;
+    if (const int status = LiveSession(handle, session))
+        return status;
     std::vector<uint8_t> report;
     const bool bGot = session->device->TakeInputReport(report, std::chrono::milliseconds(kReadWaitMs));
-    SessionOf(handle, bAlive);
-    if (!bAlive)
-        return kHidDeviceRemoved;
+    // The device may have left the bus while the read waited.
+    if (const int status = LiveSession(handle, session))
+        return status;
     if (!bGot)
         return kHidReadTimedOut;
     returned = std::min(size, report.size());
@@ -144,34 +141,25 @@ int CUsbSimHub::GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_
 }
 
 int CUsbSimHub::SetOutputReportInterrupt(HidHandle handle, const uint8_t* report, size_t length) {
-    bool bAlive = false;
-    std::shared_ptr<SSession> session = SessionOf(handle, bAlive);
-    if (!session)
-        return kHidInvalidHandle;
-    if (!bAlive)
-        return kHidDeviceRemoved;
+    std::shared_ptr<SSession> session;
+    if (const int status = LiveSession(handle, session))
+        return status;
     session->device->OutputReport(report, length);
     return kHidSuccess;
 }
 
 int CUsbSimHub::SetOutputReportControl(HidHandle handle, const uint8_t* report, size_t length) {
-    bool bAlive = false;
-    std::shared_ptr<SSession> session = SessionOf(handle, bAlive);
-    if (!session)
-        return kHidInvalidHandle;
-    if (!bAlive)
-        return kHidDeviceRemoved;
+    std::shared_ptr<SSession> session;
+    if (const int status = LiveSession(handle, session))
+        return status;
     session->device->ControlOut(report, length);
     return kHidSuccess;
 }
 
 int CUsbSimHub::GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t length) {
-    bool bAlive = false;
-    std::shared_ptr<SSession> session = SessionOf(handle, bAlive);
-    if (!session)
-        return kHidInvalidHandle;
-    if (!bAlive)
-        return kHidDeviceRemoved;
+    std::shared_ptr<SSession> session;
+    if (const int status = LiveSession(handle, session))
+        return status;
     if (session->device->ControlIn(buffer, length)) {
         // The controller restarts: it drops off the bus and comes back in its bootstrap.
         std::shared_ptr<CUsbSimDevice> device = session->device;
@@ -183,6 +171,14 @@ int CUsbSimHub::GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t 
         });
     }
     return kHidSuccess;
+}
+
+int CUsbSimHub::LiveSession(HidHandle handle, std::shared_ptr<SSession>& session) {
+    bool bAlive = false;
+    session = SessionOf(handle, bAlive);
+    if (!session)
+        return kHidInvalidHandle;
+    return bAlive ? kHidSuccess : kHidDeviceRemoved;
 }
 
 void CUsbSimHub::SetDeviceChangeHandler(std::function<void(bool arrived)> handler) {

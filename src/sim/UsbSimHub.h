@@ -64,6 +64,8 @@ private:
     SSlot* SlotOf(const CUsbSimDevice* device);
     // The session of a handle while its device is on the bus; null when the handle is unknown.
     std::shared_ptr<SSession> SessionOf(HidHandle handle, bool& bAlive);
+    // The session of a handle whose device is on the bus: kHidSuccess, else the status to return.
+    int LiveSession(HidHandle handle, std::shared_ptr<SSession>& session);
     void SetPlugged(const std::shared_ptr<CUsbSimDevice>& device, bool bPlugged);
     void Schedule(uint32_t delayMs, std::function<void()> action);
     void BusProc();
