@@ -65,6 +65,7 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
     resize(800, 600);
 
     m_pView = new CTextView(app.m_terminal, this);
+    m_pView->SetSendFunction([this](const uint8_t* data, size_t length) { m_app.SendTerminalBytes(data, length); });
     setCentralWidget(m_pView);
 
     BuildMenu();
@@ -156,6 +157,10 @@ QAction* CMainFrame::Action(int commandId) const {
 void CMainFrame::SetStatusTexts(const QString& messagePane, const QString& linkPane) {
     m_pMessagePane->setText(messagePane);
     m_pLinkPane->setText(linkPane);
+}
+
+void CMainFrame::SetMessagePaneText(const QString& text) {
+    m_pMessagePane->setText(text);
 }
 
 QString CMainFrame::MessagePaneText() const {

@@ -35,6 +35,7 @@ public:
 
     // The status bar's panes.
     void SetStatusTexts(const QString& messagePane, const QString& linkPane);
+    void SetMessagePaneText(const QString& text);
     QString MessagePaneText() const;
     QString LinkPaneText() const;
     QLabel* LinkPane() const { return m_pLinkPane; }

@@ -165,6 +165,13 @@ void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::str
     });
 }
 
+void CQtUserInterface::ShowStatusMessage(const std::string& text) {
+    m_caller.Call([&] {
+        if (m_pFrame)
+            m_pFrame->SetMessagePaneText(QString::fromStdString(text));
+    });
+}
+
 bool CQtUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
     bool accepted = false;
     m_caller.Call([&] {

@@ -28,6 +28,7 @@ public:
     void Post(std::function<void()> task) override;
     void PostCommand(int commandId, std::function<void()> run) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
+    void ShowStatusMessage(const std::string& text) override;
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;
     std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,
                                                   const std::string& message) override;

@@ -2,12 +2,15 @@
 // the controller on a real pseudo-terminal reach the screen through the main window's idle pass, and an
 // idle window with terminal mode on arms no timer.
 #include "GuiTestSupport.h"
+#include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUserInterface.h"
 #include "support/PtyPair.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,6 +43,62 @@ TEST(TerminalPump, ControllerOutputReachesTheScreenOnDescriptorReadiness) {
     app.SwitchTerminalModeOff();
     frame.RunIdle();
     EXPECT_EQ(frame.WatchedTerminalDescriptor(), -1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TerminalModeWindow, MenuCommandTypedKeysAndControllerEcho) {
+    CPtyPair pty;
+    CQtUserInterface ui;
+    CDravikApp app(&ui);
+    CMainFrame frame(app);
+    ui.SetMainFrame(&frame);
+    frame.show();
+    app.m_nLinkKind = kLinkCom;
+    app.m_strPort = pty.SlavePath();
+
+    frame.RunCommand(ID_COMMANDS_TERMINAL);
+    EXPECT_EQ(app.m_nTerminalMode, 1);
+    EXPECT_EQ(pty.ReadMaster(1, std::chrono::milliseconds(1000)), std::vector<uint8_t>{0x1B});
+    EXPECT_TRUE(ProcessUntil([&] { return frame.MessagePaneText() == "Terminal mode on."; }));
+    EXPECT_EQ(frame.WatchedTerminalDescriptor(), app.m_pTermLink->Descriptor());
+
+    // Keys in the view go to the controller and show nothing until it echoes them.
+    QWidget* view = frame.centralWidget();
+    view->setFocus();
+    auto press = [view](int key, const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view, &up);
+    };
+    press(Qt::Key_A, "a");
+    press(Qt::Key_B, "b");
+    press(Qt::Key_Left, "");
+    const auto sent = pty.ReadMaster(5, std::chrono::milliseconds(1000));
+    EXPECT_EQ(std::string(sent.begin(), sent.end()), "ab\x1b[D");
+    EXPECT_EQ(app.m_terminal.Lines(), std::vector<std::string>{""});
+    pty.WriteMaster("ab");
+    EXPECT_TRUE(ProcessUntil([&] { return app.m_terminal.Lines().front() == "ab"; }));
+
+    frame.RunCommand(ID_COMMANDS_TERMINAL);
+    EXPECT_EQ(app.m_nTerminalMode, 0);
+    EXPECT_TRUE(ProcessUntil([&] { return frame.MessagePaneText() == "Terminal mode off."; }));
+}
+
+TEST(TerminalModeWindow, PortThatCannotOpenSaysSoInTheStatusBar) {
+    CQtUserInterface ui;
+    CDravikApp app(&ui);
+    CMainFrame frame(app);
+    ui.SetMainFrame(&frame);
+    frame.show();
+    app.m_nLinkKind = kLinkCom;
+    app.m_strPort = "/dev/no-such-port";
+    frame.RunCommand(ID_COMMANDS_TERMINAL);
+    EXPECT_EQ(app.m_nTerminalMode, 0);
+    EXPECT_EQ(frame.MessagePaneText(), "Terminal mode could not be activated.");
 }
 
 } // namespace
