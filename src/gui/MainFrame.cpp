@@ -27,7 +27,6 @@ namespace {
 
 constexpr const char* kLinkPaneWidthText = "Link info                "; // "Link info" and 16 blanks
 // While terminal mode runs over USB the receive ring is looked at this often (ms).
-constexpr int kUsbTerminalPollMs = 20;
 
 bool IsInputEvent(QEvent::Type type) {
     switch (type) {
@@ -76,8 +75,16 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::OnIdleTimer);
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CMainFrame::ArmIdle);
-    m_usbTerminalTimer.setInterval(kUsbTerminalPollMs);
-    connect(&m_usbTerminalTimer, &QTimer::timeout, this, &CMainFrame::ArmIdle);
+    // The controller's bytes over USB wake the terminal pump from the USB reader thread.
+    m_app.m_usbDevice.SetDataHandler([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_app.m_nTerminalMode != 0 && m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb)
+                    ArmIdle();
+            },
+            Qt::QueuedConnection);
+    });
     qApp->installEventFilter(this);
 
     // Device notifications arrive on the HID library's own thread; they are handled here, between commands.
@@ -89,6 +96,7 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
 }
 
 CMainFrame::~CMainFrame() {
+    m_app.m_usbDevice.SetDataHandler({});
     m_deviceWatch.Stop();
     qApp->removeEventFilter(this);
     if (m_commandThread.joinable())
@@ -368,12 +376,6 @@ void CMainFrame::SyncTerminalWatch() {
         pollfd entry{fd, POLLIN, 0};
         if (::poll(&entry, 1, 0) >= 0 && !(entry.revents & (POLLHUP | POLLERR | POLLNVAL)))
             m_pTerminalNotifier->setEnabled(true);
-    }
-    if (terminalOn && usb) {
-        if (!m_usbTerminalTimer.isActive())
-            m_usbTerminalTimer.start();
-    } else {
-        m_usbTerminalTimer.stop();
     }
 }
 

@@ -97,7 +97,6 @@ private:
 
     QTimer m_idleTimer;
     QTimer m_reconnectTimer;
-    QTimer m_usbTerminalTimer;
     bool m_bInIdle = false;
     QSocketNotifier* m_pTerminalNotifier = nullptr;
     int m_nWatchedFd = -1;

@@ -1,6 +1,7 @@
 // Device arrival and removal reach the application on the GUI thread through the main window, here with
 // the in-process simulated USB bus as the HID library.
 #include "GuiTestSupport.h"
+#include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUserInterface.h"
@@ -48,6 +49,35 @@ TEST(DeviceChange, ArrivalAndRemovalFollowTheControllerOnTheBus) {
         EXPECT_FALSE(app.m_usbDevice.IsOpen());
     }
     EXPECT_EQ(bus.Hub().OpenHandles(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceChange, UsbTerminalBytesWakeThePumpWithoutATimer) {
+    CSimulatedBusScope bus;
+    auto device = bus.Hub().AddDevice();
+    {
+        CQtUserInterface ui;
+        CDravikApp app(&ui);
+        app.m_nLinkKind = kLinkUsb;
+        CMainFrame frame(app);
+        ui.SetMainFrame(&frame);
+        frame.show();
+        app.CheckUsbDevice();
+        ASSERT_TRUE(app.m_usbDevice.IsOpen());
+        frame.RunCommand(ID_COMMANDS_TERMINAL);
+        ASSERT_EQ(app.m_nTerminalMode, 1);
+        ProcessQueued();
+        EXPECT_FALSE(frame.IdleTimerArmed()) << "an idle terminal arms no timer";
+
+        const std::string text = "DXU> ready\r\n";
+        device->SendToHost(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        EXPECT_TRUE(ProcessUntil([&] { return app.m_terminal.Lines().size() >= 2; }));
+        EXPECT_EQ(app.m_terminal.Lines().front(), "DXU> ready");
+        app.m_usbDevice.Close();
+    }
 }
 
 } // namespace

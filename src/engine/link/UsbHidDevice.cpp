@@ -118,6 +118,16 @@ void CUsbHidDevice::StoreReport(const uint8_t* report, size_t length) {
         m_bDataSignalled = true;
     }
     m_dataEvent.notify_all();
+    if (report[0] == 3 && n > 0) {
+        std::lock_guard<std::mutex> guard(m_handlerLock);
+        if (m_dataHandler)
+            m_dataHandler();
+    }
+}
+
+void CUsbHidDevice::SetDataHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> guard(m_handlerLock);
+    m_dataHandler = std::move(handler);
 }
 
 bool CUsbHidDevice::WaitDataEvent(std::unique_lock<std::mutex>& lock, uint32_t timeoutMs) {

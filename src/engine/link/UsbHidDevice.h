@@ -50,6 +50,10 @@ public:
     int SendControl(const uint8_t request[8]);
     int GetControl(uint8_t answer[8]);
 
+    // Called on the reader thread after the controller's bytes (report id 3) were stored, so a face can
+    // pump them without polling. An empty function stops the calls; setting waits for a call in progress.
+    void SetDataHandler(std::function<void()> handler);
+
     // Stores one input report as the reader does (the reader's own path; tests feed reports through it).
     void StoreReport(const uint8_t* report, size_t length);
     // Overflow and fill of a ring (tests, diagnostics).
@@ -68,6 +72,8 @@ private:
     std::atomic<bool> m_bReaderRunning{false};
     std::mutex m_lock;
     std::condition_variable m_dataEvent;
+    std::mutex m_handlerLock;
+    std::function<void()> m_dataHandler;
     bool m_bDataSignalled = false; // the auto-reset event's state, under m_lock
     std::atomic<HidHandle> m_device{nullptr};
     std::shared_ptr<IHidLibrary> m_pLibrary; // the backend the open device belongs to
