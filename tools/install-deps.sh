@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libudev-dev
   lrzsz srecord
-  clang-format
+  clang-format clang libclang-rt-14-dev
 )
 
 missing=()

@@ -49,7 +49,8 @@ long CImageMemorySource::Read(uint8_t* buffer, size_t length) {
     size_t count = std::min(length, m_bytes.size() - m_nPos);
     if (m_nChunk != 0)
         count = std::min(count, m_nChunk);
-    std::memcpy(buffer, m_bytes.data() + m_nPos, count);
+    if (count > 0)
+        std::memcpy(buffer, m_bytes.data() + m_nPos, count);
     m_nPos += count;
     return static_cast<long>(count);
 }
