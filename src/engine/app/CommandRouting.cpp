@@ -16,6 +16,9 @@ void CDravikApp::OnCommand(int commandId) {
     case ID_SETUP_USE_USB: UseUsb(); break;
     case ID_APP_ABOUT: OnAbout(); break;
     case ID_COMMANDS_UPDATE_BIOS: OnUpdateBios(); break;
+    case ID_COMMANDS_ERASE: OnEraseMemory(); break;
+    case ID_COMMANDS_OPTIONS: OnControllerOptions(); break;
+    case ID_FILE_CONVERT: OnConvert(); break;
     default: break;
     }
 }

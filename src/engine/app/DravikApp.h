@@ -16,6 +16,8 @@
 class CDownload;
 class CSerialHandler;
 class IUserInterface;
+struct EraseDialogData;
+struct OptionsDialogData;
 
 constexpr int ConnectNone = 0;
 constexpr int ConnectBios = 1;
@@ -72,6 +74,19 @@ public:
     void WaitForDownload();
     // The download window's Cancel, for faces that cancel without the window (and the program's end).
     void CancelDownload();
+
+    // Erase Memory: one controller command per chosen area, over the COM port whatever the link kind.
+    // EraseMemory asks the dialog when chosen is null and takes the areas as given otherwise (the console
+    // passes its arguments); false when the port could not be opened or a command failed.
+    void OnEraseMemory();
+    bool EraseMemory(const EraseDialogData* chosen);
+    // Controller Options: one command per port with a choice, over the COM port; the same split.
+    void OnControllerOptions();
+    bool SetControllerOptions(const OptionsDialogData* chosen);
+    // Convert: the file dialogs, then ConvertFile; ConvertFile turns an S-record file into an image with
+    // the "File Progress" window and its messages, false after any failure.
+    void OnConvert();
+    bool ConvertFile(const std::string& inputPath, const std::string& outputPath);
 
     // Port Setup, About and Update BIOS.
     void OnPortSetup();

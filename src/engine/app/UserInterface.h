@@ -78,6 +78,43 @@ public:
     void Close() override {}
 };
 
+// Control ids of the Erase Memory dialog's check boxes, in the order their areas are erased.
+constexpr int IDC_ERASE_APPLICATION = 1005;
+constexpr int IDC_ERASE_CONFIGURATION = 1006;
+constexpr int IDC_ERASE_PARAMETER = 1007;
+constexpr int IDC_ERASE_VELORIA = 1008;
+constexpr int IDC_ERASE_LON = 1009;
+constexpr int kEraseAreaCount = 5;
+
+// What the Erase Memory dialog edits: the connection state it is shown for (2 relabels the boxes and
+// disables Parameter Memory and LON Network Database) and one tick per box, 1005 first.
+struct EraseDialogData {
+    int nKind = 1;
+    bool bArea[kEraseAreaCount] = {};
+};
+
+// What the Controller Options dialog edits: the chosen radio button of each port's group (0 "OS
+// Configured", 1 "Application Configured", 2 "TCP/IP Client", 3 "TCP/IP Server"), -1 for none.
+struct OptionsDialogData {
+    int nRs232Choice = -1;
+    int nIrChoice = -1;
+};
+
+// The "File Progress" window of the S-record conversion: a progress bar from 0 to a maximum, advanced
+// one step at a time. Shown while it exists.
+class IProgressView {
+public:
+    virtual ~IProgressView() = default;
+    virtual void SetProgressRange(uint32_t maximum) = 0;
+    virtual void StepProgress() = 0;
+};
+
+class CHiddenProgressView : public IProgressView {
+public:
+    void SetProgressRange(uint32_t) override {}
+    void StepProgress() override {}
+};
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
@@ -130,4 +167,21 @@ public:
         return MessageBox("This will erase old data on controller.\nDo you really want to continue?",
                           EMsgButtons::YesNo, EMsgIcon::Question) == IDYES;
     }
+
+    // The Erase Memory dialog; true when it ended with OK (data then holds the ticks). A face without
+    // the dialog chooses nothing.
+    virtual bool RunEraseDialog(EraseDialogData& data) {
+        (void)data;
+        return false;
+    }
+
+    // The Controller Options dialog; true when it ended with OK (data then holds the choices). A face
+    // without the dialog chooses nothing.
+    virtual bool RunOptionsDialog(OptionsDialogData& data) {
+        (void)data;
+        return false;
+    }
+
+    // The "File Progress" window, shown at once until the object goes.
+    virtual std::unique_ptr<IProgressView> CreateProgressView() { return std::make_unique<CHiddenProgressView>(); }
 };

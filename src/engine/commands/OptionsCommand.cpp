@@ -1,0 +1,54 @@
+// Controller Options: sets how the controller uses its own RS-232 and infrared ports, one command per port
+// that has a choice. The controller's current setting is never read back, so nothing is preselected.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/link/SerialHandler.h"
+
+#include <memory>
+
+namespace {
+
+// Command codes by choice (OS, application, TCP/IP client, TCP/IP server). The wire letters follow the
+// choices' order; the code numbering swaps client and server.
+constexpr int kRs232Codes[4] = {10, 11, 13, 12};
+constexpr int kIrCodes[4] = {14, 15, 17, 16};
+
+bool IsChoice(int choice) {
+    return choice >= 0 && choice < 4;
+}
+
+} // namespace
+
+void CDravikApp::OnControllerOptions() {
+    SetControllerOptions(nullptr);
+}
+
+bool CDravikApp::SetControllerOptions(const OptionsDialogData* chosen) {
+    SwitchTerminalModeOff();
+
+    int openResult = 0;
+    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, openResult, false);
+    if (openResult != CSerialHandler::kOpenOk) {
+        link.reset();
+        m_pUi->MessageBox("Error opening specified COM port.");
+        return false;
+    }
+
+    OptionsDialogData choice;
+    if (chosen)
+        choice = *chosen;
+    else if (!m_pUi->RunOptionsDialog(choice))
+        return true;
+
+    bool ok = true;
+    if (IsChoice(choice.nRs232Choice) && !link->SendCommand(kRs232Codes[choice.nRs232Choice])) {
+        m_pUi->MessageBox("Slave rejected RS232 port settings.");
+        ok = false;
+    }
+    // The IR port is set whatever became of the RS-232 port.
+    if (IsChoice(choice.nIrChoice) && !link->SendCommand(kIrCodes[choice.nIrChoice])) {
+        m_pUi->MessageBox("Slave rejected IrDA port settings.");
+        ok = false;
+    }
+    return ok;
+}

@@ -1,0 +1,84 @@
+// The Convert command: asks for an S-record file and where its image goes, then converts it on the
+// calling thread behind the "File Progress" window. Needs no controller and no link.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/download/ImageSource.h"
+#include "engine/download/SrecConverter.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+// The save dialog's first suggestion: the input's name with its last three characters made "img".
+std::string DefaultImageName(const std::string& inputName) {
+    if (inputName.size() <= 3)
+        return inputName + ".img";
+    return inputName.substr(0, inputName.size() - 3) + "img";
+}
+
+// True when both paths name one existing file: creating the output would then wipe the input.
+bool IsSameFile(const std::string& first, const std::string& second) {
+    struct stat a {};
+    struct stat b {};
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+void CDravikApp::OnConvert() {
+    FileDialogRequest open;
+    open.bOpen = true;
+    open.strDefaultExt = "*.bin";
+    open.strFilter = "Software S-Record Files (*.bin)|*.bin||";
+    std::string inputPath;
+    if (!m_pUi->GetFileName(open, inputPath))
+        return;
+
+    const size_t slash = inputPath.find_last_of('/');
+    const std::string inputName = slash == std::string::npos ? inputPath : inputPath.substr(slash + 1);
+    FileDialogRequest save;
+    save.bOpen = false;
+    save.strDefaultExt = "*.img";
+    save.strFilter = "Software Image Files (*.img)|*.img||";
+    save.strInitialName = DefaultImageName(inputName);
+    // The image goes beside its source unless the person says otherwise.
+    if (slash != std::string::npos)
+        save.strInitialDir = inputPath.substr(0, slash + 1);
+    std::string outputPath;
+    if (!m_pUi->GetFileName(save, outputPath))
+        return;
+    ConvertFile(inputPath, outputPath);
+}
+
+bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& outputPath) {
+    CImageFileSource input;
+    if (!input.Open(inputPath)) {
+        m_pUi->MessageBox("Cannot open input file.");
+        return false;
+    }
+    if (IsSameFile(inputPath, outputPath)) {
+        m_pUi->MessageBox("Cannot open output file.\nThe output file must not be the input file.");
+        return false;
+    }
+    CImageFileSink output;
+    if (!output.Create(outputPath)) {
+        m_pUi->MessageBox("Cannot open output file.");
+        return false;
+    }
+
+    auto progress = m_pUi->CreateProgressView();
+    progress->SetProgressRange(static_cast<uint32_t>(input.Length() / CSrecConverter::kProgressChars));
+    CSrecConverter converter(input, output);
+    bool ok = converter.Convert([&progress] { progress->StepProgress(); }) == CSrecConverter::EResult::Ok;
+    if (!ok)
+        m_pUi->MessageBox(converter.ErrorText());
+    // What was converted before a fault stays in the image.
+    if (!output.Close() && ok) {
+        m_pUi->MessageBox("Cannot write the image file.");
+        ok = false;
+    }
+    input.Close();
+    progress.reset();
+    return ok;
+}
