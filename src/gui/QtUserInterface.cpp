@@ -2,9 +2,12 @@
 
 #include "gui/AboutDlg.h"
 #include "gui/CommDialog.h"
+#include "gui/EraseDialog.h"
 #include "gui/EraseOKDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/MessageDialog.h"
+#include "gui/OptionsDialog.h"
+#include "gui/ProgressDialog.h"
 #include "gui/QtDownloadView.h"
 
 #include <QApplication>
@@ -12,6 +15,9 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -44,6 +50,32 @@ public:
 private:
     CGuiCaller& m_caller;
     QPointer<CMessageDialog> m_pDialog; // read and written on the GUI thread only
+};
+
+class CQtProgressView : public IProgressView {
+public:
+    explicit CQtProgressView(CGuiCaller& caller) : m_caller(caller) {
+        m_caller.Call([&] { m_pDialog = new CProgressDialog(); });
+    }
+    ~CQtProgressView() override {
+        m_caller.Call([&] { delete m_pDialog.data(); });
+    }
+    void SetProgressRange(uint32_t maximum) override {
+        m_caller.Call([&] {
+            if (m_pDialog)
+                m_pDialog->SetProgressRange(static_cast<int>(std::min<uint32_t>(maximum, INT32_MAX)));
+        });
+    }
+    void StepProgress() override {
+        m_caller.Call([&] {
+            if (m_pDialog)
+                m_pDialog->StepProgress();
+        });
+    }
+
+private:
+    CGuiCaller& m_caller;
+    QPointer<CProgressDialog> m_pDialog; // read and written on the GUI thread only
 };
 
 QMessageBox::StandardButtons ButtonsOf(EMsgButtons buttons) {
@@ -230,4 +262,32 @@ bool CQtUserInterface::RunEraseOkDialog() {
         yes = dialog.exec() == QDialog::Accepted;
     });
     return yes;
+}
+
+bool CQtUserInterface::RunEraseDialog(EraseDialogData& data) {
+    bool ok = false;
+    m_caller.Call([&] {
+        CEraseDialog dialog(Owner(), data.nKind);
+        if (dialog.exec() == QDialog::Accepted) {
+            dialog.GetAreas(data);
+            ok = true;
+        }
+    });
+    return ok;
+}
+
+bool CQtUserInterface::RunOptionsDialog(OptionsDialogData& data) {
+    bool ok = false;
+    m_caller.Call([&] {
+        COptionsDialog dialog(Owner());
+        if (dialog.exec() == QDialog::Accepted) {
+            dialog.GetChoices(data);
+            ok = true;
+        }
+    });
+    return ok;
+}
+
+std::unique_ptr<IProgressView> CQtUserInterface::CreateProgressView() {
+    return std::make_unique<CQtProgressView>(m_caller);
 }

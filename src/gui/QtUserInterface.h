@@ -36,6 +36,9 @@ public:
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
     bool RunEraseOkDialog() override;
+    bool RunEraseDialog(EraseDialogData& data) override;
+    bool RunOptionsDialog(OptionsDialogData& data) override;
+    std::unique_ptr<IProgressView> CreateProgressView() override;
 
     // At the program's end, before the GUI thread waits for the workers: from then on their questions
     // get the answer of Escape, and their windows stay away.
