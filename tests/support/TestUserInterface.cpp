@@ -13,6 +13,19 @@ private:
     CTestUserInterface& m_ui;
 };
 
+class CTestProgressView : public IProgressView {
+public:
+    explicit CTestProgressView(CTestUserInterface& ui) : m_ui(ui) { m_ui.Record({"progress", ""}); }
+    ~CTestProgressView() override { m_ui.Record({"progress-closed", ""}); }
+    void SetProgressRange(uint32_t maximum) override {
+        m_ui.Record({"progress-range", std::to_string(maximum)});
+    }
+    void StepProgress() override { m_ui.Record({"progress-step", ""}); }
+
+private:
+    CTestUserInterface& m_ui;
+};
+
 // Hands the worker a view whose record outlives it, so a test reads it after the download.
 class CSharedDownloadView : public IDownloadView {
 public:
@@ -193,4 +206,45 @@ CommDialogData CTestUserInterface::LastCommDialogInput() const {
 void CTestUserInterface::Clear() {
     std::lock_guard<std::mutex> guard(m_lock);
     m_events.clear();
+}
+
+bool CTestUserInterface::RunEraseDialog(EraseDialogData& data) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back({"erase-dialog", std::to_string(data.nKind)});
+    if (m_eraseResults.empty())
+        return false;
+    const auto result = m_eraseResults.front();
+    m_eraseResults.pop_front();
+    if (!result)
+        return false;
+    for (int i = 0; i < kEraseAreaCount; ++i)
+        data.bArea[i] = result->bArea[i];
+    return true;
+}
+
+bool CTestUserInterface::RunOptionsDialog(OptionsDialogData& data) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back({"options-dialog", ""});
+    if (m_optionsResults.empty())
+        return false;
+    const auto result = m_optionsResults.front();
+    m_optionsResults.pop_front();
+    if (!result)
+        return false;
+    data = *result;
+    return true;
+}
+
+std::unique_ptr<IProgressView> CTestUserInterface::CreateProgressView() {
+    return std::make_unique<CTestProgressView>(*this);
+}
+
+void CTestUserInterface::QueueEraseDialog(std::optional<EraseDialogData> result) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_eraseResults.push_back(std::move(result));
+}
+
+void CTestUserInterface::QueueOptionsDialog(std::optional<OptionsDialogData> result) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_optionsResults.push_back(std::move(result));
 }

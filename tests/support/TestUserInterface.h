@@ -30,6 +30,11 @@ public:
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
+    bool RunEraseDialog(EraseDialogData& data) override;
+    bool RunOptionsDialog(OptionsDialogData& data) override;
+    // Records "progress" when shown, "progress-range" with the maximum, "progress-step" and
+    // "progress-closed".
+    std::unique_ptr<IProgressView> CreateProgressView() override;
 
     // The last download window: what was written to it, and its Cancel button.
     std::shared_ptr<CRecordingDownloadView> DownloadView() const;
@@ -40,6 +45,10 @@ public:
     void QueueFileName(std::optional<std::string> path);
     // The Port Setup dialog's outcome: nullopt cancels.
     void QueueCommDialog(std::optional<CommDialogData> result);
+    // The Erase Memory and Controller Options dialogs' outcomes: nullopt cancels; the dialogs record
+    // "erase-dialog" with the kind they were shown for, and "options-dialog".
+    void QueueEraseDialog(std::optional<EraseDialogData> result);
+    void QueueOptionsDialog(std::optional<OptionsDialogData> result);
 
     // Runs every posted task (and those they post) on the calling thread; returns how many ran.
     int RunPosted();
@@ -62,6 +71,8 @@ private:
     std::deque<int> m_answers;
     std::deque<std::optional<std::string>> m_fileNames;
     std::deque<std::optional<CommDialogData>> m_commResults;
+    std::deque<std::optional<EraseDialogData>> m_eraseResults;
+    std::deque<std::optional<OptionsDialogData>> m_optionsResults;
     std::deque<std::function<void()>> m_posted;
     std::string m_strMessagePane;
     std::string m_strLinkPane;
