@@ -99,6 +99,7 @@ int RunCliProgram(const CliOptions& options) {
 
     CConsoleUserInterface ui({options.bYes, options.bNoRestart});
     CDravikApp app(&ui);
+    app.ForgoWizardStart();  // the console has no wizard pages
     // Settings: the named file, or where the desktop program finds it.
     app.m_strSettingsPath = options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath())
                                                         : options.strSettings;

@@ -208,6 +208,34 @@ void CTestUserInterface::Clear() {
     m_events.clear();
 }
 
+int CTestUserInterface::RunWizardPage(int page, WizardPageData& data) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_wizardPages.push_back(page);
+    m_events.push_back({"wizard-page", std::to_string(page)});
+    if (m_wizardAnswers.empty())
+        return IDCANCEL;
+    const auto [result, answer] = m_wizardAnswers.front();
+    m_wizardAnswers.pop_front();
+    if (page == 1)
+        data.bShowAtStartup = answer.bShowAtStartup;
+    if (page == 4)
+        data.nFileType = answer.nFileType;
+    return result;
+}
+
+void CTestUserInterface::QueueWizardPage(int result, bool showAtStartup, int fileType) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    WizardPageData data;
+    data.bShowAtStartup = showAtStartup;
+    data.nFileType = fileType;
+    m_wizardAnswers.emplace_back(result, data);
+}
+
+std::vector<int> CTestUserInterface::WizardPages() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_wizardPages;
+}
+
 bool CTestUserInterface::RunEraseDialog(EraseDialogData& data) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_events.push_back({"erase-dialog", std::to_string(data.nKind)});

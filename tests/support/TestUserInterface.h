@@ -50,6 +50,13 @@ public:
     void QueueEraseDialog(std::optional<EraseDialogData> result);
     void QueueOptionsDialog(std::optional<OptionsDialogData> result);
 
+    int RunWizardPage(int page, WizardPageData& data) override;
+    // The wizard's pages answer in order: the result, and for the welcome page its check box, for the file
+    // type page its choice. Without a scripted answer a page is cancelled.
+    void QueueWizardPage(int result, bool showAtStartup = true, int fileType = 0);
+    // The wizard pages shown, in order.
+    std::vector<int> WizardPages() const;
+
     // Runs every posted task (and those they post) on the calling thread; returns how many ran.
     int RunPosted();
     size_t PendingPosted() const;
@@ -79,5 +86,7 @@ private:
     FileDialogRequest m_lastFileRequest;
     CommDialogData m_lastCommInput;
     std::shared_ptr<CRecordingDownloadView> m_pDownloadView;
+    std::deque<std::pair<int, WizardPageData>> m_wizardAnswers;
+    std::vector<int> m_wizardPages;
     std::function<void()> m_downloadCancel;
 };

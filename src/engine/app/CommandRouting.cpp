@@ -9,6 +9,7 @@ void CDravikApp::OnCommand(int commandId) {
         return;
     switch (commandId) {
     case ID_COMMANDS_CONNECT: OnConnect(); break;
+    case ID_FILE_WIZARD: OnUpgradeWizard(); break;
     case ID_FILE_LOAD: OnLoad(); break;
     case ID_COMMANDS_TERMINAL: OnTerminalMode(); break;
     case ID_SETUP_PORT: OnPortSetup(); break;
@@ -64,8 +65,5 @@ void CDravikApp::DeliverTerminalByte(uint8_t byte) {
     m_nCaptureBusy = CaptureByte(byte);
 }
 
-// The Upgrade Wizard is a program step of its own; until it is part of the build an idle pass has no
-// wizard to start.
-void CDravikApp::StartWizard() {}
 
 int CDravikApp::RunRequestedLoad(int loadType) { return LoadFile(loadType) ? 1 : 0; }

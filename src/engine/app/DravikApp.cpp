@@ -3,6 +3,7 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
+#include "engine/wizard/Wizard.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 
@@ -19,11 +20,13 @@ CDravikApp::CDravikApp(IUserInterface* ui) : CLinkContext(ui) {
 }
 
 CDravikApp::~CDravikApp() {
-    // A download still running is cancelled and ends at its next check point.
-    if (m_downloadThread.joinable()) {
+    // A download still running is cancelled and ends at its next check point; the wizard's worker, which
+    // may be waiting for it, ends next.
+    if (m_downloadThread.joinable())
         CancelDownload();
-        WaitForDownload();
-    }
+    if (m_pWizard)
+        m_pWizard->Stop();
+    WaitForDownload();
     m_pTermLink.reset();
     if (m_pCaptureFile)
         std::fclose(m_pCaptureFile);

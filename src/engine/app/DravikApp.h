@@ -7,13 +7,16 @@
 #include "engine/terminal/TerminalScreen.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 class CDownload;
+class CWizard;
 class CSerialHandler;
 class IUserInterface;
 struct EraseDialogData;
@@ -70,8 +73,14 @@ public:
     bool LoadChosenFile(const std::string& path);
     // Starts the image download of m_strPathName on its worker and returns at once.
     void StartImageDownload();
-    // Waits until the image download's worker has ended (the wizard and the console wait here).
+    // Collects the image download's worker once it has ended (the thread that started it calls this).
     void WaitForDownload();
+    // Waits until the download started last has ended, from any thread (the wizard's worker waits here).
+    void WaitForDownloadEnd();
+
+    // The Upgrade Wizard command, and the faces that have no wizard pages (the console) forgo its start.
+    void OnUpgradeWizard();
+    void ForgoWizardStart() { m_bFirstIdle = false; }
     // The download window's Cancel, for faces that cancel without the window (and the program's end).
     void CancelDownload();
 
@@ -151,7 +160,7 @@ public:
     std::atomic<int> m_nConnectState{ConnectNone};
     int m_nCaptureBusy = 0;
     std::atomic<int> m_nLastLoadResult{-1};
-    int m_nLastLoadKind = 0;
+    std::atomic<int> m_nLastLoadKind{0};
     char m_szVersion[5] = {};
     char m_szProtocol[5] = {};
 
@@ -174,6 +183,11 @@ private:
 
     std::shared_ptr<CDownload> m_pDownload;  // the current download (the window's object)
     std::thread m_downloadThread;
+    std::mutex m_downloadEndLock;
+    std::condition_variable m_downloadEnded;
+    uint64_t m_nDownloadsStarted = 0;
+    uint64_t m_nDownloadsEnded = 0;
+    std::unique_ptr<CWizard> m_pWizard;
     // The Upgrade Wizard's start and the load it requests from the idle pass.
     void StartWizard();
     int RunRequestedLoad(int loadType);

@@ -115,6 +115,18 @@ public:
     void StepProgress() override {}
 };
 
+// Results of the Upgrade Wizard's pages (besides IDCANCEL).
+constexpr int kWizardNext = 101;
+constexpr int kWizardTryAgain = 102;
+constexpr int kWizardComPort = 103;
+
+// What a wizard page shows and returns: the welcome page's check box, the file type page's choice
+// (0 image, 1 page file).
+struct WizardPageData {
+    bool bShowAtStartup = true;
+    int nFileType = 0;
+};
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
@@ -184,4 +196,16 @@ public:
 
     // The "File Progress" window, shown at once until the object goes.
     virtual std::unique_ptr<IProgressView> CreateProgressView() { return std::make_unique<CHiddenProgressView>(); }
+
+    // One of the Upgrade Wizard's modal pages (1, 2, 4, 5 or 6); kWizardNext, kWizardTryAgain,
+    // kWizardComPort or IDCANCEL. A face without wizard pages cancels.
+    virtual int RunWizardPage(int page, WizardPageData& data) {
+        (void)page;
+        (void)data;
+        return IDCANCEL;
+    }
+    // The wizard's modeless notice while it waits for the controller's power cycle; closed when destroyed.
+    virtual std::unique_ptr<IWaitWindow> ShowWizardNotice() {
+        return CreateWaitWindow("Upgrade Wizard", "Cycle power (OFF/ON) to the controller.");
+    }
 };

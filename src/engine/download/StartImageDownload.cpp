@@ -46,6 +46,10 @@ void CDravikApp::StartImageDownload() {
     download->m_bConfirmErase = !m_bWizardRunning;
     m_pDownload = download;
     m_nLastLoadResult = kLoadPending;
+    {
+        std::lock_guard<std::mutex> guard(m_downloadEndLock);
+        ++m_nDownloadsStarted;
+    }
     m_downloadThread = std::thread([this, download] { DownloadThreadProc(download); });
 }
 
@@ -61,6 +65,16 @@ void CDravikApp::DownloadThreadProc(std::shared_ptr<CDownload> download) {
     m_nLastLoadResult = result;
     m_bDownloadRunning = false;
     download->OnCancel();
+    {
+        std::lock_guard<std::mutex> guard(m_downloadEndLock);
+        ++m_nDownloadsEnded;
+    }
+    m_downloadEnded.notify_all();
+}
+
+void CDravikApp::WaitForDownloadEnd() {
+    std::unique_lock<std::mutex> lock(m_downloadEndLock);
+    m_downloadEnded.wait(lock, [this] { return m_nDownloadsEnded == m_nDownloadsStarted; });
 }
 
 void CDravikApp::WaitForDownload() {

@@ -1,0 +1,366 @@
+#include "engine/wizard/Wizard.h"
+
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/download/Download.h"
+#include "engine/link/SerialHandler.h"
+#include "platform/Clock.h"
+
+#include <future>
+
+namespace {
+
+constexpr int kStateCable = 1;
+constexpr int kStateConnect = 2;
+constexpr int kStateFileType = 3;
+constexpr int kStateLoad = 4;
+constexpr int kStateImageResult = 5;
+constexpr int kStateConfigurationResult = 6;
+constexpr int kStatePortSetup = 7;
+constexpr int kStatePortFailed = 8;
+constexpr int kStateExit = 9;
+constexpr int kStateEnd = 10;
+
+constexpr uint32_t kPollMs = 1000;
+
+constexpr const char* kExitQuestion = "Exit Upgrade Wizard?";
+constexpr const char* kImageDownloadOk =
+    "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the controller power OFF/ON";
+constexpr const char* kProgramError = "Upgrade Wizard program error!  Restart the Upgrade Wizard.";
+constexpr const char* kFileOpenError =
+    "Error opening the selected file.  The file may be corrupt.\n\nClick 'Retry' to retry opening the file and "
+    "downloading.\n\nIf the problem persists then exit the Upgrade Wizard and\nget a new copy of the file.";
+
+} // namespace
+
+CWizard::CWizard(CDravikApp& app) : m_app(app), m_ui(app.Ui()) {}
+
+CWizard::~CWizard() { Stop(); }
+
+void CWizard::Start() {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_bStop = false;
+    m_app.m_bWizardRunning = true;
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CWizard::Stop() {
+    m_bStop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CWizard::IsRunning() const { return m_app.m_bWizardRunning; }
+
+bool CWizard::Pause(uint32_t milliseconds) {
+    // A posted task wakes the user-interface thread's idle pass, which carries out the wizard's requests.
+    m_ui.Post([] {});
+    const uint32_t start = CClock::Instance().TickCount();
+    while (CClock::Instance().TickCount() - start < milliseconds) {
+        if (m_bStop)
+            return false;
+        CClock::Instance().Sleep(std::min<uint32_t>(50, milliseconds));
+    }
+    return !m_bStop;
+}
+
+void CWizard::Run() {
+    int state = kStateCable;
+    while (state != kStateEnd) {
+        if (m_bStop)
+            break;
+        state = Step(state);
+    }
+    m_app.m_bWizardRunning = false;
+}
+
+int CWizard::AskExit(int stay) {
+    return m_ui.MessageBox(kExitQuestion, EMsgButtons::YesNo, EMsgIcon::Question) == IDYES ? kStateExit : stay;
+}
+
+int CWizard::Step(int state) {
+    WizardPageData page;
+    switch (state) {
+    case kStateCable:
+        if (m_ui.RunWizardPage(2, page) != kWizardNext)
+            return AskExit(kStateCable);
+        return m_app.m_nLinkKind == kLinkUsb ? AfterCablePage() : kStateConnect;
+    case kStateConnect:
+        return ConnectState();
+    case kStateFileType:
+        page.nFileType = 0;  // the first choice each time the page opens
+        if (m_ui.RunWizardPage(4, page) != kWizardNext)
+            return AskExit(kStateFileType);
+        m_app.m_nLoadType = page.nFileType;
+        return kStateLoad;
+    case kStateLoad:
+        return LoadState();
+    case kStateImageResult:
+        return ImageResultState();
+    case kStateConfigurationResult:
+        return ConfigurationResultState();
+    case kStatePortSetup: {
+        // The Port Setup command changes the application's link: it runs on the user-interface thread.
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> finished = done->get_future();
+        m_ui.Post([this, done] {
+            m_app.OnPortSetup();
+            done->set_value();
+        });
+        while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            if (m_bStop)
+                return kStateEnd;
+        return kStateCable;
+    }
+    case kStatePortFailed: {
+        const int answer = m_ui.MessageBox(
+            "Error opening the PC's selected COM Port!\n  \nThis may be due to an incorrect PC serial port setting "
+            "or another\nprogram having the serial port open.\n  \nTry the following:\n  \n 1) Close all other "
+            "program and retry downloading by clicking 'Yes'.\n 2) Verify comm port selection by clicking 'No'.  "
+            "This will bring up\n     a dialog box where you can change the selected comm port.  After\n     "
+            "selecting the comm port you must reconnect to the controller.\n  \nIf the problem persists try using "
+            "a different PC.\nClick 'Cancel' to exit the Upgrade Wizard.",
+            EMsgButtons::YesNoCancel);
+        return answer == IDYES ? kStateCable : answer == IDNO ? kStatePortSetup : kStateExit;
+    }
+    case kStateExit:
+        m_ui.MessageBox("Upgrade Wizard Exiting.\nTo restart the Upgrade Wizard from the Dravik\nmenu select "
+                        "'File->Upgrade Wizard'.");
+        return kStateEnd;
+    default:
+        return kStateExit;
+    }
+}
+
+int CWizard::AfterCablePage() {
+    if (!m_app.m_bUsbPresent &&
+        m_ui.MessageBox("USB is not plugged in!\nPlease connect USB cable and check the controller is powered!\n"
+                        "Press YES if ready to continue.",
+                        EMsgButtons::YesNo, EMsgIcon::Question) != IDYES)
+        return kStateCable;
+    if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
+        const int restart = m_app.UsbRestartCheck();
+        if (restart == 1) {
+            // The idle pass clears the flag 5 s after the restart (and posts no Connect while we run).
+            while (m_app.m_bRestartPending)
+                if (!Pause(kPollMs))
+                    return kStateEnd;
+            m_app.m_usbDevice.ClearRing(3);
+            return kStateConnect;
+        }
+        if (restart != 0)
+            return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?", EMsgButtons::YesNo,
+                                   EMsgIcon::Question) == IDYES
+                       ? kStateExit
+                       : kStateCable;
+    }
+    return kStateConnect;
+}
+
+int CWizard::ConnectState() {
+    std::unique_ptr<IWaitWindow> notice;
+    if (m_app.m_nLinkKind == kLinkCom)
+        notice = m_ui.ShowWizardNotice();
+    const int result = WizardConnect();
+    notice.reset();
+    switch (result) {
+    case 2:
+        return kStatePortFailed;
+    case 3: {
+        WizardPageData page;
+        const int answer = m_ui.RunWizardPage(5, page);
+        if (answer == kWizardTryAgain)
+            return kStateConnect;
+        if (answer == kWizardComPort)
+            return kStatePortSetup;
+        return AskExit(kStateCable);
+    }
+    case 14:
+        return kStateCable;
+    case 15:
+        return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel, EMsgIcon::Question) ==
+                       IDNO
+                   ? kStatePortSetup
+                   : kStateCable;
+    default:
+        return kStateFileType;
+    }
+}
+
+int CWizard::WizardConnect() {
+    m_app.m_szVersion[0] = '\0';
+    m_app.m_szProtocol[0] = '\0';
+    if (m_app.m_nTerminalMode != 0) {
+        // The screen belongs to the user-interface thread.
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> finished = done->get_future();
+        m_ui.Post([this, done] {
+            m_app.SwitchTerminalModeOff();
+            done->set_value();
+        });
+        while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            if (m_bStop)
+                return 3;
+    }
+
+    std::unique_ptr<CSerialHandler> link;
+    const int kind = m_app.m_nLinkKind;
+    auto openCom = [&] {
+        int result = 0;
+        link = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
+        return result == CSerialHandler::kOpenOk;
+    };
+    if (kind == kLinkUsb) {
+        if (!m_app.m_bUsbPresent) {
+            m_ui.MessageBox("USB is not connected!");
+            return 15;
+        }
+        link = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
+    } else if (kind == kLinkCom) {
+        if (!openCom())
+            return 2;
+    } else {
+        m_ui.MessageBox("Please first select COM or USB to be used for communication");
+        return 14;
+    }
+
+    link->EscapeD(m_app.m_szProtocol, 0);
+    m_app.ParseProtocolVersion(m_app.m_szProtocol);
+    if (m_app.m_nConnectState == ConnectNone) {
+        link->SetReadTimeout(30000);
+        if (!link->WaitForByte(0x07))
+            return 3;
+        link->WriteByte(0x1B);  // holds the controller in its bootstrap
+        CClock::Instance().Sleep(2000);
+        if (kind == kLinkCom) {
+            link.reset();
+            if (!openCom())
+                return 2;
+        }
+        link->EscapeD(m_app.m_szProtocol, 4);
+        m_app.ParseProtocolVersion(m_app.m_szProtocol);
+        if (m_app.m_nConnectState == ConnectNone)
+            m_app.m_nConnectState = ConnectBios;
+    }
+    link->EscapeC(m_app.m_szVersion);
+    return 1;
+}
+
+int CWizard::LoadState() {
+    m_app.m_bLoadOk = 0;
+    m_app.m_bLoadRequest = 1;
+    while (m_app.m_bLoadRequest != 0)
+        if (!Pause(kPollMs))
+            return kStateEnd;
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 0)
+        return kStateImageResult;
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 1)
+        return kStateConfigurationResult;
+    return m_ui.MessageBox("No file selected. Try again?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
+               ? kStateLoad
+               : kStateFileType;
+}
+
+int CWizard::ImageResultState() {
+    m_app.WaitForDownloadEnd();
+    auto retry = [this](const char* text, int again, EMsgIcon icon = EMsgIcon::Warning) {
+        return m_ui.MessageBox(text, EMsgButtons::RetryCancel, icon) == IDRETRY ? again : kStateExit;
+    };
+    switch (m_app.m_nLastLoadResult) {
+    case kLoadDoneOsAndApplication:
+    case kLoadDoneApplication:
+        m_ui.MessageBox(kImageDownloadOk, EMsgButtons::Ok, EMsgIcon::Question);
+        return kStateEnd;
+    case kLoadDoneOther: {
+        if (m_app.m_nConnectState == ConnectBootstrap) {
+            m_ui.MessageBox(kImageDownloadOk, EMsgButtons::Ok, EMsgIcon::Question);
+            return kStateEnd;
+        }
+        WizardPageData page;
+        if (m_ui.RunWizardPage(6, page) == kWizardNext) {
+            m_app.m_nLoadType = 3;
+            return kStateLoad;
+        }
+        return AskExit(kStateConnect);
+    }
+    case kLoadComPortFailed:
+        return kStatePortFailed;
+    case kLoadCancelled:
+        return retry("Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
+                     "download, or 'Cancel'\nto exit the Upgrade Wizard",
+                     kStateCable, EMsgIcon::Question);
+    case kLoadEraseRefused:
+        return retry("Error erasing controller memory prior to download!\n  \nThis may be due to a bad serial "
+                     "connection to the\ncontroller or faulty controller hardware.\n\nClick 'Retry' to retry opening "
+                     "the file and downloading.\n\nIf the problem persists then recheck the serial cable\nor replace "
+                     "the controller.",
+                     kStateCable);
+    case kLoadFileNotOpened:
+        return retry(kFileOpenError, kStateFileType);
+    case kLoadRefused:
+        return retry("Error controller rejected software download command!\n \nThis may be due to a bad serial "
+                     "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
+                     "download. \n \nIf the problem persists recheck the serial cable or replace\nthe controller.",
+                     kStateCable);
+    case kLoadBaudChangeFailed:
+        return retry("Error changing the PC's serial port baud rate!\n \nThis may be due to a bad PC serial port or "
+                     "another program\nhaving the serial port open.  Close all other programs and\nretry "
+                     "downloading.\n \nClick 'Retry' to retry the download.\n \nIf the problem persists try using a "
+                     "different PC.",
+                     kStateCable);
+    case kLoadUnexpectedEnd:
+        return retry("Error processing the selected file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry "
+                     "the download. \n \nIf the problem persists then exit the Upgrad Wizard and\nget a new copy of "
+                     "the file.",
+                     kStateFileType);
+    default:
+        m_ui.MessageBox(kProgramError);
+        return kStateExit;
+    }
+}
+
+int CWizard::ConfigurationResultState() {
+    auto retry = [this](const char* text, int again, EMsgIcon icon = EMsgIcon::Warning) {
+        return m_ui.MessageBox(text, EMsgButtons::RetryCancel, icon) == IDRETRY ? again : kStateExit;
+    };
+    switch (m_app.m_nLastLoadResult) {
+    case 3:
+        m_ui.MessageBox("Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the "
+                        "controller power OFF/ON.",
+                        EMsgButtons::Ok, EMsgIcon::Information);
+        return kStateEnd;
+    case 4:
+        return kStatePortFailed;
+    case 5:
+        return retry("Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
+                     "download, or 'Cancel'\n'to exit the Upgrade Wizard",
+                     kStateCable, EMsgIcon::Question);
+    case 6:
+        return retry("Error erasing controller memory prior to download!\n  \nThis may be due to an intermitten "
+                     "serial connection to\nthe controller or faulty controller hardware.\n\nClick 'Retry' to retry "
+                     "opening the file and downloading.\n\nIf the problem persists then recheck the serial cable or "
+                     "\nreplace the controller.",
+                     kStateCable);
+    case 7:
+        return retry(kFileOpenError, kStateFileType);
+    case 8:
+    case 13:
+        return retry("Error controller rejected software download command!\n \nThis may be due to a bad serial "
+                     "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
+                     "download.\n \nIf the problem persists recheck the serial cable or replace the controller",
+                     kStateCable);
+    case 9:
+        return retry("Error too many communication errors.!\n \nThis may be due to a bad or intermitten serial "
+                     "port\ncable.  Verify the cable is not defective.  If available\ntry a second cable.\n \nClick "
+                     "'Retry' to retry the download.\n \nIf the problem persists try using a different PC.",
+                     kStateCable);
+    case 12:
+        return retry("Error renaming file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry the download.\n "
+                     "\nIf the problem persists then exit the Wizard and\nget a new copy of the file.",
+                     kStateFileType);
+    default:
+        m_ui.MessageBox(kProgramError);
+        return kStateExit;
+    }
+}

@@ -1,0 +1,250 @@
+#include "engine/zmodem/ZModemUtil.h"
+
+#include "engine/link/SerialHandler.h"
+
+namespace {
+
+constexpr int kCanInARow = 5;
+constexpr int kStrayByteBudget = 1000;
+constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+bool NeedsEscape(uint8_t byte) {
+    switch (byte) {
+    case 0x10:
+    case 0x11:
+    case 0x13:
+    case 0x18:
+    case 0x90:
+    case 0x91:
+    case 0x93:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Upper- and lower-case letters both map to 10..15.
+uint8_t HexValue(uint8_t digit) {
+    const int value = digit <= '9' ? digit - '0' : digit - '0' - 7;
+    return static_cast<uint8_t>(value & 0x0F);
+}
+
+} // namespace
+
+CZModemUtil::CZModemUtil() : m_crc32Table(BuildCrc32Table()) {}
+
+CZModemUtil::~CZModemUtil() = default;
+
+void CZModemUtil::SendRaw(uint8_t byte) {
+    if (m_pLink == nullptr || !m_pLink->WriteByte(byte))
+        m_bWriteFailed = true;
+}
+
+void CZModemUtil::SendEscaped(uint8_t byte) {
+    if (NeedsEscape(byte)) {
+        SendRaw(ZDLE);
+        SendRaw(static_cast<uint8_t>(byte ^ 0x40));
+    } else {
+        SendRaw(byte);
+    }
+}
+
+void CZModemUtil::SendString(const char* text) {
+    for (; *text != '\0'; ++text)
+        SendRaw(static_cast<uint8_t>(*text));
+}
+
+void CZModemUtil::SendCancel() {
+    for (int i = 0; i < kCanInARow; ++i)
+        SendRaw(ZCAN);
+}
+
+void CZModemUtil::SendHexHeader(int type, const uint8_t data[4]) {
+    m_nCrcMode = kCrcMode16;
+    SendRaw(ZPAD);
+    SendRaw(ZPAD);
+    SendRaw(ZDLE);
+    SendRaw(ZHEX);
+    uint8_t values[5] = {static_cast<uint8_t>(type), data[0], data[1], data[2], data[3]};
+    uint16_t crc = 0;
+    auto sendHex = [this](uint8_t value) {
+        SendRaw(static_cast<uint8_t>(kHexDigits[value >> 4]));
+        SendRaw(static_cast<uint8_t>(kHexDigits[value & 0x0F]));
+    };
+    for (uint8_t value : values) {
+        sendHex(value);
+        crc = UpdateCrc16(crc, value);
+    }
+    sendHex(static_cast<uint8_t>(crc >> 8));
+    sendHex(static_cast<uint8_t>(crc & 0xFF));
+    SendRaw('\r');
+    SendRaw('\n');
+    if (type != ZFIN)
+        SendRaw(ZXON);
+}
+
+void CZModemUtil::SendBinaryHeader(int type, const uint8_t data[4]) {
+    m_nCrcMode = m_nUseCrc32 ? kCrcMode32 : kCrcMode16;
+    m_nDataCrcMode = m_nCrcMode;
+    SendRaw(ZPAD);
+    SendRaw(ZPAD);
+    SendRaw(ZDLE);
+    SendRaw(m_nCrcMode == kCrcMode32 ? ZBIN32 : ZBIN);
+    // The type and data bytes are escaped like any other: an offset byte 0x11 or 0x18 sent bare would be
+    // eaten by flow control or read as an escape, and the receiver would lose the header.
+    const uint8_t values[5] = {static_cast<uint8_t>(type), data[0], data[1], data[2], data[3]};
+    if (m_nCrcMode == kCrcMode32) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (uint8_t value : values) {
+            SendEscaped(value);
+            crc = UpdateCrc32(m_crc32Table, crc, value);
+        }
+        crc = ~crc;
+        for (int i = 0; i < 4; ++i)
+            SendEscaped(static_cast<uint8_t>(crc >> (8 * i)));
+    } else {
+        uint16_t crc = 0;
+        for (uint8_t value : values) {
+            SendEscaped(value);
+            crc = UpdateCrc16(crc, value);
+        }
+        SendEscaped(static_cast<uint8_t>(crc >> 8));
+        SendEscaped(static_cast<uint8_t>(crc & 0xFF));
+    }
+}
+
+int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
+    uint32_t errors = 0;
+    CommStatus status;
+    if (m_pLink)
+        m_pLink->ClearErrors(errors, status);
+    const bool crc32 = m_nDataCrcMode == kCrcMode32;
+    uint16_t crc16 = 0;
+    uint32_t crc32Value = 0xFFFFFFFFu;
+    for (size_t i = 0; i < length; ++i) {
+        SendEscaped(data[i]);
+        if (crc32)
+            crc32Value = UpdateCrc32(m_crc32Table, crc32Value, data[i]);
+        else
+            crc16 = UpdateCrc16(crc16, data[i]);
+        if (m_pLink)
+            m_pLink->ClearErrors(errors, status);
+    }
+    SendRaw(ZDLE);
+    SendRaw(frameEnd);
+    if (crc32) {
+        crc32Value = ~UpdateCrc32(m_crc32Table, crc32Value, frameEnd);
+        for (int i = 0; i < 4; ++i)
+            SendEscaped(static_cast<uint8_t>(crc32Value >> (8 * i)));
+    } else {
+        crc16 = UpdateCrc16(crc16, frameEnd);
+        SendEscaped(static_cast<uint8_t>(crc16 >> 8));
+        SendEscaped(static_cast<uint8_t>(crc16 & 0xFF));
+    }
+    return 1;
+}
+
+bool CZModemUtil::ReadByte(uint8_t& byte) { return m_pLink != nullptr && m_pLink->ReadSome(&byte, 1) == 1; }
+
+bool CZModemUtil::SkipThrough(uint8_t last) {
+    uint8_t byte = 0;
+    do {
+        // A line that streams anything but the end byte must not hold the wait forever.
+        if (!ReadByte(byte) || --m_nBudget < 0)
+            return false;
+    } while (byte != last);
+    return true;
+}
+
+int CZModemUtil::HeaderReceived(int type) {
+    m_nReceivedType = type;
+    if (m_pLink)
+        m_pLink->Purge(kPurgeAll);
+    return type;
+}
+
+int CZModemUtil::GetHeader(uint8_t data[4]) {
+    m_nReceivedFormat = 0;
+    int cans = kCanInARow;
+    m_nBudget = kStrayByteBudget;
+    for (;;) {
+        uint8_t byte = 0;
+        if (!ReadByte(byte))
+            return -1;
+        if (--m_nBudget < 0) {
+            SendCancel();
+            return -1;
+        }
+        if (byte == ZCAN) {
+            if (--cans == 0)
+                return -1;
+            continue;
+        }
+        cans = kCanInARow;
+        if (byte != ZPAD)
+            continue;
+        do {
+            if (!ReadByte(byte))
+                return -1;
+            if (byte == ZPAD && --m_nBudget < 0) {
+                SendCancel();
+                return -1;
+            }
+        } while (byte == ZPAD);
+        if (byte != ZDLE)
+            continue;
+        uint8_t format = 0;
+        if (!ReadByte(format))
+            return 0;
+        if (format == ZBIN) {
+            m_nReceivedFormat = ZBIN;
+            return ReceiveBinaryHeader(data);
+        }
+        if (format == ZHEX) {
+            m_nReceivedFormat = ZHEX;
+            return ReceiveHexHeader(data);
+        }
+        if (format == ZCAN)
+            cans = kCanInARow - 1;
+    }
+}
+
+int CZModemUtil::ReceiveBinaryHeader(uint8_t data[4]) {
+    m_nCrcMode = kCrcMode16;
+    uint8_t bytes[7];
+    uint16_t crc = 0;
+    for (uint8_t& byte : bytes) {
+        if (!ReadByte(byte))
+            return -1;
+        crc = UpdateCrc16(crc, byte);
+    }
+    if (crc != 0)
+        return -1;
+    for (int i = 0; i < 4; ++i)
+        data[i] = bytes[1 + i];
+    return HeaderReceived(bytes[0]);
+}
+
+int CZModemUtil::ReceiveHexHeader(uint8_t data[4]) {
+    m_nCrcMode = kCrcMode16;
+    uint8_t bytes[7];
+    uint16_t crc = 0;
+    for (uint8_t& byte : bytes) {
+        uint8_t pair[2];
+        if (m_pLink == nullptr || m_pLink->ReadSome(pair, 2) != 2)
+            return -1;
+        byte = static_cast<uint8_t>((HexValue(pair[0]) << 4) | HexValue(pair[1]));
+        crc = UpdateCrc16(crc, byte);
+    }
+    if (crc != 0)
+        return -1;
+    if (!SkipThrough('\r'))
+        return -1;
+    const int type = bytes[0];
+    if (type != ZACK && type != ZFIN && !SkipThrough(ZXON))
+        return -1;
+    for (int i = 0; i < 4; ++i)
+        data[i] = bytes[1 + i];
+    return HeaderReceived(type);
+}

@@ -1,0 +1,204 @@
+// The Upgrade Wizard against the simulated controller: its start, its pages and questions in order, the
+// load it asks the idle pass for, and its reactions to the results, with the test as the person.
+#include "engine/app/DravikApp.h"
+#include "engine/download/Download.h"
+#include "platform/Clock.h"
+#include "sim/Simulator.h"
+#include "support/TestUserInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const std::string kExitMessage =
+    "Upgrade Wizard Exiting.\nTo restart the Upgrade Wizard from the Dravik\nmenu select 'File->Upgrade Wizard'.";
+const std::string kImageOk =
+    "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the controller power OFF/ON";
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_strFolder = "/tmp/dravik-wizard-" + std::to_string(::getpid()) + "/";
+        ::mkdir(m_strFolder.c_str(), 0700);
+        m_app.m_strSettingsPath = m_strFolder + "Dravik.cfg";
+        m_app.LoadSettings();
+    }
+    void TearDown() override {
+        const std::string command = "rm -rf '" + m_strFolder + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    void StartSim(SimOptions options) {
+        options.nDoneDelayMs = 5;
+        std::string error;
+        ASSERT_TRUE(m_sim.Start(options, error)) << error;
+        m_app.m_strPort = m_sim.SlavePath();
+    }
+    std::string Image(const std::string& name, uint32_t address) {
+        std::vector<uint8_t> bytes = {0x7E, 'M', 'R', ':', static_cast<uint8_t>(address >> 24),
+                                      static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+                                      static_cast<uint8_t>(address), ':'};
+        for (int i = 0; i < 600; ++i)
+            bytes.push_back(static_cast<uint8_t>(i));
+        const std::string path = m_strFolder + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    // The user-interface thread's part: idle passes and posted work until the wizard has ended.
+    bool RunUntilWizardEnds() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        do {
+            m_app.OnIdle(1);
+            m_ui.RunPosted();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+        } while (m_app.m_bWizardRunning);
+        m_ui.RunPosted();
+        return true;
+    }
+    std::string SettingsFile() const {
+        std::ifstream in(m_app.m_strSettingsPath, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    CClockSpeedScope m_fast{100.0};
+    std::string m_strFolder;
+    CTestUserInterface m_ui;
+    CDravikApp m_app{&m_ui};
+    CSimulator m_sim;
+};
+
+TEST_F(WizardTest, WelcomePageCancelThenYesEndsWithoutTheExitMessage) {
+    m_ui.QueueWizardPage(IDCANCEL);
+    m_ui.QueueAnswer(IDYES);
+    m_app.OnIdle(0);
+    EXPECT_FALSE(m_app.m_bWizardRunning);
+    EXPECT_EQ(m_ui.WizardPages(), std::vector<int>{1});
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Exit Upgrade Wizard?"});
+    EXPECT_EQ(SettingsFile(), "") << "the check box was left as it was: nothing written";
+    m_app.OnIdle(1);
+    EXPECT_EQ(m_ui.WizardPages().size(), 1u) << "the automatic start happens once";
+}
+
+TEST_F(WizardTest, UncheckedBoxIsSavedAndCancelThenNoStillStartsTheWizard) {
+    m_ui.QueueWizardPage(IDCANCEL, false);
+    m_ui.QueueAnswer(IDNO);   // "Exit Upgrade Wizard?" No: the wizard goes on
+    m_ui.QueueWizardPage(IDCANCEL);  // the cable page
+    m_ui.QueueAnswer(IDYES);  // "Exit Upgrade Wizard?" Yes
+    m_app.OnIdle(0);
+    EXPECT_EQ(SettingsFile(), "COM1\nWD\nDBGD\nuseCOM\n");
+    ASSERT_TRUE(RunUntilWizardEnds());
+    EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Exit Upgrade Wizard?", "Exit Upgrade Wizard?", kExitMessage}));
+}
+
+TEST_F(WizardTest, ImageDownloadFromStartToFinishOnCom) {
+    SimOptions options;
+    options.strProtocol = "PL03";
+    StartSim(options);
+    const std::string image = Image("app.img", 0x1E0000);
+    m_app.m_bWizardRequest = true;
+    m_ui.QueueWizardPage(kWizardNext);      // welcome
+    m_ui.QueueWizardPage(kWizardNext);      // cable
+    m_ui.QueueWizardPage(kWizardNext, true, 0);  // file type: image
+    m_ui.QueueFileName(image);
+    m_app.OnIdle(1);
+    ASSERT_TRUE(RunUntilWizardEnds());
+    EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap);
+    EXPECT_EQ(m_app.m_nLastLoadResult, kLoadDoneApplication);
+    // No erase question during the wizard; the download's own end, then the wizard's.
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Download complete.", "Should the controller be restarted now?",
+                                                         kImageOk}));
+    EXPECT_EQ(m_ui.LastFileRequest().strFilter, "Software Files (*.img)|*.img|");
+    bool notice = false;
+    for (const auto& event : m_ui.Events())
+        notice |= event.strKind == "wait" && event.strText.find("Cycle power (OFF/ON)") != std::string::npos;
+    EXPECT_TRUE(notice) << "the power-cycle notice during the connect step on COM";
+}
+
+TEST_F(WizardTest, NoControllerPageComPortRunsPortSetupThenBackToTheCable) {
+    SimOptions options;
+    options.strProtocol.clear();  // never answers, never resets
+    StartSim(options);
+    m_app.m_bWizardRequest = true;
+    m_ui.QueueWizardPage(kWizardNext);     // welcome
+    m_ui.QueueWizardPage(kWizardNext);     // cable
+    m_ui.QueueWizardPage(kWizardComPort);  // "No controller detected!"
+    m_ui.QueueCommDialog(std::nullopt);    // Port Setup cancelled
+    m_ui.QueueWizardPage(IDCANCEL);        // cable again
+    m_ui.QueueAnswer(IDYES);               // exit
+    m_app.OnIdle(1);
+    ASSERT_TRUE(RunUntilWizardEnds());
+    EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 5, 2}));
+    EXPECT_EQ(m_ui.LastCommDialogInput().strCurrentPort, m_sim.SlavePath());
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Exit Upgrade Wizard?", kExitMessage}));
+}
+
+TEST_F(WizardTest, CancelledFileDialogAsksToTryAgainAndNoReturnsToTheFileTypePage) {
+    SimOptions options;
+    options.strProtocol = "PL02";
+    StartSim(options);
+    m_app.m_bWizardRequest = true;
+    m_ui.QueueWizardPage(kWizardNext);  // welcome
+    m_ui.QueueWizardPage(kWizardNext);  // cable
+    m_ui.QueueWizardPage(kWizardNext, true, 1);  // page file
+    m_ui.QueueFileName(std::nullopt);
+    m_ui.QueueAnswer(IDNO);             // try again? No
+    m_ui.QueueWizardPage(IDCANCEL);     // file type page again
+    m_ui.QueueAnswer(IDYES);            // exit
+    m_app.OnIdle(1);
+    ASSERT_TRUE(RunUntilWizardEnds());
+    EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 4, 4}));
+    EXPECT_EQ(m_ui.LastFileRequest().strFilter, "Configuration Files (*.dat)|*.dat|");
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"No file selected. Try again?", "Exit Upgrade Wizard?",
+                                                         kExitMessage}));
+}
+
+TEST_F(WizardTest, OperatingSystemOnlyOnABiosAsksForAnotherFile) {
+    SimOptions options;
+    options.strProtocol = "PL02";
+    StartSim(options);
+    const std::string image = Image("os.img", 0x010000);
+    m_app.m_bWizardRequest = true;
+    m_ui.QueueWizardPage(kWizardNext);  // welcome
+    m_ui.QueueWizardPage(kWizardNext);  // cable
+    m_ui.QueueWizardPage(kWizardNext);  // file type: image
+    m_ui.QueueFileName(image);
+    m_ui.QueueAnswer(IDNO);             // restart question
+    m_ui.QueueWizardPage(IDCANCEL);     // "Another file is required!"
+    m_ui.QueueAnswer(IDNO);             // exit? No: back to the connect step
+    m_ui.QueueWizardPage(IDCANCEL);     // file type page after connecting again
+    m_ui.QueueAnswer(IDYES);            // exit
+    m_app.OnIdle(1);
+    ASSERT_TRUE(RunUntilWizardEnds());
+    EXPECT_EQ(m_app.m_nLastLoadResult, kLoadDoneOther);
+    EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 4, 6, 4}));
+}
+
+TEST_F(WizardTest, ClosingTheProgramEndsARunningWizard) {
+    auto ui = std::make_unique<CTestUserInterface>();
+    auto app = std::make_unique<CDravikApp>(ui.get());
+    app->m_strSettingsPath = m_strFolder + "other.cfg";
+    app->m_bWizardRequest = true;
+    ui->QueueWizardPage(kWizardNext);
+    // The cable page is cancelled and "Exit?" answered No forever: only the program's end stops it.
+    app->OnIdle(1);
+    EXPECT_TRUE(app->m_bWizardRunning);
+    app.reset();  // stops and joins the worker, or the test hangs here
+    const auto pages = ui->WizardPages();
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_EQ(pages[1], 2) << "the worker had reached the cable page";
+}
+
+} // namespace
