@@ -23,7 +23,14 @@ const char* CliHelpText() {
            "  info FILE.img          print the image's address records (address, data bytes), gaps, total data bytes,\n"
            "                         and its region set for a bootstrap controller and for any other state\n"
            "  probe                  ask the controller's protocol (+++D) and version (+++C); exit 0 when both answer\n"
-           "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n";
+           "  command CODE           send command code 1..17 and await its answer; exit 0 on success\n"
+           "  erase AREA...          run Connect (unless --state), then Erase Memory on the COM port for the\n"
+           "                         areas application, config (screen, data), parameter, veloria (commboard),\n"
+           "                         lon, or all; exit 0 when every erase succeeded\n"
+           "  options [rs232=MODE] [ir=MODE]\n"
+           "                         run Connect (unless --state), then Controller Options on the COM port;\n"
+           "                         MODE is os, application, client or server; exit 0 when the controller took them\n"
+           "  convert IN.bin OUT.img convert the S-record file IN.bin into the image OUT.img; exit 0 on success\n";
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {

@@ -2,7 +2,9 @@
 
 #include "cli/CliImageInfo.h"
 #include "cli/ConsoleUserInterface.h"
+#include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 #include "platform/HidLibrary.h"
@@ -75,21 +77,126 @@ int RunLoad(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& option
     return result >= 1 && result <= 3 ? 0 : result;
 }
 
+// The Erase Memory box (index from 1005) an area name on the command line stands for; -1 for none.
+int EraseAreaIndex(const std::string& name) {
+    if (name == "application")
+        return 0;
+    if (name == "config" || name == "screen" || name == "data")
+        return 1;
+    if (name == "parameter")
+        return 2;
+    if (name == "veloria" || name == "commboard")
+        return 3;
+    if (name == "lon")
+        return 4;
+    return -1;
+}
+
+// erase AREA...: Connect (unless --state), then Erase Memory on the areas named, under the menu's rule.
+int RunErase(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& options) {
+    EraseDialogData areas;
+    bool all = false;
+    for (const std::string& name : options.arguments) {
+        const int index = EraseAreaIndex(name);
+        if (index < 0 && name != "all") {
+            std::fprintf(stderr, "%s\nunknown erase area %s\n", CliUsageLine(), name.c_str());
+            return kExitUsage;
+        }
+        if (index >= 0)
+            areas.bArea[index] = true;
+        all = all || index < 0;
+    }
+    if (options.arguments.empty()) {
+        std::fprintf(stderr, "%s\nerase needs at least one area\n", CliUsageLine());
+        return kExitUsage;
+    }
+    if (!RunConnect(app, ui, options))
+        return 1;
+    if (!app.IsCommandEnabled(ID_COMMANDS_ERASE)) {
+        ui.WriteLine("Erase Memory is not available: a bootstrap controller needs the debug option.");
+        return 1;
+    }
+    const bool bootstrap = app.m_nConnectState == ConnectBootstrap;
+    for (int i = 0; i < kEraseAreaCount; ++i) {
+        const bool disabled = bootstrap && (i == IDC_ERASE_PARAMETER - IDC_ERASE_APPLICATION ||
+                                            i == IDC_ERASE_LON - IDC_ERASE_APPLICATION);
+        if (disabled && areas.bArea[i]) {
+            ui.WriteLine("Parameter Memory and LON Network Database cannot be erased in the bootstrap.");
+            return 1;
+        }
+        areas.bArea[i] = areas.bArea[i] || (all && !disabled);
+    }
+    return app.EraseMemory(&areas) ? 0 : 1;
+}
+
+// A port mode named on the command line: 0 OS, 1 application, 2 TCP/IP client, 3 TCP/IP server; -1 none.
+int PortModeIndex(const std::string& name) {
+    static const char* const names[] = {"os", "application", "client", "server"};
+    for (int i = 0; i < 4; ++i)
+        if (name == names[i])
+            return i;
+    return -1;
+}
+
+// options rs232=MODE ir=MODE (either or both): Controller Options with those choices.
+int RunOptions(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& options) {
+    OptionsDialogData choice;
+    for (const std::string& argument : options.arguments) {
+        const size_t equals = argument.find('=');
+        const std::string port = argument.substr(0, equals);
+        const int mode = equals == std::string::npos ? -1 : PortModeIndex(argument.substr(equals + 1));
+        int* target = port == "rs232" ? &choice.nRs232Choice : port == "ir" ? &choice.nIrChoice : nullptr;
+        if (!target || mode < 0 || *target >= 0) {
+            std::fprintf(stderr,
+                         "%s\noptions takes rs232=MODE and ir=MODE, MODE os|application|client|server\n",
+                         CliUsageLine());
+            return kExitUsage;
+        }
+        *target = mode;
+    }
+    if (options.arguments.empty()) {
+        std::fprintf(stderr, "%s\noptions needs rs232=MODE or ir=MODE\n", CliUsageLine());
+        return kExitUsage;
+    }
+    if (!RunConnect(app, ui, options))
+        return 1;
+    if (!app.IsCommandEnabled(ID_COMMANDS_OPTIONS)) {
+        ui.WriteLine("Controller Options needs a controller whose BIOS answers.");
+        return 1;
+    }
+    return app.SetControllerOptions(&choice) ? 0 : 1;
+}
+
+// convert IN OUT: the S-record file IN as the image OUT; no settings, link or controller.
+int RunConvert(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "%s\nconvert needs an input and an output file\n", CliUsageLine());
+        return kExitUsage;
+    }
+    CConsoleUserInterface ui({});
+    CDravikApp app(&ui);
+    return app.ConvertFile(arguments[0], arguments[1]) ? 0 : 1;
+}
+
 } // namespace
 
 int RunCliProgram(const CliOptions& options) {
     if (options.strCommand == "info") // no settings, link or controller needed
         return RunInfo(options.arguments);
-    const bool known =
-        options.strCommand == "probe" || options.strCommand == "command" || options.strCommand == "connect" ||
-        options.strCommand == "load";
+    if (options.strCommand == "convert")
+        return RunConvert(options.arguments);
+    const bool known = options.strCommand == "probe" || options.strCommand == "command" ||
+                       options.strCommand == "connect" || options.strCommand == "load" ||
+                       options.strCommand == "erase" || options.strCommand == "options";
     if (!known) {
         std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
     const size_t wanted = options.strCommand == "command" || options.strCommand == "load" ? 1 : 0;
-    if (options.arguments.size() != wanted) {
-        std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(), options.strCommand.c_str());
+    const bool ownArguments = options.strCommand == "erase" || options.strCommand == "options";
+    if (!ownArguments && options.arguments.size() != wanted) {
+        std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(),
+                     options.strCommand.c_str());
         return kExitUsage;
     }
 
@@ -125,6 +232,10 @@ int RunCliProgram(const CliOptions& options) {
         exitCode = RunProbe(app, ui);
     else if (options.strCommand == "command")
         exitCode = RunCommand(app, options.arguments);
+    else if (options.strCommand == "erase")
+        exitCode = RunErase(app, ui, options);
+    else if (options.strCommand == "options")
+        exitCode = RunOptions(app, ui, options);
     ui.RunPosted();
     return exitCode;
 }
