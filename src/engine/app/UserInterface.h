@@ -78,6 +78,34 @@ public:
     void Close() override {}
 };
 
+// Control ids of the "ZModem" window: the fields it shares with the "File Download" window, and its
+// speed unit button.
+constexpr int IDC_ZMODEM_FILENAME = 1010;
+constexpr int IDC_ZMODEM_PROGRESS = 1011;
+constexpr int IDC_ZMODEM_SPEED = 1012;
+constexpr int IDC_ZMODEM_BYTES = 1013;
+constexpr int IDC_ZMODEM_ELAPSED = 1015;
+constexpr int IDC_ZMODEM_REMAINING = 1016;
+constexpr int IDC_ZMODEM_START = 1017;
+constexpr int IDC_ZMODEM_UNIT = 1018;
+
+// The modal "ZModem" window of one transfer. The transfer's worker writes the fields and the progress
+// bar (range 0..maximum, position) and calls WorkerDone as its last act; RunModal keeps the window up
+// and blocks the transfer's caller until WorkerDone and the window's one-second closing pause, then
+// takes the window away. The window cannot be closed before that.
+class IZModemView {
+public:
+    virtual ~IZModemView() = default;
+    virtual void SetField(int controlId, const std::string& text) = 0;
+    virtual void SetProgressRange(uint32_t maximum) = 0;
+    virtual void SetProgressPos(uint32_t position) = 0;
+    virtual void WorkerDone() = 0;
+    virtual void RunModal() = 0;
+};
+
+// A ZModem window that shows nothing but keeps the blocking and the closing pause (engine/zmodem).
+std::unique_ptr<IZModemView> MakeHiddenZModemView();
+
 // Control ids of the Erase Memory dialog's check boxes, in the order their areas are erased.
 constexpr int IDC_ERASE_APPLICATION = 1005;
 constexpr int IDC_ERASE_CONFIGURATION = 1006;
@@ -171,6 +199,15 @@ public:
     virtual std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) {
         (void)onCancel;
         return std::make_unique<CHiddenDownloadView>();
+    }
+
+    // The "ZModem" window, shown modally at once; onCancel (Cancel, Escape, the close box) and
+    // onToggleUnit ("&bps/cps") run on the user-interface thread. Faces without it show nothing.
+    virtual std::unique_ptr<IZModemView> CreateZModemView(std::function<void()> onCancel,
+                                                          std::function<void()> onToggleUnit) {
+        (void)onCancel;
+        (void)onToggleUnit;
+        return MakeHiddenZModemView();
     }
 
     // The erase confirmation "Erase Memory" (Yes/No); true for Yes. A face without that dialog asks the

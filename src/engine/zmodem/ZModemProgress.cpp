@@ -45,7 +45,7 @@ void CZModemProgress::Refresh(int64_t position, int64_t length, int speedUnit, i
         std::snprintf(text, sizeof text, "%u cps", static_cast<unsigned>(position / elapsed));
         m_view.SetField(IDC_ZMODEM_SPEED, text);
     }
-    const double remaining = static_cast<double>(elapsed) * static_cast<double>(length - position) /
-                             static_cast<double>(position);
+    const double remaining =
+        static_cast<double>(elapsed) * static_cast<double>(length - position) / static_cast<double>(position);
     m_view.SetField(IDC_ZMODEM_REMAINING, FormatTime(static_cast<int64_t>(remaining), "%M:%S", false));
 }

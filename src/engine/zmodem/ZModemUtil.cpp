@@ -145,7 +145,9 @@ int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t f
     return 1;
 }
 
-bool CZModemUtil::ReadByte(uint8_t& byte) { return m_pLink != nullptr && m_pLink->ReadSome(&byte, 1) == 1; }
+bool CZModemUtil::ReadByte(uint8_t& byte) {
+    return m_pLink != nullptr && m_pLink->ReadSome(&byte, 1) == 1;
+}
 
 bool CZModemUtil::SkipThrough(uint8_t last) {
     uint8_t byte = 0;
