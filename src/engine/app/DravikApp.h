@@ -73,6 +73,9 @@ public:
     bool LoadChosenFile(const std::string& path);
     // Starts the image download of m_strPathName on its worker and returns at once.
     void StartImageDownload();
+    // The "txt" branch: a ZModem send after the controller's '*', without a load command. 14 without a
+    // link, 4 when the COM port does not open, else 0 whatever the transfer's outcome.
+    int DownloadOtherFile(const std::string& path, const std::string& name);
     // Collects the image download's worker once it has ended (the thread that started it calls this).
     void WaitForDownload();
     // Waits until the download started last has ended, from any thread (the wizard's worker waits here).

@@ -102,8 +102,8 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         return true;
     }
     if (extension == "txt") {
-        m_pUi->MessageBox("Text file download is not available in this version.");
-        return false;
+        DownloadOtherFile(m_strPathName, m_strFileName);
+        return true;
     }
     m_nLastLoadKind = 0;
     m_pUi->MessageBox("Error: Unknown file type.");
