@@ -76,6 +76,10 @@ public:
     // The "txt" branch: a ZModem send after the controller's '*', without a load command. 14 without a
     // link, 4 when the COM port does not open, else 0 whatever the transfer's outcome.
     int DownloadOtherFile(const std::string& path, const std::string& name);
+    // The configuration download of a page, HTML, GIF or Neuron file; its result code.
+    int DownloadConfigFile(std::string path, std::string name);
+    // Copies a file with its time stamps and permissions; 1, or 0 after showing why not.
+    int CopyFileTo(const std::string& source, const std::string& destination, size_t bufferSize);
     // Collects the image download's worker once it has ended (the thread that started it calls this).
     void WaitForDownload();
     // Waits until the download started last has ended, from any thread (the wizard's worker waits here).

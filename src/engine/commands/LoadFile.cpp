@@ -90,10 +90,10 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
 
     for (const char* configuration : {"dat", "gif", "htm", "nxe", "xif"}) {
         if (extension == configuration) {
-            // The configuration download is a program step of its own and not part of this build yet.
             m_nLastLoadKind = 1;
-            m_pUi->MessageBox("Configuration file download is not available in this version.");
-            return false;
+            m_nLastLoadResult = -1;
+            m_nLastLoadResult = DownloadConfigFile(m_strPathName, m_strFileName);
+            return true;
         }
     }
     if (extension == "img") {

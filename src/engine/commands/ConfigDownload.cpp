@@ -1,0 +1,199 @@
+// The configuration download: a page, HTML, GIF or Neuron file goes to the controller by ZModem, after
+// an optional erase of its configuration area and the load command, under the name "config.dat" for
+// page files when the person agrees; the controller then stores it.
+#include "engine/app/DravikApp.h"
+#include "engine/app/UserInterface.h"
+#include "engine/link/SerialHandler.h"
+#include "engine/zmodem/ZModemDlg.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kCommandEraseConfiguration = 8;
+constexpr int kCommandLoadFile = 6;
+constexpr uint32_t kStoreWaitMs = 30000;
+
+std::string LowerExtension(const std::string& path) {
+    std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// The copy sent under the name the controller expects. It lives in a folder of its own, so a config.dat
+// that already stands beside the chosen file is neither overwritten nor deleted.
+class CTemporaryConfigCopy {
+public:
+    ~CTemporaryConfigCopy() {
+        if (!m_strPath.empty())
+            ::unlink(m_strPath.c_str());
+        if (!m_strFolder.empty())
+            ::rmdir(m_strFolder.c_str());
+    }
+    // The path the copy is to take; empty when no folder could be made.
+    std::string Prepare() {
+        char pattern[] = "/tmp/dravik-config-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            return {};
+        m_strFolder = pattern;
+        m_strPath = m_strFolder + "/config.dat";
+        return m_strPath;
+    }
+
+private:
+    std::string m_strFolder;
+    std::string m_strPath;
+};
+
+} // namespace
+
+int CDravikApp::CopyFileTo(const std::string& source, const std::string& destination, size_t bufferSize) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        m_pUi->MessageBox("Could not open the input file.");
+        return 0;
+    }
+    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        ::close(in);
+        m_pUi->MessageBox("Could not open the output file.");
+        return 0;
+    }
+    auto closeBoth = [&] {
+        ::close(in);
+        ::close(out);
+    };
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bufferSize == 0 ? 1 : bufferSize]);
+    if (!buffer) {
+        closeBoth();
+        m_pUi->MessageBox("Could not allocate the copy buffer.");
+        return 0;
+    }
+    struct stat status {};
+    ::fstat(in, &status);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.get(), bufferSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            closeBoth();
+            m_pUi->MessageBox(std::strerror(error));
+            return 0;
+        }
+        if (got == 0)
+            break;
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put = ::write(out, buffer.get() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0) {
+                const int error = errno;
+                closeBoth();
+                m_pUi->MessageBox(std::strerror(error));
+                return 0;
+            }
+            done += put;
+        }
+    }
+    // The copy takes the source's time stamps and permissions.
+    ::fchmod(out, status.st_mode & 07777);
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    ::futimens(out, times);
+    const bool closed = ::close(out) == 0;
+    ::close(in);
+    if (!closed) {
+        m_pUi->MessageBox(std::strerror(errno));
+        return 0;
+    }
+    return 1;
+}
+
+int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
+    const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
+    const bool com = !usb && m_nLinkKind == kLinkCom;
+    std::unique_ptr<CSerialHandler> link =
+        OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    if (!link)
+        return com ? 4 : 14;
+    const std::string extension = LowerExtension(path);
+
+    const bool erase = m_bWizardRunning || m_pUi->RunEraseOkDialog();
+    if (erase) {
+        auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
+        if (!link->SendCommand(kCommandEraseConfiguration)) {
+            m_pUi->MessageBox("Slave rejected erasure of config area.");
+            return 6;
+        }
+    }
+    if (!link->SendCommand(kCommandLoadFile)) {
+        m_pUi->MessageBox("Slave rejected software load command.");
+        return 8;
+    }
+
+    CTemporaryConfigCopy copy;
+    if (extension == "dat" && name != "config.dat" &&
+        m_pUi->MessageBox("The file you've selected is not called \"config.dat.\"  Do you wish to rename it?  The "
+                          "controller may have difficulty if the name is not correct.",
+                          EMsgButtons::YesNo, EMsgIcon::Question) == IDYES) {
+        const std::string copyPath = copy.Prepare();
+        if (copyPath.empty() || CopyFileTo(path, copyPath, 50000) == 0) {
+            m_pUi->MessageBox("Unable to copy file.  Check if config.dat exists in working directory.");
+            return 12;
+        }
+        path = copyPath;
+    }
+
+    // A USB link that no command has given a read time-out would not wait at all for the '*'.
+    if (usb && link->ReadTimeout() == 0)
+        link->SetReadTimeout(kDefaultReadTimeout);
+    link->WaitForByte('*');
+    const ZModemOptions options{1, 1, 0};
+    const int transfer = ZModemSendFile(*m_pUi, path, &options, *link);
+
+    switch (transfer) {
+    case ZModemOk: {
+        {
+            auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while file is saved.");
+            link->SetReadTimeout(kStoreWaitMs);
+            link->WaitForByte('*');
+        }
+        m_pUi->MessageBox("Download complete.  Controller must be reset.");
+        return 3;
+    }
+    case 1:
+        m_pUi->MessageBox("Cannot access COM port.");
+        return 4;
+    case 2:
+        m_pUi->MessageBox("Cannot open file.");
+        return 7;
+    case 3:
+        m_pUi->MessageBox("No response from slave.");
+        return 8;
+    case 4:
+        m_pUi->MessageBox("Contact with slave lost.");
+        return 8;
+    case 5:
+        m_pUi->MessageBox("Too many communications errors. Check connection.");
+        return 9;
+    case 6:
+        m_pUi->MessageBox("Transfer cancelled by user.");
+        return 5;
+    case 7:
+        m_pUi->MessageBox("File skipped.");
+        return 13;
+    default:
+        return -1;
+    }
+}
