@@ -22,10 +22,12 @@ CEraseDialog::CEraseDialog(QWidget* owner, int kind) : QDialog(owner) {
     setFixedSize(DialogRect(this, 0, 0, 186, 106).size());
 
     auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("ok");
     ok->setGeometry(DialogRect(this, 129, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("cancel");
     cancel->setGeometry(DialogRect(this, 129, 24, 50, 14));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -34,10 +34,12 @@ COptionsDialog::COptionsDialog(QWidget* owner) : QDialog(owner) {
     setFixedSize(DialogRect(this, 0, 0, 186, 154).size());
 
     auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("ok");
     ok->setGeometry(DialogRect(this, 129, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("cancel");
     cancel->setGeometry(DialogRect(this, 129, 24, 50, 14));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
