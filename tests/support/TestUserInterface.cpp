@@ -51,6 +51,28 @@ std::unique_ptr<IDownloadView> CTestUserInterface::CreateDownloadView(std::funct
     return std::make_unique<CSharedDownloadView>(m_pDownloadView);
 }
 
+std::unique_ptr<IZModemView> CTestUserInterface::CreateZModemView(std::function<void()> onCancel,
+                                                              std::function<void()> onToggleUnit) {
+    NextZModemView();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_pZModemView = std::move(m_pNextZModemView);
+    m_pZModemView->SetButtons(std::move(onCancel), std::move(onToggleUnit));
+    m_events.push_back({"zmodem-window", ""});
+    return std::make_unique<CSharedZModemView>(m_pZModemView);
+}
+
+std::shared_ptr<CRecordingZModemView> CTestUserInterface::NextZModemView() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_pNextZModemView)
+        m_pNextZModemView = std::make_shared<CRecordingZModemView>();
+    return m_pNextZModemView;
+}
+
+std::shared_ptr<CRecordingZModemView> CTestUserInterface::ZModemView() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_pZModemView;
+}
+
 std::shared_ptr<CRecordingDownloadView> CTestUserInterface::DownloadView() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_pDownloadView;

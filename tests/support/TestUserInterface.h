@@ -4,6 +4,7 @@
 
 #include "engine/app/UserInterface.h"
 #include "support/RecordingDownloadView.h"
+#include "support/RecordingZModemView.h"
 
 #include <deque>
 #include <mutex>
@@ -39,6 +40,12 @@ public:
     // The last download window: what was written to it, and its Cancel button.
     std::shared_ptr<CRecordingDownloadView> DownloadView() const;
     void PressDownloadCancel();
+    std::unique_ptr<IZModemView> CreateZModemView(std::function<void()> onCancel,
+                                                  std::function<void()> onToggleUnit) override;
+    // The record of the ZModem window the next transfer opens (made ahead so a test can arm its Cancel),
+    // and of the last one opened.
+    std::shared_ptr<CRecordingZModemView> NextZModemView();
+    std::shared_ptr<CRecordingZModemView> ZModemView() const;
 
     // Script: answers taken in order; without one a question gets IDNO (YesNo) or IDCANCEL, OK gets IDOK.
     void QueueAnswer(int answer);
@@ -89,4 +96,6 @@ private:
     std::deque<std::pair<int, WizardPageData>> m_wizardAnswers;
     std::vector<int> m_wizardPages;
     std::function<void()> m_downloadCancel;
+    std::shared_ptr<CRecordingZModemView> m_pNextZModemView;
+    std::shared_ptr<CRecordingZModemView> m_pZModemView;
 };
