@@ -151,9 +151,10 @@ bool CZModemUtil::ReadByte(uint8_t& byte) {
 
 bool CZModemUtil::SkipThrough(uint8_t last) {
     uint8_t byte = 0;
+    int budget = kStrayByteBudget;
     do {
         // A line that streams anything but the end byte must not hold the wait forever.
-        if (!ReadByte(byte) || --m_nBudget < 0)
+        if (!ReadByte(byte) || --budget < 0)
             return false;
     } while (byte != last);
     return true;
@@ -169,12 +170,12 @@ int CZModemUtil::HeaderReceived(int type) {
 int CZModemUtil::GetHeader(uint8_t data[4]) {
     m_nReceivedFormat = 0;
     int cans = kCanInARow;
-    m_nBudget = kStrayByteBudget;
+    int budget = kStrayByteBudget;
     for (;;) {
         uint8_t byte = 0;
         if (!ReadByte(byte))
             return -1;
-        if (--m_nBudget < 0) {
+        if (--budget < 0) {
             SendCancel();
             return -1;
         }
@@ -186,13 +187,10 @@ int CZModemUtil::GetHeader(uint8_t data[4]) {
         cans = kCanInARow;
         if (byte != ZPAD)
             continue;
+        int pads = kStrayByteBudget; // an endless run of pads must end the wait as well
         do {
-            if (!ReadByte(byte))
+            if (!ReadByte(byte) || --pads < 0)
                 return -1;
-            if (byte == ZPAD && --m_nBudget < 0) {
-                SendCancel();
-                return -1;
-            }
         } while (byte == ZPAD);
         if (byte != ZDLE)
             continue;

@@ -92,6 +92,5 @@ private:
     int m_nDataCrcMode = kCrcMode16; // kind of the frame the next subpacket belongs to
     int m_nReceivedType = 0;
     int m_nReceivedFormat = 0;
-    int m_nBudget = 0;
     bool m_bWriteFailed = false;
 };
