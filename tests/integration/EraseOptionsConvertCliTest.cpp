@@ -1,0 +1,147 @@
+// dravik-cli erase, options and convert as scripts use them: against the dxu-sim program on a
+// pseudo-terminal and the real srec_cat, with messages on standard error and the exit codes.
+#include "SimFlashTestSupport.h"
+#include "support/SimProcess.h"
+#include "support/SimTraceEvents.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct CliResult {
+    int nExit = -1;
+    std::string strErr;
+};
+
+// Runs dravik-cli with the arguments, started without a shell, standard input empty.
+CliResult RunCli(CSimFlashTempDir& dir, const std::vector<std::string>& args) {
+    static int runs = 0;
+    const std::string errPath = dir.File("stderr-" + std::to_string(++runs));
+    std::vector<std::string> argv{DRAVIK_CLI_PATH, "--settings", dir.File("none.cfg")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    CliResult result;
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    const std::vector<uint8_t> err = SimFlashReadFile(errPath);
+    result.strErr.assign(err.begin(), err.end());
+    return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(EraseOptionsConvertCli, EraseNamedAreasAndAllOfThem) {
+    CSimFlashTempDir dir;
+    const std::string trace = dir.File("trace.jsonl");
+    CSimProcess sim({"--done-delay", "0", "--trace", trace});
+    ASSERT_TRUE(sim.IsReady());
+    auto result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bios", "erase", "lon", "application"});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    EXPECT_TRUE(Contains(result.strErr, "Memory erasure complete.")) << result.strErr;
+    result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bios", "erase", "all"});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    // The box order decides, not the order named.
+    EXPECT_EQ(ReadSimTraceEvents(trace), (std::vector<std::string>{"+++0", "+++1", "+++B", "+++0", "+++1",
+                                                                   "+++2", "+++3", "+++A", "+++B"}));
+}
+
+TEST(EraseOptionsConvertCli, EraseRefusalsAndTheBootstrapsRules) {
+    CSimFlashTempDir dir;
+    CSimProcess sim({"--done-delay", "0", "--protocol", "PL03", "--fault", "error-always:2"});
+    ASSERT_TRUE(sim.IsReady());
+    // Without the debug option a bootstrap offers no erase.
+    auto result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bootstrap", "erase", "config"});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_TRUE(Contains(result.strErr, "Erase Memory is not available")) << result.strErr;
+
+    const std::string settings = dir.File("debug.cfg");
+    std::FILE* file = std::fopen(settings.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("COM1\nWE\nDBGE\nuseCOM\n", file);
+    std::fclose(file);
+    result = RunCli(dir, {"--settings", settings, "--port", sim.SlavePath(), "--state", "bootstrap", "erase",
+                          "parameter"});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_TRUE(Contains(result.strErr, "cannot be erased in the bootstrap")) << result.strErr;
+    result = RunCli(
+        dir, {"--settings", settings, "--port", sim.SlavePath(), "--state", "bootstrap", "erase", "data"});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_TRUE(Contains(result.strErr,
+                         "Slave responded with ERROR.\nSlave rejected erasure of configuration files.\n"))
+        << result.strErr;
+    EXPECT_FALSE(Contains(result.strErr, "Memory erasure complete.")) << result.strErr;
+
+    EXPECT_EQ(RunCli(dir, {"erase"}).nExit, 64);
+    EXPECT_EQ(RunCli(dir, {"erase", "everything"}).nExit, 64);
+}
+
+TEST(EraseOptionsConvertCli, OptionsForEachPort) {
+    CSimFlashTempDir dir;
+    const std::string trace = dir.File("trace.jsonl");
+    CSimProcess sim({"--trace", trace, "--fault", "error-always:H"});
+    ASSERT_TRUE(sim.IsReady());
+    auto result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bios", "options", "ir=server"});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bios", "options", "rs232=server", "ir=os"});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_TRUE(Contains(result.strErr, "Slave rejected RS232 port settings.")) << result.strErr;
+    EXPECT_EQ(ReadSimTraceEvents(trace), (std::vector<std::string>{"+++L", "+++H", "+++H", "+++I"}));
+
+    result = RunCli(dir, {"--port", sim.SlavePath(), "--state", "bootstrap", "options", "ir=os"});
+    EXPECT_EQ(result.nExit, 1);
+    for (const char* bad : {"rs232", "ir=tcp", "usb=os"})
+        EXPECT_EQ(RunCli(dir, {"options", bad}).nExit, 64) << bad;
+    EXPECT_EQ(RunCli(dir, {"options", "ir=os", "ir=client"}).nExit, 64);
+}
+
+TEST(EraseOptionsConvertCli, ConvertSrecCatOutput) {
+    CSimFlashTempDir dir;
+    const std::string binary = dir.File("app.raw");
+    std::vector<uint8_t> data(1000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 13 + 5);
+    std::FILE* file = std::fopen(binary.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(data.data(), 1, data.size(), file);
+    std::fclose(file);
+    const std::string srec = dir.File("app.bin");
+    ASSERT_EQ(SimFlashRun({"srec_cat", binary, "-binary", "-offset", "0x1E0000", "-o", srec, "-motorola"}),
+              0);
+
+    const std::string image = dir.File("app.img");
+    auto result = RunCli(dir, {"convert", srec, image});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    std::vector<uint8_t> expected{0x7E, 'M', 'R', ':', 0, 0x1E, 0, 0, ':'};
+    expected.insert(expected.end(), data.begin(), data.end());
+    EXPECT_EQ(SimFlashReadFile(image), expected);
+
+    result = RunCli(dir, {"convert", binary, dir.File("raw.img")});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_EQ(result.strErr, "Unknown file format.\n");
+    EXPECT_EQ(RunCli(dir, {"convert", srec}).nExit, 64);
+}
+
+} // namespace
