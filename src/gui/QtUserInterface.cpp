@@ -9,6 +9,7 @@
 #include "gui/OptionsDialog.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtDownloadView.h"
+#include "gui/ZModemView.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -253,6 +254,11 @@ void CQtUserInterface::RunAboutDialog(const std::string& versionText) {
 
 std::unique_ptr<IDownloadView> CQtUserInterface::CreateDownloadView(std::function<void()> onCancel) {
     return std::make_unique<CQtDownloadView>(m_caller, std::move(onCancel));
+}
+
+std::unique_ptr<IZModemView> CQtUserInterface::CreateZModemView(std::function<void()> onCancel,
+                                                            std::function<void()> onToggleUnit) {
+    return std::make_unique<CQtZModemView>(m_caller, std::move(onCancel), std::move(onToggleUnit));
 }
 
 bool CQtUserInterface::RunEraseOkDialog() {

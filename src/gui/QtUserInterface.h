@@ -35,6 +35,8 @@ public:
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
+    std::unique_ptr<IZModemView> CreateZModemView(std::function<void()> onCancel,
+                                                  std::function<void()> onToggleUnit) override;
     bool RunEraseOkDialog() override;
     bool RunEraseDialog(EraseDialogData& data) override;
     bool RunOptionsDialog(OptionsDialogData& data) override;
