@@ -232,7 +232,9 @@ public:
     }
 
     // The "File Progress" window, shown at once until the object goes.
-    virtual std::unique_ptr<IProgressView> CreateProgressView() { return std::make_unique<CHiddenProgressView>(); }
+    virtual std::unique_ptr<IProgressView> CreateProgressView() {
+        return std::make_unique<CHiddenProgressView>();
+    }
 
     // One of the Upgrade Wizard's modal pages (1, 2, 4, 5 or 6); kWizardNext, kWizardTryAgain,
     // kWizardComPort or IDCANCEL. A face without wizard pages cancels.
