@@ -1,6 +1,7 @@
 #include "cli/ConsoleUserInterface.h"
 
 #include "cli/ConsoleDownloadView.h"
+#include "cli/ConsoleZModemView.h"
 
 #include <cctype>
 #include <unistd.h>
@@ -130,4 +131,8 @@ void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
 
 std::unique_ptr<IDownloadView> CConsoleUserInterface::CreateDownloadView(std::function<void()>) {
     return std::make_unique<CConsoleDownloadView>(m_out);
+}
+
+std::unique_ptr<IZModemView> CConsoleUserInterface::CreateZModemView(std::function<void()>, std::function<void()>) {
+    return std::make_unique<CConsoleZModemView>(m_out);
 }

@@ -27,6 +27,8 @@ public:
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
+    std::unique_ptr<IZModemView> CreateZModemView(std::function<void()> onCancel,
+                                                  std::function<void()> onToggleUnit) override;
 
     // Runs the posted tasks on the calling thread until none is left.
     void RunPosted();
