@@ -9,6 +9,7 @@
 #include "gui/OptionsDialog.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtDownloadView.h"
+#include "gui/WizardPort.h"
 #include "gui/ZModemView.h"
 
 #include <QApplication>
@@ -296,4 +297,12 @@ bool CQtUserInterface::RunOptionsDialog(OptionsDialogData& data) {
 
 std::unique_ptr<IProgressView> CQtUserInterface::CreateProgressView() {
     return std::make_unique<CQtProgressView>(m_caller);
+}
+
+int CQtUserInterface::RunWizardPage(int page, WizardPageData& data) {
+    return RunWizardPageThrough(m_caller, [this] { return Owner(); }, page, data);
+}
+
+std::unique_ptr<IWaitWindow> CQtUserInterface::ShowWizardNotice() {
+    return ShowWizardNoticeThrough(m_caller, [this]() -> QWidget* { return m_pFrame.data(); });
 }

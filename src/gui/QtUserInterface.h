@@ -41,6 +41,8 @@ public:
     bool RunEraseDialog(EraseDialogData& data) override;
     bool RunOptionsDialog(OptionsDialogData& data) override;
     std::unique_ptr<IProgressView> CreateProgressView() override;
+    int RunWizardPage(int page, WizardPageData& data) override;
+    std::unique_ptr<IWaitWindow> ShowWizardNotice() override;
 
     // At the program's end, before the GUI thread waits for the workers: from then on their questions
     // get the answer of Escape, and their windows stay away.
