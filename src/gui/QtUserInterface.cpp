@@ -300,7 +300,8 @@ std::unique_ptr<IProgressView> CQtUserInterface::CreateProgressView() {
 }
 
 int CQtUserInterface::RunWizardPage(int page, WizardPageData& data) {
-    return RunWizardPageThrough(m_caller, [this] { return Owner(); }, page, data);
+    const auto owner = [this] { return Owner(); };
+    return RunWizardPageThrough(m_caller, owner, page, data);
 }
 
 std::unique_ptr<IWaitWindow> CQtUserInterface::ShowWizardNotice() {
