@@ -21,6 +21,7 @@ protected:
         m_app.m_strSettingsPath = "/tmp/dravik-connect-test-none.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
+        m_app.ForgoWizardStart();  // the idle passes here carry the reconnect, not the wizard
     }
     void StartCom(SimOptions options) {
         options.nDoneDelayMs = 20;
