@@ -93,10 +93,11 @@ CWizardDialog_3::CWizardDialog_3(QWidget* owner)
     layout->addWidget(m_pText);
     adjustSize();
 
+    show();
+    // Centred once the frame's size is known; move() places the frame's corner.
     const QRect area =
         owner ? owner->window()->frameGeometry() : QGuiApplication::primaryScreen()->availableGeometry();
-    move(area.center() - rect().center());
-    show();
+    move(area.center() - QRect(QPoint(0, 0), frameGeometry().size()).center());
     raise();
     repaint();
 }

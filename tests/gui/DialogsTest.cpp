@@ -33,6 +33,7 @@ protected:
         m_frame.show();
         m_app.m_strSettingsPath = m_dir.filePath("Dravik.cfg").toStdString();
         m_app.m_strWizard = "WE";
+        m_app.ForgoWizardStart(); // "WE" would open the welcome page on the first idle pass
         m_app.m_strPort = "COM3";
         m_app.m_nLinkKind = kLinkCom;
         ProcessQueued();
