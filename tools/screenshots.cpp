@@ -1,6 +1,6 @@
 // Renders the desktop program's windows offscreen into PNG files for review: the main window, each menu
 // open, Port Setup, About, the wait window, the File Download window in mid-transfer, the Erase Memory
-// question and the terminal view with controller output.
+// question, the Upgrade Wizard's pages and the terminal view with controller output.
 // Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
 #include "engine/app/DravikApp.h"
 #include "gui/AboutDlg.h"
@@ -11,6 +11,7 @@
 #include "gui/MessageDialog.h"
 #include "gui/QtUserInterface.h"
 #include "gui/TextView.h"
+#include "gui/WizardDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -148,6 +149,42 @@ int main(int argc, char** argv) {
         dialog.show();
         Settle();
         ok &= Save(dialog.grab(), folder, "erase-memory.png");
+    }
+
+    {
+        CWizardDialog_1 page(&frame, true);
+        page.show();
+        Settle();
+        ok &= Save(page.grab(), folder, "wizard-1-welcome.png");
+    }
+    {
+        CWizardDialog_2 page(&frame);
+        page.show();
+        Settle();
+        ok &= Save(page.grab(), folder, "wizard-2-cable.png");
+    }
+    {
+        CWizardDialog_3 notice(&frame);
+        Settle();
+        ok &= Save(notice.grab(), folder, "wizard-3-power-cycle.png");
+    }
+    {
+        CWizardDialog_4 page(&frame);
+        page.show();
+        Settle();
+        ok &= Save(page.grab(), folder, "wizard-4-file-type.png");
+    }
+    {
+        CWizardDialog_5 page(&frame);
+        page.show();
+        Settle();
+        ok &= Save(page.grab(), folder, "wizard-5-no-controller.png");
+    }
+    {
+        CWizardDialog_6 page(&frame);
+        page.show();
+        Settle();
+        ok &= Save(page.grab(), folder, "wizard-6-another-file.png");
     }
 
     // Terminal mode as the technician sees it: the controller's console in the view.

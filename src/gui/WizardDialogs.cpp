@@ -37,11 +37,11 @@ CWizardDialog_1::CWizardDialog_1(QWidget* owner, bool showAtStartup) : CWizardPa
     AddText(column,
             "Welcome to the Arvenco software Upgrade Wizard.\n\nThe Upgrade Wizard will walk you through the "
             "process of downloading software to your controller.",
-            190);
+            225);
     AddText(column,
             "To close the Upgrade Wizard and manually download software click \"Cancel\"\n\nTo follow the "
             "Upgrade Wizard click \"Next>>\"",
-            190);
+            225);
     column->addStretch(1);
     m_pShowAtStartup = new QCheckBox("show Upgrade Wizard at startup", this);
     m_pShowAtStartup->setProperty("controlId", IDC_WIZARD_SHOW_AT_STARTUP);
@@ -64,7 +64,7 @@ CWizardDialog_2::CWizardDialog_2(QWidget* owner) : CWizardPage(owner) {
         "Connect controller to PC as shown below as required for your controller:\n    - COM: Use a standard "
         "null modem serial cable.\n    - USB: Use a standard USB cable for newer DXU with USB support.\n\n"
         "Click \"Next\" when connection is complete.",
-        280);
+        330);
     m_pPicture = PictureLabel(this, WizardConnectionPicture(), IDB_WIZARD_CONNECTION);
     Body()->addWidget(m_pPicture, 0, Qt::AlignHCenter);
     AddButton("&Next>>", IDC_WIZARD_NEXT, kWizardNext);
