@@ -242,15 +242,23 @@ void CMainFrame::RunCommand(int commandId) {
 }
 
 void CMainFrame::StartCommandThread(int commandId) {
+    StartCommandThread(commandId, [this, commandId] { m_app.OnCommand(commandId); });
+}
+
+void CMainFrame::StartCommandThread(int commandId, std::function<void()> work) {
     if (m_commandThread.joinable())
         m_commandThread.join();
     m_bCommandRunning = true;
     setCursor(Qt::WaitCursor);
-    m_commandThread = std::thread([this, commandId] {
-        m_app.OnCommand(commandId);
+    m_commandThread = std::thread([this, commandId, work = std::move(work)] {
+        work();
         QMetaObject::invokeMethod(
             this, [this, commandId] { OnCommandThreadDone(commandId); }, Qt::QueuedConnection);
     });
+}
+
+void CMainFrame::RunControllerWork(std::function<void()> work) {
+    StartCommandThread(0, std::move(work));
 }
 
 void CMainFrame::OnCommandThreadDone(int commandId) {

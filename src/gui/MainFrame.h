@@ -5,6 +5,8 @@
 // reconnect is due.
 #pragma once
 
+#include <functional>
+
 #include "engine/link/UsbHidDevice.h"
 #include "gui/KeyboardLocks.h"
 
@@ -50,6 +52,8 @@ public:
     // thread when it talks to the controller.
     void RunCommand(int commandId);
     bool IsCommandRunning() const { return m_bCommandRunning; }
+    // Controller work asked for by the idle pass runs on the command thread like a menu command.
+    void RunControllerWork(std::function<void()> work);
     static bool RunsOnCommandThread(int commandId);
 
     // Device arrival and removal, carried to this thread (deferred while a command runs).
@@ -73,6 +77,7 @@ private:
     void BuildStatusBar();
     void ShowPrompt(QAction* action);
     void StartCommandThread(int commandId);
+    void StartCommandThread(int commandId, std::function<void()> work);
     void OnCommandThreadDone(int commandId);
     void ArmIdle();
     void OnIdleTimer();

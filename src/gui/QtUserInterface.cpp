@@ -192,6 +192,14 @@ void CQtUserInterface::PostCommand(int commandId, std::function<void()> run) {
         Qt::QueuedConnection);
 }
 
+void CQtUserInterface::RunControllerWork(std::function<void()> work) {
+    // Called by the idle pass on the GUI thread; without a main window the work runs in place.
+    if (m_pFrame)
+        m_pFrame->RunControllerWork(std::move(work));
+    else
+        work();
+}
+
 void CQtUserInterface::ShowStatus(const std::string& messagePane, const std::string& linkPane) {
     m_caller.Call([&] {
         if (m_pFrame)

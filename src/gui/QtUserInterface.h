@@ -27,6 +27,7 @@ public:
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
     void Post(std::function<void()> task) override;
     void PostCommand(int commandId, std::function<void()> run) override;
+    void RunControllerWork(std::function<void()> work) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
     void ShowStatusMessage(const std::string& text) override;
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;

@@ -59,9 +59,15 @@ bool CDravikApp::OnIdle(long count) {
     m_bFirstIdle = false;
     m_bWizardRequest = false;
 
-    if (m_bLoadRequest != 0) {
-        m_bLoadOk = RunRequestedLoad(m_nLoadType);
-        m_bLoadRequest = 0;
+    if (m_bLoadRequest != 0 && !m_bLoadRunning) {
+        // The request is cleared only when the load has run, so the wizard reads a settled result.
+        m_bLoadRunning = true;
+        const int type = m_nLoadType;
+        m_pUi->RunControllerWork([this, type] {
+            m_bLoadOk = RunRequestedLoad(type);
+            m_bLoadRunning = false;
+            m_bLoadRequest = 0;
+        });
     }
 
     if (m_nTerminalMode == 0 || m_bWizardRunning) {

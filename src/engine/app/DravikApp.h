@@ -200,5 +200,6 @@ private:
     int RunRequestedLoad(int loadType);
 
     bool m_bFirstIdle = true;
+    std::atomic<bool> m_bLoadRunning{false};
     CUsbDeviceWatch m_usbWatch;  // last: stops the notifications before anything else ends
 };

@@ -178,6 +178,10 @@ public:
     // A text in the status bar's message pane alone (until the next refresh or menu prompt).
     virtual void ShowStatusMessage(const std::string& text) { (void)text; }
 
+    // Work that talks to the controller on behalf of the idle pass (the wizard's load request): done at once
+    // here; a face that keeps its window painting runs it off its own thread and returns at once.
+    virtual void RunControllerWork(std::function<void()> work) { work(); }
+
     // Rewrites the status bar: the message pane and the link pane.
     virtual void ShowStatus(const std::string& messagePane, const std::string& linkPane) = 0;
 
