@@ -11,6 +11,8 @@
 #include "platform/PortNames.h"
 
 #include <QFile>
+#include <QFileDialog>
+#include <QThread>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -116,6 +118,36 @@ TEST_F(CommandThreadTest, DemoMapsCom1ForThisRunOnly) {
     }
     EXPECT_NE(ResolvePortName("COM1"), path);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(m_app.m_strSettingsPath)));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ControllerWork, TheWizardsLoadRequestRunsOffTheGuiThread) {
+    CQtUserInterface ui;
+    CDravikApp app(&ui);
+    app.ForgoWizardStart();
+    CMainFrame frame(app);
+    ui.SetMainFrame(&frame);
+    frame.show();
+    app.m_nConnectState = ConnectBios;
+    app.m_nLoadType = 0;
+    app.m_bLoadRequest = 1;  // as the wizard's worker asks for a Load
+
+    bool commandThreadDuringDialog = false;
+    bool guiKeptRunning = false;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        commandThreadDuringDialog = frame.IsCommandRunning();
+        guiKeptRunning = QThread::currentThread() == qApp->thread();
+        dialog->reject();
+    });
+    frame.RunIdle();
+    EXPECT_TRUE(ProcessUntil([&] { return app.m_bLoadRequest == 0; }));
+    EXPECT_TRUE(commandThreadDuringDialog) << "the load ran like a menu command, off the GUI thread";
+    EXPECT_TRUE(guiKeptRunning);
+    EXPECT_EQ(app.m_bLoadOk, 0) << "a cancelled file dialog loads nothing";
+    EXPECT_TRUE(ProcessUntil([&] { return !frame.IsCommandRunning(); }));
 }
 
 } // namespace
