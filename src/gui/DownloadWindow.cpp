@@ -1,5 +1,7 @@
 #include "gui/DownloadWindow.h"
 
+#include "gui/WideProgressBar.h"
+
 #include "engine/app/UserInterface.h"
 #include "gui/DialogUnits.h"
 
@@ -56,10 +58,9 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
         auto* label = new QLabel(row.pszLabel, this);
         label->setGeometry(DialogRect(this, 7, top + 2, kFieldLeft - 10, 8));
         if (row.nId == 0) {
-            m_pProgress = new QProgressBar(this);
+            m_pProgress = new CWideProgressBar(this);
             m_pProgress->setObjectName("progress");
             m_pProgress->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
-            m_pProgress->setTextVisible(false);
             label->setBuddy(m_pProgress);
             continue;
         }
@@ -72,7 +73,6 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
         label->setBuddy(edit);
         m_fields[row.nId] = edit;
     }
-    ShowProgressBar();
 
     m_pCancel = new QPushButton("&Cancel", this);
     m_pCancel->setGeometry(DialogRect(this, (kWidth - 50) / 2, buttonTop, 50, 14));
@@ -103,36 +103,31 @@ QLineEdit* CDownloadWindow::FieldEdit(int controlId) const {
 }
 
 void CDownloadWindow::SetProgressRange(uint32_t maximum) {
-    m_nMaximum = maximum;
-    if (m_nPosition > m_nMaximum)
-        m_nPosition = m_nMaximum;
-    ShowProgressBar();
+    m_pProgress->SetWideRange(maximum);
 }
 
 void CDownloadWindow::SetProgressPos(uint32_t position) {
-    m_nPosition = position < m_nMaximum ? position : m_nMaximum;
-    ShowProgressBar();
+    m_pProgress->SetWidePos(position);
 }
 
 void CDownloadWindow::SetProgressStep(uint32_t amount) {
-    m_nStep = amount;
+    m_pProgress->SetWideStep(amount);
 }
 
 void CDownloadWindow::StepProgress() {
-    const uint64_t next = static_cast<uint64_t>(m_nPosition) + m_nStep;
-    m_nPosition = next < m_nMaximum ? static_cast<uint32_t>(next) : m_nMaximum;
-    ShowProgressBar();
+    m_pProgress->WideStep();
 }
 
-void CDownloadWindow::ShowProgressBar() {
-    // The widget counts in int: a range beyond it is halved until it fits, the position with it. A
-    // range of 0 (a file too small for one step) shows an empty bar rather than a busy indicator.
-    int shift = 0;
-    while ((m_nMaximum >> shift) > static_cast<uint32_t>(INT_MAX))
-        ++shift;
-    const int maximum = static_cast<int>(m_nMaximum >> shift);
-    m_pProgress->setRange(0, maximum > 0 ? maximum : 1);
-    m_pProgress->setValue(static_cast<int>(m_nPosition >> shift));
+uint32_t CDownloadWindow::ProgressMaximum() const {
+    return m_pProgress->WideMaximum();
+}
+
+uint32_t CDownloadWindow::ProgressPos() const {
+    return m_pProgress->WidePos();
+}
+
+QProgressBar* CDownloadWindow::ProgressBar() const {
+    return m_pProgress;
 }
 
 void CDownloadWindow::Dismiss() {

@@ -11,6 +11,7 @@
 #include <map>
 
 class QLineEdit;
+class CWideProgressBar;
 class QProgressBar;
 class QPushButton;
 
@@ -31,9 +32,9 @@ public:
     void SetProgressPos(uint32_t position);
     void SetProgressStep(uint32_t amount);
     void StepProgress();
-    uint32_t ProgressMaximum() const { return m_nMaximum; }
-    uint32_t ProgressPos() const { return m_nPosition; }
-    QProgressBar* ProgressBar() const { return m_pProgress; }
+    uint32_t ProgressMaximum() const;
+    uint32_t ProgressPos() const;
+    QProgressBar* ProgressBar() const;
     QPushButton* CancelButton() const { return m_pCancel; }
 
     // Takes the window off the screen and deletes it when control returns to the event loop.
@@ -42,14 +43,9 @@ public:
     void reject() override; // Cancel button, Escape and the close box
 
 private:
-    void ShowProgressBar();
-
     std::function<void()> m_onCancel;
     std::map<int, QLineEdit*> m_fields;
-    QProgressBar* m_pProgress;
+    CWideProgressBar* m_pProgress;
     QPushButton* m_pCancel;
-    uint32_t m_nMaximum = 100;
-    uint32_t m_nPosition = 0;
-    uint32_t m_nStep = 10;
     bool m_bCancelled = false;
 };

@@ -1,5 +1,7 @@
 #include "gui/ZModemWindow.h"
 
+#include "gui/WideProgressBar.h"
+
 #include "engine/app/UserInterface.h"
 #include "gui/DialogUnits.h"
 
@@ -53,10 +55,9 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
         auto* label = new QLabel(row.pszLabel, this);
         label->setGeometry(DialogRect(this, 7, top + 2, kFieldLeft - 10, 8));
         if (row.nId == 0) {
-            m_pProgress = new QProgressBar(this);
+            m_pProgress = new CWideProgressBar(this);
             m_pProgress->setObjectName("progress");
             m_pProgress->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
-            m_pProgress->setTextVisible(false);
             label->setBuddy(m_pProgress);
             continue;
         }
@@ -69,7 +70,6 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
         label->setBuddy(edit);
         m_fields[row.nId] = edit;
     }
-    ShowProgressBar();
 
     const int gap = (kWidth - 2 * kButtonWidth) / 3;
     m_pUnit = new QPushButton("&bps/cps", this);
@@ -109,25 +109,23 @@ QLineEdit* CZModemWindow::FieldEdit(int controlId) const {
 }
 
 void CZModemWindow::SetProgressRange(uint32_t maximum) {
-    m_nMaximum = maximum;
-    if (m_nPosition > m_nMaximum)
-        m_nPosition = m_nMaximum;
-    ShowProgressBar();
+    m_pProgress->SetWideRange(maximum);
 }
 
 void CZModemWindow::SetProgressPos(uint32_t position) {
-    m_nPosition = position < m_nMaximum ? position : m_nMaximum;
-    ShowProgressBar();
+    m_pProgress->SetWidePos(position);
 }
 
-void CZModemWindow::ShowProgressBar() {
-    // The widget counts in int; an empty file's range of 0 shows an empty bar, not a busy indicator.
-    int shift = 0;
-    while ((m_nMaximum >> shift) > static_cast<uint32_t>(INT_MAX))
-        ++shift;
-    const int maximum = static_cast<int>(m_nMaximum >> shift);
-    m_pProgress->setRange(0, maximum > 0 ? maximum : 1);
-    m_pProgress->setValue(static_cast<int>(m_nPosition >> shift));
+uint32_t CZModemWindow::ProgressMaximum() const {
+    return m_pProgress->WideMaximum();
+}
+
+uint32_t CZModemWindow::ProgressPos() const {
+    return m_pProgress->WidePos();
+}
+
+QProgressBar* CZModemWindow::ProgressBar() const {
+    return m_pProgress;
 }
 
 void CZModemWindow::Finish() {

@@ -11,6 +11,7 @@
 #include <map>
 
 class QLineEdit;
+class CWideProgressBar;
 class QProgressBar;
 class QPushButton;
 
@@ -28,9 +29,9 @@ public:
     // The bar: range 0..maximum and the position, kept inside it; wide ranges are scaled down.
     void SetProgressRange(uint32_t maximum);
     void SetProgressPos(uint32_t position);
-    uint32_t ProgressMaximum() const { return m_nMaximum; }
-    uint32_t ProgressPos() const { return m_nPosition; }
-    QProgressBar* ProgressBar() const { return m_pProgress; }
+    uint32_t ProgressMaximum() const;
+    uint32_t ProgressPos() const;
+    QProgressBar* ProgressBar() const;
     QPushButton* CancelButton() const { return m_pCancel; }
     QPushButton* UnitButton() const { return m_pUnit; }
 
@@ -41,15 +42,11 @@ public:
     void reject() override; // Cancel, Escape and the close box: the transfer is asked to stop
 
 private:
-    void ShowProgressBar();
-
     std::function<void()> m_onCancel;
     std::function<void()> m_onToggleUnit;
     std::map<int, QLineEdit*> m_fields;
-    QProgressBar* m_pProgress = nullptr;
+    CWideProgressBar* m_pProgress = nullptr;
     QPushButton* m_pUnit = nullptr;
     QPushButton* m_pCancel = nullptr;
-    uint32_t m_nMaximum = 100;
-    uint32_t m_nPosition = 0;
     bool m_bFinished = false;
 };
