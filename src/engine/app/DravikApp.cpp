@@ -132,9 +132,14 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
             m_pUi->MessageBox(noLinkMessage);
         return nullptr;
     }
+    return OpenComLink(overlapped);
+}
+
+std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     int result = 0;
     auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
     if (result != CSerialHandler::kOpenOk) {
+        link.reset();  // the port closes before the person reads the message
         m_pUi->MessageBox("Error opening specified COM port.");
         return nullptr;
     }

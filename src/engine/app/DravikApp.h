@@ -141,6 +141,9 @@ public:
     // "Error opening specified COM port." itself; null when no link could be made (noLinkMessage, when
     // given, is shown when neither transport is chosen).
     std::unique_ptr<CSerialHandler> OpenCommandLink(const char* noLinkMessage, bool overlapped = false);
+    // A COM link on the port name at "19200,n,8,1", whatever the link kind; null after showing "Error
+    // opening specified COM port.".
+    std::unique_ptr<CSerialHandler> OpenComLink(bool overlapped = false);
 
     IUserInterface& Ui() const { return *m_pUi; }
 

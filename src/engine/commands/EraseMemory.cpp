@@ -43,13 +43,9 @@ void CDravikApp::OnEraseMemory() {
 bool CDravikApp::EraseMemory(const EraseDialogData* chosen) {
     SwitchTerminalModeOff();
 
-    int openResult = 0;
-    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, openResult, false);
-    if (openResult != CSerialHandler::kOpenOk) {
-        link.reset();
-        m_pUi->MessageBox("Error opening specified COM port.");
+    std::unique_ptr<CSerialHandler> link = OpenComLink();
+    if (!link)
         return false;
-    }
 
     EraseDialogData areas;
     areas.nKind = m_nConnectState;

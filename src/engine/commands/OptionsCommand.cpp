@@ -26,13 +26,9 @@ void CDravikApp::OnControllerOptions() {
 bool CDravikApp::SetControllerOptions(const OptionsDialogData* chosen) {
     SwitchTerminalModeOff();
 
-    int openResult = 0;
-    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, openResult, false);
-    if (openResult != CSerialHandler::kOpenOk) {
-        link.reset();
-        m_pUi->MessageBox("Error opening specified COM port.");
+    std::unique_ptr<CSerialHandler> link = OpenComLink();
+    if (!link)
         return false;
-    }
 
     OptionsDialogData choice;
     if (chosen)

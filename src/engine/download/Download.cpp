@@ -48,14 +48,8 @@ void CDownload::OnCancel() {
 
 bool CDownload::OpenLink() {
     m_pLink.reset();
-    int result = 0;
-    m_pLink = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
-    if (result != CSerialHandler::kOpenOk) {
-        m_pLink.reset();
-        m_app.Ui().MessageBox("Error opening specified COM port.");
-        return false;
-    }
-    return true;
+    m_pLink = m_app.OpenComLink();
+    return m_pLink != nullptr;
 }
 
 bool CDownload::SwitchSpeed(const char* setting, const char* failureMessage) {
