@@ -36,41 +36,59 @@ CZModemUtil::CZModemUtil() : m_crc32Table(BuildCrc32Table()) {}
 
 CZModemUtil::~CZModemUtil() = default;
 
-void CZModemUtil::SendRaw(uint8_t byte) {
-    if (m_pLink == nullptr || !m_pLink->WriteByte(byte))
+void CZModemUtil::Put(uint8_t byte) {
+    m_pending.push_back(byte);
+}
+
+void CZModemUtil::PutEscaped(uint8_t byte) {
+    if (NeedsEscape(byte)) {
+        Put(ZDLE);
+        Put(static_cast<uint8_t>(byte ^ 0x40));
+    } else {
+        Put(byte);
+    }
+}
+
+void CZModemUtil::Flush() {
+    // One write for a whole header or subpacket: the same bytes on the wire, without a system call (or,
+    // over USB, an output report) for each of them.
+    if (m_pending.empty())
+        return;
+    size_t written = 0;
+    if (m_pLink == nullptr || !m_pLink->Write(m_pending.data(), m_pending.size(), written) ||
+        written != m_pending.size())
         m_bWriteFailed = true;
+    m_pending.clear();
 }
 
 void CZModemUtil::SendEscaped(uint8_t byte) {
-    if (NeedsEscape(byte)) {
-        SendRaw(ZDLE);
-        SendRaw(static_cast<uint8_t>(byte ^ 0x40));
-    } else {
-        SendRaw(byte);
-    }
+    PutEscaped(byte);
+    Flush();
 }
 
 void CZModemUtil::SendString(const char* text) {
     for (; *text != '\0'; ++text)
-        SendRaw(static_cast<uint8_t>(*text));
+        Put(static_cast<uint8_t>(*text));
+    Flush();
 }
 
 void CZModemUtil::SendCancel() {
     for (int i = 0; i < kCanInARow; ++i)
-        SendRaw(ZCAN);
+        Put(ZCAN);
+    Flush();
 }
 
 void CZModemUtil::SendHexHeader(int type, const uint8_t data[4]) {
     m_nCrcMode = kCrcMode16;
-    SendRaw(ZPAD);
-    SendRaw(ZPAD);
-    SendRaw(ZDLE);
-    SendRaw(ZHEX);
+    Put(ZPAD);
+    Put(ZPAD);
+    Put(ZDLE);
+    Put(ZHEX);
     uint8_t values[5] = {static_cast<uint8_t>(type), data[0], data[1], data[2], data[3]};
     uint16_t crc = 0;
     auto sendHex = [this](uint8_t value) {
-        SendRaw(static_cast<uint8_t>(kHexDigits[value >> 4]));
-        SendRaw(static_cast<uint8_t>(kHexDigits[value & 0x0F]));
+        Put(static_cast<uint8_t>(kHexDigits[value >> 4]));
+        Put(static_cast<uint8_t>(kHexDigits[value & 0x0F]));
     };
     for (uint8_t value : values) {
         sendHex(value);
@@ -78,40 +96,42 @@ void CZModemUtil::SendHexHeader(int type, const uint8_t data[4]) {
     }
     sendHex(static_cast<uint8_t>(crc >> 8));
     sendHex(static_cast<uint8_t>(crc & 0xFF));
-    SendRaw('\r');
-    SendRaw('\n');
+    Put('\r');
+    Put('\n');
     if (type != ZFIN)
-        SendRaw(ZXON);
+        Put(ZXON);
+    Flush();
 }
 
 void CZModemUtil::SendBinaryHeader(int type, const uint8_t data[4]) {
     m_nCrcMode = m_nUseCrc32 ? kCrcMode32 : kCrcMode16;
     m_nDataCrcMode = m_nCrcMode;
-    SendRaw(ZPAD);
-    SendRaw(ZPAD);
-    SendRaw(ZDLE);
-    SendRaw(m_nCrcMode == kCrcMode32 ? ZBIN32 : ZBIN);
+    Put(ZPAD);
+    Put(ZPAD);
+    Put(ZDLE);
+    Put(m_nCrcMode == kCrcMode32 ? ZBIN32 : ZBIN);
     // The type and data bytes are escaped like any other: an offset byte 0x11 or 0x18 sent bare would be
     // eaten by flow control or read as an escape, and the receiver would lose the header.
     const uint8_t values[5] = {static_cast<uint8_t>(type), data[0], data[1], data[2], data[3]};
     if (m_nCrcMode == kCrcMode32) {
         uint32_t crc = 0xFFFFFFFFu;
         for (uint8_t value : values) {
-            SendEscaped(value);
+            PutEscaped(value);
             crc = UpdateCrc32(m_crc32Table, crc, value);
         }
         crc = ~crc;
         for (int i = 0; i < 4; ++i)
-            SendEscaped(static_cast<uint8_t>(crc >> (8 * i)));
+            PutEscaped(static_cast<uint8_t>(crc >> (8 * i)));
     } else {
         uint16_t crc = 0;
         for (uint8_t value : values) {
-            SendEscaped(value);
+            PutEscaped(value);
             crc = UpdateCrc16(crc, value);
         }
-        SendEscaped(static_cast<uint8_t>(crc >> 8));
-        SendEscaped(static_cast<uint8_t>(crc & 0xFF));
+        PutEscaped(static_cast<uint8_t>(crc >> 8));
+        PutEscaped(static_cast<uint8_t>(crc & 0xFF));
     }
+    Flush();
 }
 
 int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
@@ -123,25 +143,24 @@ int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t f
     uint16_t crc16 = 0;
     uint32_t crc32Value = 0xFFFFFFFFu;
     for (size_t i = 0; i < length; ++i) {
-        SendEscaped(data[i]);
+        PutEscaped(data[i]);
         if (crc32)
             crc32Value = UpdateCrc32(m_crc32Table, crc32Value, data[i]);
         else
             crc16 = UpdateCrc16(crc16, data[i]);
-        if (m_pLink)
-            m_pLink->ClearErrors(errors, status);
     }
-    SendRaw(ZDLE);
-    SendRaw(frameEnd);
+    Put(ZDLE);
+    Put(frameEnd);
     if (crc32) {
         crc32Value = ~UpdateCrc32(m_crc32Table, crc32Value, frameEnd);
         for (int i = 0; i < 4; ++i)
-            SendEscaped(static_cast<uint8_t>(crc32Value >> (8 * i)));
+            PutEscaped(static_cast<uint8_t>(crc32Value >> (8 * i)));
     } else {
         crc16 = UpdateCrc16(crc16, frameEnd);
-        SendEscaped(static_cast<uint8_t>(crc16 >> 8));
-        SendEscaped(static_cast<uint8_t>(crc16 & 0xFF));
+        PutEscaped(static_cast<uint8_t>(crc16 >> 8));
+        PutEscaped(static_cast<uint8_t>(crc16 & 0xFF));
     }
+    Flush();
     return 1;
 }
 

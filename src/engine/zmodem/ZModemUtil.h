@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CSerialHandler;
 
@@ -78,7 +79,10 @@ public:
     int m_nCrcMode = kCrcMode16;
 
 private:
-    void SendRaw(uint8_t byte);
+    // Bytes are gathered and written once per header, subpacket or string.
+    void Put(uint8_t byte);
+    void PutEscaped(uint8_t byte);
+    void Flush();
     // One byte from the link; false when none came.
     bool ReadByte(uint8_t& byte);
     int ReceiveBinaryHeader(uint8_t data[4]);
@@ -93,4 +97,5 @@ private:
     int m_nReceivedType = 0;
     int m_nReceivedFormat = 0;
     bool m_bWriteFailed = false;
+    std::vector<uint8_t> m_pending;
 };
