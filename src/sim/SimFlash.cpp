@@ -121,3 +121,23 @@ size_t CSimFlash::ProgrammedBytes() const {
         total += bytes.size();
     return total;
 }
+
+void MergeSimFlashRuns(SimFlashRuns& runs, const SimFlashRuns& more) {
+    if (more.empty())
+        return;
+    std::map<uint64_t, uint8_t> bytes;
+    const SimFlashRuns* sources[] = {&runs, &more};
+    for (const SimFlashRuns* source : sources)
+        for (const auto& [start, data] : *source)
+            for (size_t i = 0; i < data.size(); ++i)
+                bytes[static_cast<uint64_t>(start) + i] = data[i];
+    runs.clear();
+    uint64_t next = 0;
+    std::vector<uint8_t>* current = nullptr;
+    for (const auto& [address, byte] : bytes) {
+        if (current == nullptr || address != next)
+            current = &runs[static_cast<uint32_t>(address)];
+        current->push_back(byte);
+        next = address + 1;
+    }
+}

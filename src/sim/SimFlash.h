@@ -13,6 +13,9 @@
 // Programmed memory: start address -> the bytes from there on, sorted, no two runs touching.
 using SimFlashRuns = std::map<uint32_t, std::vector<uint8_t>>;
 
+// Puts the runs of more into runs (more wins where both hold a byte), keeping runs sorted and merged.
+void MergeSimFlashRuns(SimFlashRuns& runs, const SimFlashRuns& more);
+
 class CSimFlash {
 public:
     // Programs length bytes at address; false with a reason (nothing programmed then).

@@ -25,6 +25,7 @@ public:
 
     SimCounters Counters() const { return m_controller.Counters(); }
     std::vector<SimFrame> Frames() const { return m_controller.Frames(); }
+    SimFlashRuns FlashRuns() const { return m_controller.FlashRuns(); }
 
 private:
     void Run();

@@ -127,3 +127,11 @@ void CUsbSimService::Stop() {
     m_controllers.clear();
     m_pHub.reset();
 }
+
+SimFlashRuns CUsbSimService::FlashRuns() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimFlashRuns runs;
+    for (const auto& controller : m_controllers)
+        MergeSimFlashRuns(runs, controller->FlashRuns());
+    return runs;
+}

@@ -2,6 +2,8 @@
 // devices, a simulated controller behind each, and the HID socket that serves them.
 #pragma once
 
+#include "sim/SimFlash.h"
+
 #include "sim/SimOptions.h"
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
@@ -30,6 +32,8 @@ public:
     void Stop();
 
     std::shared_ptr<CUsbSimHub> Hub() const { return m_pHub; }
+    // What the controllers behind the USB devices programmed, together (later devices win an overlap).
+    SimFlashRuns FlashRuns();
 
 private:
     void AttachController(const std::shared_ptr<CUsbSimDevice>& device);

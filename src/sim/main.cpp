@@ -22,6 +22,7 @@
 // SIGTERM and SIGINT end the simulator cleanly (exit status 0).
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
+#include "sim/SimFlashDump.h"
 #include "sim/SimOptions.h"
 #include "sim/SimPtyServer.h"
 #include "sim/UsbSimService.h"
@@ -80,6 +81,16 @@ int main(int argc, char** argv) {
         std::printf("HID %s\n", usb.SocketPath().c_str());
     std::fflush(stdout);
     server.Serve(signalFd.Get());
+    // One controller, two ways in: the dump holds what either of them programmed.
+    SimFlashRuns usbFlash = usb.IsEnabled() ? usb.FlashRuns() : SimFlashRuns();
     usb.Stop();
+    if (!options.strFlashDumpPath.empty() && !usbFlash.empty()) {
+        SimFlashRuns runs = server.FlashRuns();
+        MergeSimFlashRuns(runs, usbFlash);
+        if (!WriteSimFlashDump(options.strFlashDumpPath, runs, error)) {
+            std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+            return 1;
+        }
+    }
     return 0;
 }

@@ -38,7 +38,8 @@ Memory RandomLayout(std::mt19937& random) {
         const size_t length = 1 + random() % 700;
         for (size_t i = 0; i < length; ++i) {
             static const uint8_t alphabet[] = {0x7E, 'M', 'R', 0x3A, 0x00, 0xFF, 0x41};
-            uint8_t byte = random() % 3 ? alphabet[random() % sizeof alphabet] : static_cast<uint8_t>(random());
+            uint8_t byte =
+                random() % 3 ? alphabet[random() % sizeof alphabet] : static_cast<uint8_t>(random());
             // Keep "~MR:" out of the data (the writer refuses it, the format cannot carry it).
             if (byte == ':' && i >= 3 && memory[address - 1] == 'R' && memory[address - 2] == 'M' &&
                 memory[address - 3] == 0x7E)
@@ -127,6 +128,36 @@ Memory ReadDump(const std::string& path) {
     return memory;
 }
 
+// Runs dravik-cli without a shell, its output thrown away; its exit status, or -1.
+int RunCliQuietly(std::vector<std::string> args) {
+    args.insert(args.begin(), DRAVIK_CLI_PATH);
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The flash dump without the fill bytes the writer put into short gaps.
+Memory DumpedWithoutFill(const std::string& dump, const Memory& source) {
+    Memory withoutFill;
+    for (const auto& [address, byte] : ReadDump(dump))
+        if (source.count(address) || byte != 0xFF)
+            withoutFill[address] = byte;
+    return withoutFill;
+}
+
 TEST(DownloadRoundTrip, ConsoleLoadIntoTheSimulatorProgramAndItsFlashDump) {
     std::mt19937 random(4711);
     const Memory source = RandomLayout(random);
@@ -136,34 +167,39 @@ TEST(DownloadRoundTrip, ConsoleLoadIntoTheSimulatorProgramAndItsFlashDump) {
     {
         CSimProcess sim({"--protocol", "PL02", "--done-delay", "5", "--flash-dump", dump});
         ASSERT_TRUE(sim.IsReady());
-        std::vector<std::string> args = {DRAVIK_CLI_PATH, "--settings", "/tmp/dravik-roundtrip-none.cfg",
-                                         "--clock-speed", "50", "--port", sim.SlavePath(), "--state", "bios",
-                                         "--yes", "--no-restart", "load", image};
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_EQ(sim.Stop(), 0);  // the dump is written as the simulator ends
+        EXPECT_EQ(
+            RunCliQuietly({"--settings", "/tmp/dravik-roundtrip-none.cfg", "--clock-speed", "50", "--port",
+                           sim.SlavePath(), "--state", "bios", "--yes", "--no-restart", "load", image}),
+            0);
+        EXPECT_EQ(sim.Stop(), 0); // the dump is written as the simulator ends
     }
-    Memory dumped = ReadDump(dump);
-    Memory withoutFill;
-    for (const auto& [address, byte] : dumped)
-        if (source.count(address) || byte != 0xFF)
-            withoutFill[address] = byte;
-    EXPECT_EQ(withoutFill, source);
+    EXPECT_EQ(DumpedWithoutFill(dump, source), source);
     std::remove(image.c_str());
     std::remove(dump.c_str());
+}
+
+TEST(DownloadRoundTrip, ConsoleLoadOverTheSimulatedUsbController) {
+    std::mt19937 random(815);
+    const Memory source = RandomLayout(random);
+    const std::string stem = "/tmp/dravik-roundtrip-usb-" + std::to_string(::getpid());
+    const std::string image = stem + ".img";
+    const std::string dump = stem + ".s19";
+    const std::string socket = stem + ".sock";
+    ASSERT_TRUE(WriteImage(source, image));
+    {
+        CSimProcess sim(
+            {"--protocol", "PL03", "--done-delay", "5", "--flash-dump", dump, "--hid-socket", socket});
+        ASSERT_TRUE(sim.IsReady());
+        // Connect runs first (over USB: no reset wait), then the download.
+        EXPECT_EQ(RunCliQuietly({"--settings", "/tmp/dravik-roundtrip-none.cfg", "--clock-speed", "50",
+                                 "--hid-socket", socket, "--yes", "--no-restart", "load", image}),
+                  0);
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    EXPECT_EQ(DumpedWithoutFill(dump, source), source);
+    std::remove(image.c_str());
+    std::remove(dump.c_str());
+    std::remove(socket.c_str());
 }
 
 } // namespace
