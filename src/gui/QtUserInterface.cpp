@@ -9,6 +9,7 @@
 #include "gui/OptionsDialog.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtDownloadView.h"
+#include "gui/RenameOKDialog.h"
 #include "gui/WizardPort.h"
 #include "gui/ZModemView.h"
 
@@ -266,7 +267,7 @@ std::unique_ptr<IDownloadView> CQtUserInterface::CreateDownloadView(std::functio
 }
 
 std::unique_ptr<IZModemView> CQtUserInterface::CreateZModemView(std::function<void()> onCancel,
-                                                            std::function<void()> onToggleUnit) {
+                                                                std::function<void()> onToggleUnit) {
     return std::make_unique<CQtZModemView>(m_caller, std::move(onCancel), std::move(onToggleUnit));
 }
 
@@ -274,6 +275,15 @@ bool CQtUserInterface::RunEraseOkDialog() {
     bool yes = false;
     m_caller.Call([&] {
         CEraseOKDialog dialog(Owner());
+        yes = dialog.exec() == QDialog::Accepted;
+    });
+    return yes;
+}
+
+bool CQtUserInterface::RunRenameOkDialog() {
+    bool yes = false;
+    m_caller.Call([&] {
+        CRenameOKDialog dialog(Owner());
         yes = dialog.exec() == QDialog::Accepted;
     });
     return yes;

@@ -39,6 +39,7 @@ public:
     std::unique_ptr<IZModemView> CreateZModemView(std::function<void()> onCancel,
                                                   std::function<void()> onToggleUnit) override;
     bool RunEraseOkDialog() override;
+    bool RunRenameOkDialog() override;
     bool RunEraseDialog(EraseDialogData& data) override;
     bool RunOptionsDialog(OptionsDialogData& data) override;
     std::unique_ptr<IProgressView> CreateProgressView() override;

@@ -1,11 +1,12 @@
-// The "File Download" window and the erase confirmation on their own: fields and labels, the progress
-// bar's limits, cancelling by button, close box and Escape, and the view driven from a worker thread
+// The "File Download" window and the erase and rename confirmations on their own: fields and labels, the
+// progress bar's limits, cancelling by button, close box and Escape, and the view driven from a worker thread
 // (calls carried to the GUI thread, the window and the view ending in either order, the program's end).
 #include "gui/DownloadWindow.h"
 #include "GuiTestSupport.h"
 #include "gui/EraseOKDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUserInterface.h"
+#include "gui/RenameOKDialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -243,6 +244,41 @@ TEST(EraseOKDialog, AsksFromAnyThreadYesIsConsent) {
         EXPECT_EQ(seen.yes, "Yes");
         EXPECT_EQ(seen.no, "No");
         EXPECT_TRUE(seen.modal);
+    }
+}
+
+TEST(RenameOKDialog, OwnCaptionNotAMessageBoxYesIsRename) {
+    CQtUserInterface ui;
+    QString caption, text, yes, no;
+    bool messageBox = false;
+    bool clickYes = true;
+    CGuiWatcher watcher([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messageBox = true;
+            box->button(QMessageBox::No)->click();
+            return;
+        }
+        auto* dialog = qobject_cast<CRenameOKDialog*>(modal);
+        if (!dialog)
+            return;
+        caption = dialog->windowTitle();
+        text = dialog->Text();
+        yes = dialog->YesButton()->text();
+        no = dialog->NoButton()->text();
+        (clickYes ? dialog->YesButton() : dialog->NoButton())->click();
+    });
+    for (const bool answer : {true, false}) {
+        clickYes = answer;
+        bool rename = !answer;
+        ASSERT_TRUE(RunOnWorker([&] { rename = ui.RunRenameOkDialog(); }));
+        EXPECT_EQ(rename, answer);
+        EXPECT_FALSE(messageBox);
+        EXPECT_EQ(caption, "Rename Configuration File");
+        EXPECT_EQ(text,
+                  "The file you've selected is not called \"config.dat.\"  Do you wish to rename it?  The "
+                  "controller may have difficulty if the name is not correct.");
+        EXPECT_EQ(yes, "Yes");
+        EXPECT_EQ(no, "No");
     }
 }
 

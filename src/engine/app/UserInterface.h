@@ -41,7 +41,7 @@ public:
 struct CommDialogData {
     std::string strPort;
     int nLinkChoice = 0;
-    std::string strCurrentPort;  // the application's port name, for the initial selection
+    std::string strCurrentPort; // the application's port name, for the initial selection
 };
 
 // Control ids of the "File Download" window's fields.
@@ -219,6 +219,15 @@ public:
     virtual bool RunEraseOkDialog() {
         return MessageBox("This will erase old data on controller.\nDo you really want to continue?",
                           EMsgButtons::YesNo, EMsgIcon::Question) == IDYES;
+    }
+
+    // The question "Rename Configuration File" (Yes/No) before a configuration file not named config.dat
+    // is sent; true for Yes. A face without that dialog asks the same question in a message box.
+    virtual bool RunRenameOkDialog() {
+        return MessageBox(
+                   "The file you've selected is not called \"config.dat.\"  Do you wish to rename it?  The "
+                   "controller may have difficulty if the name is not correct.",
+                   EMsgButtons::YesNo, EMsgIcon::Question) == IDYES;
     }
 
     // The Erase Memory dialog; true when it ended with OK (data then holds the ticks). A face without

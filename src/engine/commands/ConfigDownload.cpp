@@ -143,10 +143,7 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
     }
 
     CTemporaryConfigCopy copy;
-    if (extension == "dat" && name != "config.dat" &&
-        m_pUi->MessageBox("The file you've selected is not called \"config.dat.\"  Do you wish to rename it?  The "
-                          "controller may have difficulty if the name is not correct.",
-                          EMsgButtons::YesNo, EMsgIcon::Question) == IDYES) {
+    if (extension == "dat" && name != "config.dat" && m_pUi->RunRenameOkDialog()) {
         const std::string copyPath = copy.Prepare();
         if (copyPath.empty() || CopyFileTo(path, copyPath, 50000) == 0) {
             m_pUi->MessageBox("Unable to copy file.  Check if config.dat exists in working directory.");
