@@ -64,7 +64,8 @@ CMainFrame::CMainFrame(CDravikApp& app, QWidget* parent) : QMainWindow(parent), 
     resize(800, 600);
 
     m_pView = new CTextView(app.m_terminal, this);
-    m_pView->SetSendFunction([this](const uint8_t* data, size_t length) { m_app.SendTerminalBytes(data, length); });
+    m_pView->SetSendFunction(
+        [this](const uint8_t* data, size_t length) { m_app.SendTerminalBytes(data, length); });
     setCentralWidget(m_pView);
 
     BuildMenu();
@@ -180,7 +181,7 @@ QString CMainFrame::LinkPaneText() const {
 
 void CMainFrame::ShowPrompt(QAction* action) {
     if (action && action->data().isValid())
-        m_pMessagePane->setText(PromptFor(action->data().toInt()));
+        m_pMessagePane->setText(QString::fromStdString(PromptFor(action->data().toInt())));
 }
 
 void CMainFrame::UpdateMenu(QMenu* menu) {

@@ -15,7 +15,7 @@ const std::vector<SMenuPopup>& MainMenu() {
          }},
         {"&View",
          {
-             {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", true},
+             {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", true},
          }},
         {"&Setup",
          {
@@ -41,10 +41,12 @@ const std::vector<SMenuPopup>& MainMenu() {
     return menu;
 }
 
-const char* PromptFor(int commandId) {
+std::string PromptFor(int commandId) {
     for (const SMenuPopup& popup : MainMenu())
         for (const SMenuItem& item : popup.items)
-            if (item.nId == commandId && item.nId != 0)
-                return item.pszPrompt;
+            if (item.nId == commandId && item.nId != 0) {
+                const std::string prompt = item.pszPrompt;
+                return prompt.substr(0, prompt.find('\n')); // the rest would be a tool tip
+            }
     return "";
 }

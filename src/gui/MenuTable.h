@@ -1,12 +1,13 @@
 // The main window's menu: every pop-up, item, mnemonic, separator and status-bar prompt, as data.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct SMenuItem {
-    int nId;             // 0 for a separator
-    const char* pszText; // with '&' before the mnemonic
-    const char* pszPrompt;
+    int nId;               // 0 for a separator
+    const char* pszText;   // with '&' before the mnemonic
+    const char* pszPrompt; // the status-bar text, then after a line break its tool tip
     bool bCheckable;
 };
 
@@ -18,4 +19,4 @@ struct SMenuPopup {
 const std::vector<SMenuPopup>& MainMenu();
 
 // The status bar's prompt for a command: the text before the first line break of its prompt string.
-const char* PromptFor(int commandId);
+std::string PromptFor(int commandId);

@@ -77,6 +77,52 @@ TEST_F(MainFrameTest, WindowIsDravikAt800By600WithFiveMenus) {
     EXPECT_EQ(m_frame.Action(ID_SETUP_PORT)->text(), "Port &Setup...");
 }
 
+TEST_F(MainFrameTest, EveryMenuItemWithItsIdPromptAndCheckMark) {
+    struct Item {
+        const char* pszText; // "-" for a separator
+        int nId;
+        const char* pszPrompt;
+        bool bCheckable;
+    };
+    const std::vector<std::vector<Item>> expected = {
+        {{"&Load...", ID_FILE_LOAD, "Load software or configuration files to controller.", false},
+         {"&Convert...", ID_FILE_CONVERT, "Convert software from *.bin to *.img format.", false},
+         {"Upgrade &Wizard", ID_FILE_WIZARD, "Wizard will walk you through software update process", false},
+         {"-", 0, "", false},
+         {"E&xit", ID_APP_EXIT, "Quit the application.", false}},
+        {{"&Status Bar", ID_VIEW_STATUS_BAR, "Show or hide the status bar", true}},
+        {{"Port &Setup...", ID_SETUP_PORT, "Select a COM Port for communication", false},
+         {"Use &COM", ID_SETUP_USE_COM, "Use COM for communication", true},
+         {"Use &USB", ID_SETUP_USE_USB, "Use USB for communication", true}},
+        {{"&Connect to controller...", ID_COMMANDS_CONNECT, "Connect to a controller.", false},
+         {"&Erase Memory...", ID_COMMANDS_ERASE, "Erase FLASH memory files on the controller.", false},
+         {"Controller &Options...", ID_COMMANDS_OPTIONS, "Controller specific options", false},
+         {"&Terminal Mode", ID_COMMANDS_TERMINAL, "Controller Command Terminal", true},
+         {"&Update BIOS", ID_COMMANDS_UPDATE_BIOS,
+          "This command will launch a utility to update the BIOS on your controller", false}},
+        {{"&About Dravik...", ID_APP_ABOUT, "Display program information, version number and copyright",
+          false}},
+    };
+    ASSERT_EQ(m_frame.Menus().size(), expected.size());
+    for (size_t m = 0; m < expected.size(); ++m) {
+        const QList<QAction*> actions = m_frame.Menus()[m]->actions();
+        ASSERT_EQ(static_cast<size_t>(actions.size()), expected[m].size()) << "menu " << m;
+        for (size_t i = 0; i < expected[m].size(); ++i) {
+            const Item& item = expected[m][i];
+            QAction* action = actions[static_cast<int>(i)];
+            SCOPED_TRACE(item.pszText);
+            if (item.nId == 0) {
+                EXPECT_TRUE(action->isSeparator());
+                continue;
+            }
+            EXPECT_EQ(action->text(), item.pszText);
+            EXPECT_EQ(action->data().toInt(), item.nId);
+            EXPECT_EQ(action->isCheckable(), item.bCheckable);
+            EXPECT_EQ(PromptFor(item.nId), item.pszPrompt);
+        }
+    }
+}
+
 TEST_F(MainFrameTest, NoConnection) {
     m_app.m_nConnectState = ConnectNone;
     ExpectEnabledExactly({ID_COMMANDS_CONNECT, ID_FILE_WIZARD, ID_FILE_CONVERT, ID_SETUP_PORT,
@@ -193,7 +239,7 @@ TEST_F(MainFrameTest, MenuPromptsInMessagePaneThenReady) {
               "This command will launch a utility to update the BIOS on your controller");
     commands->hide();
     EXPECT_EQ(m_frame.MessagePaneText(), "Ready");
-    EXPECT_STREQ(PromptFor(ID_VIEW_STATUS_BAR), "Show or hide the status bar");
+    EXPECT_EQ(PromptFor(ID_VIEW_STATUS_BAR), "Show or hide the status bar");
 }
 
 TEST_F(MainFrameTest, LinkPaneTexts) {
