@@ -35,10 +35,10 @@ protected:
     }
     void TearDown() override { std::remove(m_strTrace.c_str()); }
 
-    void StartSim(int connectState, std::vector<SimFault> faults = {}) {
+    void StartSim(int connectState, std::vector<SimFault> faults = {}, uint32_t doneDelayMs = 10) {
         SimOptions options;
         options.strProtocol = connectState == ConnectBootstrap ? "PL03" : "PL01";
-        options.nDoneDelayMs = 10;
+        options.nDoneDelayMs = doneDelayMs;
         options.strTracePath = m_strTrace;
         options.faults = std::move(faults);
         std::string error;
@@ -160,6 +160,19 @@ TEST_F(EraseMemoryTest, UsesTheComPortWhateverTheLinkKind) {
     m_ui.QueueEraseDialog(Ticks({IDC_ERASE_CONFIGURATION}));
     EXPECT_FALSE(m_app.EraseMemory(nullptr));
     EXPECT_EQ(Shown(), Texts{"message:Error opening specified COM port."});
+}
+
+// An erase that outlasts the default read time-out but not the raised one completes over the COM port, once,
+// also when USB is the chosen link kind.
+TEST_F(EraseMemoryTest, LongEraseCompletesOverTheComPortWhenUsbIsChosen) {
+    CClockSpeedScope faster{400.0};
+    StartSim(ConnectBios, {}, 30000);
+    m_app.m_nLinkKind = kLinkUsb;
+    m_app.m_bUsbPresent = true;
+    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_CONFIGURATION}));
+    EXPECT_TRUE(m_app.EraseMemory(nullptr));
+    EXPECT_EQ(Wire(), Texts{"+++2"});
+    EXPECT_EQ(m_ui.Messages(), Texts{"Memory erasure complete."});
 }
 
 TEST_F(EraseMemoryTest, DisabledWithoutAControllerOrDuringADownload) {

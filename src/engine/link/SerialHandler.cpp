@@ -108,12 +108,14 @@ int CSerialHandler::ReadSome(uint8_t* buffer, size_t length) {
 }
 
 bool CSerialHandler::SetReadTimeout(uint32_t milliseconds) {
-    if (m_context.m_nLinkKind == kLinkUsb) {
+    // A COM link opened while USB is the chosen kind (erase and options always use the port) programs its
+    // port: the raised wait for "DONE" must reach the reads that use it.
+    if (m_context.m_nLinkKind == kLinkUsb && !HasPort()) {
         m_nUsbReadTimeout = milliseconds;
         return true;
     }
     if (!HasPort())
-        return false;  // a link built on the USB device has no port: fail quietly
+        return false; // a link built on the USB device has no port: fail quietly
     CommTimeouts timeouts;
     timeouts.nReadConstant = milliseconds;
     if (!m_port.SetTimeouts(timeouts)) {
@@ -179,7 +181,8 @@ unsigned CSerialHandler::PollReceive() {
         // Nothing yet: the read stays pending for at most one short wait.
         m_bReadPending = true;
         const auto wait = CClock::Instance().RealDuration(kPollReceiveWaitMs);
-        const int waitMs = std::max(1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+        const int waitMs =
+            std::max(1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
         const int ready = m_port.WaitReadable(waitMs);
         if (ready == 0)
             return 0;
@@ -218,7 +221,9 @@ void CSerialHandler::FlushPendingSends() {
     m_pendingSend.erase(0, sent);
 }
 
-bool CSerialHandler::PostByte(uint8_t byte) { return PostBytes(&byte, 1); }
+bool CSerialHandler::PostByte(uint8_t byte) {
+    return PostBytes(&byte, 1);
+}
 
 bool CSerialHandler::PostBytes(const uint8_t* data, size_t length) {
     // A send still in progress must not lose the next keystroke: queue behind it.
