@@ -5,6 +5,7 @@
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cctype>
@@ -58,62 +59,51 @@ private:
 } // namespace
 
 int CDravikApp::CopyFileTo(const std::string& source, const std::string& destination, size_t bufferSize) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    const CUniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.IsValid()) {
         m_pUi->MessageBox("Could not open the input file.");
         return 0;
     }
-    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        ::close(in);
+    CUniqueFd out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out.IsValid()) {
         m_pUi->MessageBox("Could not open the output file.");
         return 0;
     }
-    auto closeBoth = [&] {
-        ::close(in);
-        ::close(out);
-    };
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bufferSize == 0 ? 1 : bufferSize]);
     if (!buffer) {
-        closeBoth();
         m_pUi->MessageBox("Could not allocate the copy buffer.");
         return 0;
     }
     struct stat status {};
-    ::fstat(in, &status);
+    ::fstat(in.Get(), &status);
     for (;;) {
-        const ssize_t got = ::read(in, buffer.get(), bufferSize);
+        const ssize_t got = ::read(in.Get(), buffer.get(), bufferSize);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            const int error = errno;
-            closeBoth();
-            m_pUi->MessageBox(std::strerror(error));
+            m_pUi->MessageBox(std::strerror(errno));
             return 0;
         }
         if (got == 0)
             break;
         ssize_t done = 0;
         while (done < got) {
-            const ssize_t put = ::write(out, buffer.get() + done, static_cast<size_t>(got - done));
+            const ssize_t put = ::write(out.Get(), buffer.get() + done, static_cast<size_t>(got - done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0) {
-                const int error = errno;
-                closeBoth();
-                m_pUi->MessageBox(std::strerror(error));
+                m_pUi->MessageBox(std::strerror(errno));
                 return 0;
             }
             done += put;
         }
     }
     // The copy takes the source's time stamps and permissions.
-    ::fchmod(out, status.st_mode & 07777);
+    ::fchmod(out.Get(), status.st_mode & 07777);
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    ::futimens(out, times);
-    const bool closed = ::close(out) == 0;
-    ::close(in);
-    if (!closed) {
+    ::futimens(out.Get(), times);
+    // A failing close can be the first report of a write that did not reach the disk.
+    if (::close(out.Release()) != 0) {
         m_pUi->MessageBox(std::strerror(errno));
         return 0;
     }
