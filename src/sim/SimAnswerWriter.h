@@ -22,6 +22,7 @@ public:
     // text and the line end.
     void Line(const std::string& text, const std::string& meaning);
     void Byte(uint8_t byte, const std::string& meaning);
+    void Bytes(const std::vector<uint8_t>& bytes, const std::string& meaning) { Send(bytes, meaning); }
     // A line of bytes that mean nothing to the program (never LF inside, never a probe's first letter).
     void Noise(const std::string& meaning);
 

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -15,6 +17,12 @@ const char kCommandLetters[] = "40AB3572"
 const char kDoneLetters[] = "0AB321";
 // An unfinished frame is dropped after this much silence, so that a lost byte cannot swallow later commands.
 constexpr uint32_t kFrameSilenceMs = 2000;
+// The hex ZRQINIT header a ZModem sender opens with: "**", ZDLE, 'B', then the type "00".
+const uint8_t kZrqinitStart[] = {'*', '*', 0x18, 'B', '0'};
+// The controller's "ready" and "stored" sign around a configuration download.
+constexpr uint8_t kSimStar = '*';
+// How often a transfer is looked at when rz's descriptor cannot be polled, in real time.
+constexpr auto kBridgeTick = std::chrono::milliseconds(5);
 
 bool Contains(const char* letters, char letter) {
     return letter != 0 && std::strchr(letters, letter) != nullptr;
@@ -59,7 +67,8 @@ EraseRange EraseRangeOf(char letter, bool bBootstrap) {
 
 CSimController::CSimController(const SimOptions& options, CSimTrace* pTrace, uint32_t startMs)
     : m_options(options), m_pTrace(pTrace), m_nStartMs(startMs),
-      m_writer(pTrace, HasFault(SimFaultKind::Crlf), HasFault(SimFaultKind::Silent)) {}
+      m_writer(pTrace, HasFault(SimFaultKind::Crlf), HasFault(SimFaultKind::Silent)),
+      m_receiveFolder(options.strReceiveDir, options.bReceiveFiles) {}
 
 bool CSimController::HasFault(SimFaultKind kind) const {
     return std::any_of(m_options.faults.begin(), m_options.faults.end(),
@@ -130,8 +139,35 @@ void CSimController::Receive(const uint8_t* data, size_t length, unsigned speed,
         m_speeds.insert(speed);
     }
     PrepareWriter(nowMs);
+    if (m_bridge.IsRunning()) {
+        Trace(nowMs, true, speed, std::vector<uint8_t>(data, data + length), "zmodem");
+        m_bridge.Put(data, length);
+        PumpBridge(nowMs);
+        return;
+    }
     for (size_t i = 0; i < length; ++i) {
         const uint8_t byte = data[i];
+        if (m_options.bReceiveFiles && !m_frameReceiver.IsActive()) {
+            if (byte == kZrqinitStart[m_nZrqinitMatched])
+                ++m_nZrqinitMatched;
+            else if (byte == '*')
+                m_nZrqinitMatched = m_nZrqinitMatched == 2 ? 2 : 1; // "***" still ends in "**"
+            else
+                m_nZrqinitMatched = 0;
+            if (m_nZrqinitMatched == sizeof(kZrqinitStart)) {
+                m_nZrqinitMatched = 0;
+                // The header's first bytes went to the stray bytes: rz is to have them instead.
+                const size_t before = sizeof(kZrqinitStart) - 1;
+                if (m_stray.size() >= before)
+                    m_stray.resize(m_stray.size() - before);
+                m_parser = CSimCommandParser{};
+                FlushStray(nowMs);
+                std::vector<uint8_t> opening(std::begin(kZrqinitStart), std::end(kZrqinitStart) - 1);
+                opening.insert(opening.end(), data + i, data + length);
+                StartBridge(opening, speed, nowMs);
+                return;
+            }
+        }
         if (m_frameReceiver.IsActive()) {
             if (m_frameReceiver.Put(byte, speed, nowMs))
                 HandleFrame(m_frameReceiver.Take(), nowMs);
@@ -149,6 +185,15 @@ void CSimController::Receive(const uint8_t* data, size_t length, unsigned speed,
                 HandleProbe(m_parser.Letter(), speed, nowMs);
             else
                 HandleCommand(m_parser.Letter(), speed, nowMs);
+            if (m_bridge.IsRunning()) {
+                // The load command started the receiver: whatever follows it is the transfer's.
+                if (i + 1 < length) {
+                    Trace(nowMs, true, speed, std::vector<uint8_t>(data + i + 1, data + length), "zmodem");
+                    m_bridge.Put(data + i + 1, length - i - 1);
+                    PumpBridge(nowMs);
+                }
+                return;
+            }
             continue;
         case CSimCommandParser::Result::NotCommand:
             for (unsigned held = m_parser.TakeHeld(); held > 0; --held)
@@ -245,6 +290,12 @@ void CSimController::HandleCommand(char letter, unsigned speed, uint32_t nowMs) 
     m_writer.Line("OK", "answer OK");
     if (letter == '4')
         OpenLoad();
+    if (letter == '5' && m_options.bReceiveFiles) {
+        // The program's sender waits for the receiver's ZRINIT, so the receiver starts at once.
+        m_bConfigLoadArmed = true;
+        m_writer.Byte(kSimStar, "ready for the file");
+        StartBridge({}, speed, nowMs);
+    }
     if (Contains(kDoneLetters, letter))
         Schedule(doneMs, ActionKind::AnswerDone, letter);
 }
@@ -396,6 +447,47 @@ void CSimController::HandleEsc(unsigned speed, uint32_t nowMs) {
     m_counters.bBootstrap = true;
 }
 
+void CSimController::StartBridge(const std::vector<uint8_t>& first, unsigned speed, uint32_t nowMs) {
+    Trace(nowMs, true, speed, first, "zmodem start");
+    m_bBridgeForLoad = std::exchange(m_bConfigLoadArmed, false);
+    std::string error;
+    if (m_receiveFolder.Path().empty()) {
+        error = "no folder to receive in";
+    } else {
+        m_beforeTransfer = m_receiveFolder.Take();
+        if (m_bridge.Start(m_receiveFolder.Path(), error)) {
+            if (!first.empty())
+                m_bridge.Put(first.data(), first.size());
+            PumpBridge(nowMs);
+            return;
+        }
+    }
+    // Without rz the transfer is heard as noise, as a controller that cannot store it would.
+    Trace(nowMs, true, speed, {}, "zmodem end, " + error);
+    m_bBridgeForLoad = false;
+}
+
+void CSimController::PumpBridge(uint32_t nowMs) {
+    std::vector<uint8_t> output;
+    const bool bEnded = m_bridge.Pump(output);
+    if (!output.empty())
+        m_writer.Bytes(output, "zmodem");
+    if (bEnded)
+        EndBridge(nowMs, "exit " + std::to_string(m_bridge.ExitStatus()));
+}
+
+void CSimController::EndBridge(uint32_t nowMs, const std::string& how) {
+    Trace(nowMs, true, m_nLineSpeed, {},
+          "zmodem end, " + how + ", received " + m_receiveFolder.ChangedSince(m_beforeTransfer));
+    // The controller reports the configuration file stored only for a transfer its load command opened.
+    if (std::exchange(m_bBridgeForLoad, false))
+        Schedule(nowMs + m_options.nDoneDelayMs, ActionKind::AnswerStored);
+}
+
+int CSimController::BridgeFd() const {
+    return m_bridge.IsRunning() ? m_bridge.Fd() : -1;
+}
+
 void CSimController::AbandonFrame(uint32_t nowMs, const std::string& meaning) {
     Trace(nowMs, true, m_nLineSpeed, m_frameReceiver.Abandon(), meaning);
     std::lock_guard<std::mutex> guard(m_statsLock);
@@ -407,6 +499,13 @@ void CSimController::Reset(uint32_t nowMs) {
     // A restart forgets everything in flight: unfinished commands and frames, pending answers.
     m_actions.clear();
     m_parser = CSimCommandParser{};
+    m_nZrqinitMatched = 0;
+    m_bConfigLoadArmed = false;
+    if (m_bridge.IsRunning()) {
+        m_bridge.Stop();
+        m_bBridgeForLoad = false;
+        EndBridge(nowMs, "killed by the reset");
+    }
     if (m_frameReceiver.IsActive())
         AbandonFrame(nowMs, "frame incomplete (reset)");
     m_bBootstrap = false;
@@ -422,6 +521,8 @@ void CSimController::Reset(uint32_t nowMs) {
 
 void CSimController::Tick(uint32_t nowMs) {
     PrepareWriter(nowMs);
+    if (m_bridge.IsRunning())
+        PumpBridge(nowMs);
     if (m_frameReceiver.IsActive() && DueBy(m_frameReceiver.LastByteMs() + WindowMs(kFrameSilenceMs), nowMs))
         AbandonFrame(nowMs, "frame incomplete");
     // Due actions in the order they fall due; an action may schedule no new ones except through Reset,
@@ -450,6 +551,9 @@ void CSimController::Tick(uint32_t nowMs) {
         case ActionKind::ResetNow:
             Reset(nowMs);
             break;
+        case ActionKind::AnswerStored:
+            m_writer.Byte(kSimStar, "file stored");
+            break;
         case ActionKind::EscWindowEnd: {
             // No ESC came: the application starts and the probe goes unanswered again (unless --protocol).
             m_bInEscWindow = false;
@@ -472,6 +576,10 @@ int64_t CSimController::MsUntilNextAction(uint32_t nowMs) const {
         consider(action.nDueMs);
     if (m_frameReceiver.IsActive())
         consider(m_frameReceiver.LastByteMs() + WindowMs(kFrameSilenceMs));
+    // rz's descriptor wakes the pty server; a closed one (rz ending) or held input needs a look soon.
+    if (m_bridge.IsRunning() && (m_bridge.Fd() < 0 || m_bridge.HoldsInput()))
+        consider(nowMs + std::max<uint32_t>(
+                             1, static_cast<uint32_t>(CClock::Instance().ClockMilliseconds(kBridgeTick))));
     return best;
 }
 

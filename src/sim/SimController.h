@@ -1,7 +1,8 @@
 // The simulated DXU controller, independent of any transport: it is fed the bytes the program sent (with
 // the line speed they arrived at) and the passing of time, and produces the bytes to send back. It answers
 // the probes and commands, takes data frames into its flash (sim/SimFlash.h) during a load, erases its
-// regions, performs resets (BEL, then ESC holds the bootstrap) and injects the configured faults. All calls
+// regions, performs resets (BEL, then ESC holds the bootstrap), receives ZModem files by bridging the line
+// to a real rz (sim/SimRzBridge.h) and injects the configured faults. All calls
 // come from one thread; Counters(), Frames() and FlashRuns() from any.
 #pragma once
 
@@ -10,6 +11,8 @@
 #include "sim/SimFlash.h"
 #include "sim/SimFrameReceiver.h"
 #include "sim/SimOptions.h"
+#include "sim/SimReceiveFolder.h"
+#include "sim/SimRzBridge.h"
 #include "sim/SimTrace.h"
 
 #include <cstdint>
@@ -60,6 +63,14 @@ public:
     void Reset(uint32_t nowMs);
     // Clock milliseconds until the next timed action; -1 when none is waiting.
     int64_t MsUntilNextAction(uint32_t nowMs) const;
+    // While a ZModem transfer runs: rz's descriptor, to be polled for reading (and for writing when
+    // BridgeWantsWrite()) so that Tick() is called when it has something; -1 otherwise.
+    int BridgeFd() const;
+    bool BridgeWantsWrite() const { return m_bridge.HoldsInput(); }
+    bool IsBridging() const { return m_bridge.IsRunning(); }
+    // Where received files are stored; empty without SimOptions::bReceiveFiles or when no folder could be
+    // made.
+    const std::string& ReceiveDir() const { return m_receiveFolder.Path(); }
 
     std::vector<uint8_t> TakeOutput() { return m_writer.TakeOutput(); }
 
@@ -70,7 +81,7 @@ public:
     SimFlashRuns FlashRuns() const;
 
 private:
-    enum class ActionKind { AnswerDone, AnswerDoneError, ResetNow, EscWindowEnd };
+    enum class ActionKind { AnswerDone, AnswerDoneError, ResetNow, EscWindowEnd, AnswerStored };
     struct TimedAction {
         uint32_t nDueMs;
         ActionKind nKind;
@@ -88,6 +99,10 @@ private:
     // Carries out an erase command's effect on the flash; what it erased, empty for nothing.
     std::string Erase(char letter);
     bool InBootstrap() const;
+    // Starts rz; it takes first (the sender's opening, when the sender spoke first) and all that follows.
+    void StartBridge(const std::vector<uint8_t>& first, unsigned speed, uint32_t nowMs);
+    void PumpBridge(uint32_t nowMs);
+    void EndBridge(uint32_t nowMs, const std::string& how);
     void AbandonFrame(uint32_t nowMs, const std::string& meaning);
     void AddStray(uint8_t byte, unsigned speed);
     void FlushStray(uint32_t nowMs);
@@ -121,6 +136,13 @@ private:
     bool m_bAddressRefused = false; // the last address frame was not four bytes: data has no place
     bool m_bLoadWrote = false;      // this load programmed data
     uint64_t m_nLoadAddress = 0;
+    bool m_bConfigLoadArmed = false; // "+++5" answered; the next transfer is the configuration download
+    bool m_bBridgeForLoad = false;   // the running transfer was announced by "+++5"
+    unsigned m_nZrqinitMatched = 0;  // bytes of the sender's opening header seen in a row
+    CSimReceiveFolder::Snapshot m_beforeTransfer;
+    // The folder goes after rz has been killed: members are destroyed in reverse order.
+    CSimReceiveFolder m_receiveFolder;
+    CSimRzBridge m_bridge;
 
     mutable std::mutex m_statsLock;
     SimCounters m_counters;

@@ -38,6 +38,11 @@ const char kUsage[] =
     "                        the control line \"dump\"\n"
     "  --pace                take every received byte only after its time on the line at the speed\n"
     "                        the program set (10 bits per byte), as a real serial line delivers it\n"
+    "  --receive-files       receive files by ZModem (through rz): \"+++5\" is answered OK and '*',\n"
+    "                        and '*' again once the file is stored; a sender's opening header\n"
+    "                        starts a transfer without a command\n"
+    "  --receive-dir DIR     store the received files in DIR (default: a temporary folder, removed at\n"
+    "                        exit); implies --receive-files\n"
     "  --clock-speed FACTOR  run the simulator's clock FACTOR times faster (default 1)\n"
     "  --help                show this text\n"
     "\n"
@@ -139,10 +144,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             options.bPace = true;
             continue;
         }
+        if (name == "--receive-files" && !bHasValue) {
+            options.bReceiveFiles = true;
+            continue;
+        }
         static const char* const kWithValue[] = {"--protocol",    "--version",    "--done-delay",
                                                  "--reset-after", "--esc-window", "--expect-frame-speed",
                                                  "--fault",       "--trace",      "--control",
-                                                 "--clock-speed", "--flash-dump"};
+                                                 "--clock-speed", "--flash-dump", "--receive-dir"};
         bool bKnown = false;
         for (const char* known : kWithValue)
             bKnown = bKnown || name == known;
@@ -201,6 +210,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             options.strControlPath = value;
         } else if (name == "--flash-dump") {
             options.strFlashDumpPath = value;
+        } else if (name == "--receive-dir") {
+            options.strReceiveDir = value;
+            options.bReceiveFiles = true;
         } else if (name == "--clock-speed") {
             char* end = nullptr;
             const double factor = std::strtod(value.c_str(), &end);

@@ -39,6 +39,8 @@ struct SimOptions {
     double dClockSpeed = 1.0;     // speed factor of the program's clock (dxu-sim only)
     bool bPace = false;           // take each received byte only after its wire time at the line speed
     std::string strFlashDumpPath; // S-records of the programmed flash, written at exit and on "dump"
+    bool bReceiveFiles = false;   // "+++5" is followed by '*' and a ZModem transfer (through rz)
+    std::string strReceiveDir;    // where those files are stored; empty: a temporary folder
 };
 
 // Parses dxu-sim's arguments (without the program name). False with a message for a bad argument.

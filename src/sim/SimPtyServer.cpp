@@ -58,6 +58,10 @@ bool CSimPtyServer::Open(const SimOptions& options, std::string& error) {
         return false;
     m_pController = std::make_unique<CSimController>(options, m_trace.IsOpen() ? &m_trace : nullptr,
                                                      CClock::Instance().TickCount());
+    if (options.bReceiveFiles && m_pController->ReceiveDir().empty()) {
+        error = "cannot make a folder for received files";
+        return false;
+    }
     return true;
 }
 
@@ -165,6 +169,10 @@ void CSimPtyServer::Serve(int stopFd) {
         fds.push_back(pollfd{bMasterFailed ? -1 : m_pty.MasterFd(), masterEvents, 0});
         fds.push_back(pollfd{m_wake.Get(), POLLIN, 0});
         fds.push_back(pollfd{stopFd, POLLIN, 0});
+        // rz's output during a transfer: Tick() at the top of the loop passes it on.
+        fds.push_back(pollfd{m_pController->BridgeFd(),
+                             static_cast<short>(POLLIN | (m_pController->BridgeWantsWrite() ? POLLOUT : 0)),
+                             0});
         const size_t controlFirst = fds.size();
         m_control.AppendPollFds(fds);
         bMasterFailed = false;

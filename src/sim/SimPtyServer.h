@@ -37,6 +37,8 @@ public:
     SimCounters Counters() const;
     std::vector<SimFrame> Frames() const;
     SimFlashRuns FlashRuns() const;
+    // Where the files received by ZModem are stored (fixed once Open() succeeded).
+    std::string ReceiveDir() const { return m_pController ? m_pController->ReceiveDir() : std::string(); }
     // Writes the flash as S-records to path; false with a message.
     bool DumpFlash(const std::string& path, std::string& error) const;
     // With pacing: the wire time of every received byte added up, and their count.

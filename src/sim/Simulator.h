@@ -33,6 +33,8 @@ public:
     std::vector<SimFrame> Frames() const;
     // The programmed flash (start address -> contiguous bytes), a copy.
     SimFlashRuns FlashRuns() const;
+    // The folder the files received by ZModem are stored in (--receive-dir, or a temporary one).
+    std::string ReceiveDir() const { return m_pServer ? m_pServer->ReceiveDir() : std::string(); }
     // Writes the flash as S-records; false with a message.
     bool DumpFlash(const std::string& path, std::string& error) const;
     // With SimOptions::bPace: the wire time the received bytes were held back for, added up.

@@ -9,6 +9,7 @@ namespace {
 
 // USB has no line speed; the controller is told none.
 constexpr unsigned kNoLineSpeed = 0;
+constexpr auto kBridgeTick = std::chrono::milliseconds(2);
 
 } // namespace
 
@@ -74,6 +75,9 @@ void CUsbSimController::Run() {
         auto wait = std::chrono::nanoseconds(std::chrono::milliseconds(20));
         if (untilNext >= 0)
             wait = std::min(wait, clock.RealDuration(static_cast<uint64_t>(untilNext)));
+        // rz's descriptor is not waited on here: during a transfer its output is looked for often.
+        if (m_controller.IsBridging())
+            wait = std::min<std::chrono::nanoseconds>(wait, kBridgeTick);
         m_wake.wait_for(lock, wait);
     }
 }

@@ -26,6 +26,8 @@ public:
     SimCounters Counters() const { return m_controller.Counters(); }
     std::vector<SimFrame> Frames() const { return m_controller.Frames(); }
     SimFlashRuns FlashRuns() const { return m_controller.FlashRuns(); }
+    // The folder the files received by ZModem are stored in; fixed for the controller's life.
+    const std::string& ReceiveDir() const { return m_controller.ReceiveDir(); }
 
 private:
     void Run();
