@@ -10,6 +10,7 @@ CDemoSession::~CDemoSession() {
 
 bool CDemoSession::Start(std::string& error) {
     SimOptions options;
+    options.bReceiveFiles = true; // configuration files go to the simulated controller by ZModem
     if (!m_simulator.Start(options, error))
         return false;
     SetPortNameOverride(kPortName, m_simulator.SlavePath());

@@ -166,3 +166,35 @@ TEST_F(SimZModemTest, OverTheSimulatedUsbControllerTheFileArrivesAndIsReportedSt
 }
 
 } // namespace
+
+namespace {
+
+// The Load command's configuration branch over USB from a fresh link, without the erase (so no command
+// raises the link's read time-out before the load command's answer is read).
+TEST_F(SimZModemTest, LoadOfAPageFileOverUsbWithoutErase) {
+    const std::vector<uint8_t> content = Content(3000);
+    const std::string chosen = Write("logo.gif", content);
+    auto hub = std::make_shared<CUsbSimHub>();
+    auto controller = std::make_unique<CUsbSimController>(hub->AddDevice(), m_options);
+    const std::filesystem::path received = controller->ReceiveDir();
+    SelectHidLibrary(hub);
+    {
+        CDravikApp app(&m_ui);
+        app.m_strSettingsPath = (m_folder / "none.cfg").string();
+        app.LoadSettings();
+        app.m_nLinkKind = kLinkUsb;
+        app.CheckUsbDevice();
+        ASSERT_TRUE(app.m_bUsbPresent);
+        app.m_nConnectState = ConnectBios;
+        m_ui.QueueAnswer(IDNO); // erase: No
+        EXPECT_TRUE(app.LoadChosenFile(chosen));
+        EXPECT_EQ(app.m_nLastLoadResult, 3);
+        app.m_usbDevice.Close();
+    }
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{kEraseQuestion, kDone}));
+    EXPECT_EQ(ReadFile(received / "logo.gif"), content);
+    controller.reset();
+    SelectHidLibrary(nullptr);
+}
+
+} // namespace

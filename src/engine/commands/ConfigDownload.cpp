@@ -117,6 +117,9 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
         OpenCommandLink("No serial link available! Please select one or check if USB connected.");
     if (!link)
         return com ? 4 : 14;
+    // A new USB link starts without any read time-out: its first answer could not be waited for.
+    if (usb)
+        link->SetReadTimeout(kDefaultReadTimeout);
     const std::string extension = LowerExtension(path);
 
     const bool erase = m_bWizardRunning || m_pUi->RunEraseOkDialog();
@@ -142,9 +145,6 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
         path = copyPath;
     }
 
-    // A USB link that no command has given a read time-out would not wait at all for the '*'.
-    if (usb && link->ReadTimeout() == 0)
-        link->SetReadTimeout(kDefaultReadTimeout);
     link->WaitForByte('*');
     const ZModemOptions options{1, 1, 0};
     const int transfer = ZModemSendFile(*m_pUi, path, &options, *link);
