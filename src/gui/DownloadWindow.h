@@ -4,6 +4,8 @@
 // the window away.
 #pragma once
 
+#include "gui/TransferFields.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -44,7 +46,7 @@ public:
 
 private:
     std::function<void()> m_onCancel;
-    std::map<int, QLineEdit*> m_fields;
+    CTransferFields m_fields;
     CWideProgressBar* m_pProgress;
     QPushButton* m_pCancel;
     bool m_bCancelled = false;

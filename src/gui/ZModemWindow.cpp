@@ -4,10 +4,9 @@
 
 #include "engine/app/UserInterface.h"
 #include "gui/DialogUnits.h"
+#include "gui/TransferFields.h"
 
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -17,12 +16,6 @@
 
 namespace {
 
-struct SFieldRow {
-    int nId; // 0: the progress bar's row
-    const char* pszLabel;
-    bool bRightAligned;
-};
-
 // Top to bottom as the window shows them.
 constexpr SFieldRow kRows[] = {
     {IDC_ZMODEM_FILENAME, "Filename", false},   {0, "Progress", false},
@@ -31,10 +24,7 @@ constexpr SFieldRow kRows[] = {
     {IDC_ZMODEM_SPEED, "Speed", true},
 };
 
-constexpr int kRowTop = 7;
-constexpr int kRowPitch = 16;
-constexpr int kWidth = 236;
-constexpr int kFieldLeft = 84;
+constexpr int kWidth = CTransferFields::kWidth;
 constexpr int kButtonWidth = 50;
 
 } // namespace
@@ -46,30 +36,11 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
     setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_QuitOnClose, false);
     const int rows = static_cast<int>(std::size(kRows));
-    const int buttonTop = kRowTop + rows * kRowPitch + 4;
+    const int buttonTop = CTransferFields::ButtonTop(rows);
     setFixedSize(DialogRect(this, 0, 0, kWidth, buttonTop + 14 + 7).size());
 
-    for (int i = 0; i < rows; ++i) {
-        const SFieldRow& row = kRows[i];
-        const int top = kRowTop + i * kRowPitch;
-        auto* label = new QLabel(row.pszLabel, this);
-        label->setGeometry(DialogRect(this, 7, top + 2, kFieldLeft - 10, 8));
-        if (row.nId == 0) {
-            m_pProgress = new CWideProgressBar(this);
-            m_pProgress->setObjectName("progress");
-            m_pProgress->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
-            label->setBuddy(m_pProgress);
-            continue;
-        }
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString("field%1").arg(row.nId));
-        edit->setReadOnly(true);
-        edit->setFocusPolicy(Qt::TabFocus);
-        edit->setAlignment(row.bRightAligned ? Qt::AlignRight : Qt::AlignLeft);
-        edit->setGeometry(DialogRect(this, kFieldLeft, top, kWidth - kFieldLeft - 7, 12));
-        label->setBuddy(edit);
-        m_fields[row.nId] = edit;
-    }
+    m_fields.Build(this, kRows, rows);
+    m_pProgress = m_fields.ProgressBar();
 
     const int gap = (kWidth - 2 * kButtonWidth) / 3;
     m_pUnit = new QPushButton("&bps/cps", this);
@@ -92,20 +63,15 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
 }
 
 void CZModemWindow::SetField(int controlId, const QString& text) {
-    if (QLineEdit* edit = FieldEdit(controlId)) {
-        edit->setText(text);
-        edit->setCursorPosition(0);
-    }
+    m_fields.SetField(controlId, text);
 }
 
 QString CZModemWindow::Field(int controlId) const {
-    const QLineEdit* edit = FieldEdit(controlId);
-    return edit ? edit->text() : QString();
+    return m_fields.Field(controlId);
 }
 
 QLineEdit* CZModemWindow::FieldEdit(int controlId) const {
-    const auto found = m_fields.find(controlId);
-    return found == m_fields.end() ? nullptr : found->second;
+    return m_fields.FieldEdit(controlId);
 }
 
 void CZModemWindow::SetProgressRange(uint32_t maximum) {

@@ -4,6 +4,8 @@
 // until the transfer's worker has ended and Finish takes it away.
 #pragma once
 
+#include "gui/TransferFields.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -44,7 +46,7 @@ public:
 private:
     std::function<void()> m_onCancel;
     std::function<void()> m_onToggleUnit;
-    std::map<int, QLineEdit*> m_fields;
+    CTransferFields m_fields;
     CWideProgressBar* m_pProgress = nullptr;
     QPushButton* m_pUnit = nullptr;
     QPushButton* m_pCancel = nullptr;
