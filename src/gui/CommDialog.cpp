@@ -1,5 +1,6 @@
 #include "gui/CommDialog.h"
 
+#include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
 
 #include <QComboBox>
@@ -13,13 +14,7 @@ CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& curr
     setWindowTitle("COM Port");
     setFixedSize(DialogRect(this, 0, 0, 186, 113).size());
 
-    auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(DialogRect(this, 129, 7, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(DialogRect(this, 129, 24, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddOkCancelButtons(this);
 
     auto* label = new QLabel("COM Port:", this);
     label->setGeometry(DialogRect(this, 10, 10, 50, 8));

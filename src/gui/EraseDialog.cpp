@@ -1,6 +1,7 @@
 #include "gui/EraseDialog.h"
 
 #include "engine/app/DravikApp.h"
+#include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
 
 #include <QCheckBox>
@@ -21,15 +22,7 @@ CEraseDialog::CEraseDialog(QWidget* owner, int kind) : QDialog(owner) {
     setWindowTitle("Erase Memory");
     setFixedSize(DialogRect(this, 0, 0, 186, 106).size());
 
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("ok");
-    ok->setGeometry(DialogRect(this, 129, 7, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("cancel");
-    cancel->setGeometry(DialogRect(this, 129, 24, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddOkCancelButtons(this);
 
     auto* label = new QLabel("Select area to erase:", this);
     label->setGeometry(DialogRect(this, 7, 7, 110, 8));

@@ -1,5 +1,6 @@
 #include "gui/OptionsDialog.h"
 
+#include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
 
 #include <QButtonGroup>
@@ -33,15 +34,7 @@ COptionsDialog::COptionsDialog(QWidget* owner) : QDialog(owner) {
     setWindowTitle("RZN Configuration Options");
     setFixedSize(DialogRect(this, 0, 0, 186, 154).size());
 
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("ok");
-    ok->setGeometry(DialogRect(this, 129, 7, 50, 14));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("cancel");
-    cancel->setGeometry(DialogRect(this, 129, 24, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddOkCancelButtons(this);
 
     m_pRs232 = MakeGroup(this, "RS232 Port Options", kFirstRs232, 7);
     m_pIr = MakeGroup(this, "IR Port Options", kFirstIr, 80);
