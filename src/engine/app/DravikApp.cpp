@@ -3,8 +3,8 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
-#include "engine/wizard/Wizard.h"
 #include "engine/link/SerialHandler.h"
+#include "engine/wizard/Wizard.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -110,7 +110,9 @@ void CDravikApp::RefreshStatus() {
     m_pUi->Post([this] { OnStatusRefresh(); });
 }
 
-void CDravikApp::OnStatusRefresh() { m_pUi->ShowStatus(MessagePaneText(), LinkPaneText()); }
+void CDravikApp::OnStatusRefresh() {
+    m_pUi->ShowStatus(MessagePaneText(), LinkPaneText());
+}
 
 std::string CDravikApp::MessagePaneText() const {
     return std::string("Terminal mode ") + (m_nTerminalMode != 0 ? "on." : "off.");
@@ -135,11 +137,21 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
     return OpenComLink(overlapped);
 }
 
+std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
+    const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
+    failure = !usb && m_nLinkKind == kLinkCom ? 4 : 14;
+    auto link = OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    // A new USB link starts without any read time-out: its first answer could not be waited for.
+    if (link && usb)
+        link->SetReadTimeout(kDefaultReadTimeout);
+    return link;
+}
+
 std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     int result = 0;
     auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
     if (result != CSerialHandler::kOpenOk) {
-        link.reset();  // the port closes before the person reads the message
+        link.reset(); // the port closes before the person reads the message
         m_pUi->MessageBox("Error opening specified COM port.");
         return nullptr;
     }

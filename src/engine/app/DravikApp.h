@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -144,6 +144,9 @@ public:
     // A COM link on the port name at "19200,n,8,1", whatever the link kind; null after showing "Error
     // opening specified COM port.".
     std::unique_ptr<CSerialHandler> OpenComLink(bool overlapped = false);
+    // The link a file transfer uses (as Connect opens it), with the usual 20 s read time-out also on a new
+    // USB link; null with failure 4 (COM port) or 14 (no link) after the message.
+    std::unique_ptr<CSerialHandler> OpenFileTransferLink(int& failure);
 
     IUserInterface& Ui() const { return *m_pUi; }
 
@@ -184,14 +187,14 @@ private:
     void SendControlByte(uint8_t byte);
     bool MatchPattern(int pattern, uint8_t byte);
 
-    uint8_t m_nLastSent[2] = {0, 0};  // the last byte the user sent, and the one before
+    uint8_t m_nLastSent[2] = {0, 0}; // the last byte the user sent, and the one before
     std::FILE* m_pCaptureFile = nullptr;
     std::string m_strCapturePath;
     int m_nCaptureLines = 0;
     int m_nPatternPos[5] = {0, 0, 0, 0, 0};
     void DownloadThreadProc(std::shared_ptr<CDownload> download);
 
-    std::shared_ptr<CDownload> m_pDownload;  // the current download (the window's object)
+    std::shared_ptr<CDownload> m_pDownload; // the current download (the window's object)
     std::thread m_downloadThread;
     std::mutex m_downloadEndLock;
     std::condition_variable m_downloadEnded;
@@ -204,5 +207,5 @@ private:
 
     bool m_bFirstIdle = true;
     std::atomic<bool> m_bLoadRunning{false};
-    CUsbDeviceWatch m_usbWatch;  // last: stops the notifications before anything else ends
+    CUsbDeviceWatch m_usbWatch; // last: stops the notifications before anything else ends
 };

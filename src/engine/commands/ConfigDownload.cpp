@@ -3,6 +3,7 @@
 // page files when the person agrees; the controller then stores it.
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/commands/FileExtension.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
 #include "platform/UniqueFd.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr int kCommandEraseConfiguration = 8;
 constexpr int kCommandLoadFile = 6;
 constexpr uint32_t kStoreWaitMs = 30000;
-
-std::string LowerExtension(const std::string& path) {
-    std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
 
 // The copy sent under the name the controller expects. It lives in a folder of its own, so a config.dat
 // that already stands beside the chosen file is neither overwritten nor deleted.
@@ -111,15 +105,10 @@ int CDravikApp::CopyFileTo(const std::string& source, const std::string& destina
 }
 
 int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
-    const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
-    const bool com = !usb && m_nLinkKind == kLinkCom;
-    std::unique_ptr<CSerialHandler> link =
-        OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    int failure = 0;
+    std::unique_ptr<CSerialHandler> link = OpenFileTransferLink(failure);
     if (!link)
-        return com ? 4 : 14;
-    // A new USB link starts without any read time-out: its first answer could not be waited for.
-    if (usb)
-        link->SetReadTimeout(kDefaultReadTimeout);
+        return failure;
     const std::string extension = LowerExtension(path);
 
     const bool erase = m_bWizardRunning || m_pUi->RunEraseOkDialog();

@@ -91,13 +91,13 @@ void CDravikApp::OnConnect() {
         if (restart == kRestartNotSupported)
             restartNotSupported = true;
         else if (restart != 0)
-            return;  // 1: the idle pass connects again; 2 and 3 have said why
+            return; // 1: the idle pass connects again; 2 and 3 have said why
     }
 
     std::unique_ptr<IWaitWindow> wait;
     if (m_nLinkKind == kLinkCom)
-        wait = m_pUi->CreateWaitWindow("Connect...",
-                                       "Please reset controller.  Dravik will wait 30s for controller to connect.");
+        wait = m_pUi->CreateWaitWindow(
+            "Connect...", "Please reset controller.  Dravik will wait 30s for controller to connect.");
 
     bool protocolOk = link->EscapeD(m_szProtocol, 0);
     ParseProtocolVersion(m_szProtocol);
@@ -122,11 +122,12 @@ void CDravikApp::OnConnect() {
             protocolOk = link->EscapeD(m_szProtocol, 4);
             ParseProtocolVersion(m_szProtocol);
             if (m_nConnectState == ConnectNone)
-                m_nConnectState = ConnectBios;  // it sent BEL and took the ESC
+                m_nConnectState = ConnectBios; // it sent BEL and took the ESC
         } else if (restartNotSupported) {
-            m_pUi->MessageBox("DXU Restart Command is not supported by this Operating System!\nDo the following:\n"
-                              "Use Terminal mode, restart DXU and hit ESC key to hold DXU in Bootstrap!\n"
-                              "Afterwards try again Connect to controller...");
+            m_pUi->MessageBox(
+                "DXU Restart Command is not supported by this Operating System!\nDo the following:\n"
+                "Use Terminal mode, restart DXU and hit ESC key to hold DXU in Bootstrap!\n"
+                "Afterwards try again Connect to controller...");
         }
     }
 

@@ -2,6 +2,7 @@
 // selects; software images first pass the size plausibility check.
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/commands/FileExtension.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,19 +11,21 @@
 
 namespace {
 
-constexpr const char* kSizeWarning =
-    "Please verify this is the correct software for your DXU before continuing.\nThe file size indicates that "
-    "this software is version 1.9.1 or older which\nis only compatible with Arvenco part number 0000003962 CPU "
-    "boards.\n \nClick 'YES' to continue or 'NO' to abort.";
+constexpr const char* kSizeWarning = "Please verify this is the correct software for your DXU before "
+                                     "continuing.\nThe file size indicates that "
+                                     "this software is version 1.9.1 or older which\nis only compatible with "
+                                     "Arvenco part number 0000003962 CPU "
+                                     "boards.\n \nClick 'YES' to continue or 'NO' to abort.";
 
 FileDialogRequest LoadDialogFor(int type) {
     FileDialogRequest request;
     request.bOpen = true;
     switch (type) {
     case 2:
-        request.strFilter = "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|HTML Files "
-                            "(*.htm)|*.htm|GIF Files (*.gif)|*.gif|Neuron Software Files (*.nxe)|*.nxe|Neuron "
-                            "Exportable Image Files (*.xif)|*.xif||";
+        request.strFilter =
+            "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|HTML Files "
+            "(*.htm)|*.htm|GIF Files (*.gif)|*.gif|Neuron Software Files (*.nxe)|*.nxe|Neuron "
+            "Exportable Image Files (*.xif)|*.xif||";
         request.strDefaultExt = "*.img";
         break;
     case 1:
@@ -41,16 +44,11 @@ FileDialogRequest LoadDialogFor(int type) {
     return request;
 }
 
-std::string LowerExtension(const std::string& path) {
-    std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 } // namespace
 
-void CDravikApp::OnLoad() { LoadFile(2); }
+void CDravikApp::OnLoad() {
+    LoadFile(2);
+}
 
 bool CDravikApp::LoadFile(int type) {
     const bool fromCommandLine = !m_strLoadDir.empty();
@@ -76,9 +74,10 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         if (std::FILE* file = std::fopen(m_strPathName.c_str(), "rb")) {
             struct stat info {};
             const long long length = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
-            const bool suspicious = m_nConnectState == ConnectBootstrap && length >= 600000 && length <= 1000000 &&
-                                    m_szVersion[0] != '\0' && m_szVersion[1] > '1';
-            if (suspicious && m_pUi->MessageBox(kSizeWarning, EMsgButtons::YesNo, EMsgIcon::Warning) != IDYES) {
+            const bool suspicious = m_nConnectState == ConnectBootstrap && length >= 600000 &&
+                                    length <= 1000000 && m_szVersion[0] != '\0' && m_szVersion[1] > '1';
+            if (suspicious &&
+                m_pUi->MessageBox(kSizeWarning, EMsgButtons::YesNo, EMsgIcon::Warning) != IDYES) {
                 std::fclose(file);
                 return false;
             }
