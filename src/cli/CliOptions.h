@@ -1,5 +1,7 @@
-// The command line of dravik-cli: global options, one command and its arguments.
+// The command line of dravik-cli: options (before or after the command), one command and its arguments.
 #pragma once
+
+#include "cli/CliExitCodes.h"
 
 #include <string>
 #include <vector>
@@ -11,17 +13,19 @@ struct CliOptions {
     std::string strSettings;
     bool bYes = false;
     bool bNoRestart = false;
-    int nState = -1;  // -1: run Connect as usual; 1 BIOS, 2 bootstrap
-    double dClockSpeed = 1.0;  // tests and demonstrations run the program's waits faster
+    int nState = -1;          // -1: run Connect as usual; 1 BIOS, 2 bootstrap
+    double dClockSpeed = 1.0; // tests and demonstrations run the program's waits faster
+    bool bQuiet = false;      // no status-bar texts
+    bool bJson = false;       // every event as one JSON object per line on standard output
+    std::string strCapture;   // terminal: the file a diagnostic dump capture writes
     bool bHelp = false;
     bool bVersion = false;
     std::string strCommand;
     std::vector<std::string> arguments;
 };
 
-constexpr int kExitUsage = 64;
-
 // Parses argv; false with a reason for a usage error.
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
 const char* CliUsageLine();
-const char* CliHelpText();
+// The --help text, the exit-code table included.
+std::string CliHelpText();

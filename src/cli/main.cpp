@@ -1,6 +1,7 @@
 // dravik-cli: the download utility without windows.
 #include "cli/CliOptions.h"
 #include "cli/CliProgram.h"
+#include "engine/app/VersionText.h"
 
 #include <cstdio>
 
@@ -12,11 +13,11 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.bHelp) {
-        std::fputs(CliHelpText(), stdout);
+        std::fputs(CliHelpText().c_str(), stdout);
         return 0;
     }
     if (options.bVersion) {
-        std::puts("dravik-cli 5120-41887 Version 4.0");
+        std::printf("dravik-cli %s\n", kDravikVersionText);
         return 0;
     }
     return RunCliProgram(options);

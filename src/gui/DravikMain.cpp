@@ -1,6 +1,7 @@
 #include "gui/DravikMain.h"
 
 #include "engine/app/DravikApp.h"
+#include "engine/app/VersionText.h"
 #include "engine/link/LinkContext.h"
 #include "gui/AppIcon.h"
 #include "gui/DemoSession.h"
@@ -19,19 +20,53 @@ bool ParseDravikArguments(const std::vector<std::string>& args, SDravikArguments
         if (arg == "--demo") {
             parsed.bDemo = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg + " (usage: dravik [--demo] [file])";
+            error = "unknown option " + arg + " (usage: dravik [--demo] [FILE], dravik --help)";
             return false;
         } else if (parsed.strFile.empty()) {
             parsed.strFile = arg;
         } else {
-            error = "more than one file named (usage: dravik [--demo] [file])";
+            error = "more than one file named (usage: dravik [--demo] [FILE], dravik --help)";
             return false;
         }
     }
     return true;
 }
 
+namespace {
+
+const char kDravikUsage[] =
+    "usage: dravik [--demo] [FILE]\n"
+    "  --demo         run against a simulated controller reached as COM1 (nothing is saved)\n"
+    "  FILE           the file the Load dialog starts from\n"
+    "  -h, --help     show this text\n"
+    "  -V, --version  show the program's version\n"
+    "Qt's own options (-platform, -style, ...) are taken as well.\n";
+
+// --help and --version are answered before Qt starts, so they work without a display.
+bool AnswerInfoOption(int argc, char** argv, int& code) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--")
+            break;
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kDravikUsage, stdout);
+            code = 0;
+            return true;
+        }
+        if (arg == "-V" || arg == "--version") {
+            std::printf("dravik %s\n", kDravikVersionText);
+            code = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int DravikMain(int argc, char** argv) {
+    if (int code = 0; AnswerInfoOption(argc, argv, code))
+        return code;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Dravik");
     QApplication::setWindowIcon(AppIcon());

@@ -1,5 +1,5 @@
-// The simulated controller's behaviour switches: answers, timings, faults and outputs, and their parser
-// for the dxu-sim command line (the in-process simulator takes the same structure).
+// The simulated controller's behaviour switches: answers, timings, faults and outputs (dxu-sim reads them
+// from its command line, the in-process simulator takes them as they are).
 #pragma once
 
 #include <cstdint>
@@ -42,11 +42,3 @@ struct SimOptions {
     bool bReceiveFiles = false;   // "+++5" is followed by '*' and a ZModem transfer (through rz)
     std::string strReceiveDir;    // where those files are stored; empty: a temporary folder
 };
-
-// Parses dxu-sim's arguments (without the program name). False with a message for a bad argument.
-// bHelp is set by --help, after which the options are not complete.
-bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, bool& bHelp,
-                     std::string& error);
-
-// The --help text.
-const char* SimUsageText();

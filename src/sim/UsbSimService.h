@@ -4,6 +4,7 @@
 
 #include "sim/SimFlash.h"
 
+#include "sim/SimCommandLine.h"
 #include "sim/SimOptions.h"
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
@@ -21,9 +22,8 @@ public:
     CUsbSimService(const CUsbSimService&) = delete;
     CUsbSimService& operator=(const CUsbSimService&) = delete;
 
-    // Takes the USB options out of the argument list (the rest is for the serial simulator). False with a
-    // message for a bad one.
-    bool TakeArgs(std::vector<std::string>& args, std::string& error);
+    // The device to serve, as dxu-sim's command line names it; none without a socket path.
+    void Configure(const SimUsbOptions& options);
     bool IsEnabled() const { return !m_strSocketPath.empty(); }
     const std::string& SocketPath() const { return m_strSocketPath; }
 
@@ -47,6 +47,3 @@ private:
     std::mutex m_lock;
     std::vector<std::unique_ptr<CUsbSimController>> m_controllers;
 };
-
-// The USB options' part of dxu-sim's --help text.
-const char* UsbSimUsageText();

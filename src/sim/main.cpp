@@ -11,7 +11,7 @@
 // Options (see --help for the full text):
 //   --protocol TEXT|none   --version TEXT   --done-delay MS   --reset-after MS   --esc-window MS
 //   --expect-frame-speed BAUD   --fault KIND (repeatable)   --trace FILE   --control PATH
-//   --clock-speed FACTOR   --flash-dump FILE   --pace   --help
+//   --clock-speed FACTOR   --flash-dump FILE   --pace   --receive-files   --receive-dir DIR   -h, --help
 //   --hid-socket PATH and the --usb-... options serve a simulated USB device too; its socket path is
 //   then the second line of standard output, "HID <path>" (sim/UsbSimService.h).
 // Data and address frames after "+++4" program a simulated flash that the erase commands clear; with
@@ -22,8 +22,8 @@
 // SIGTERM and SIGINT end the simulator cleanly (exit status 0).
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
+#include "sim/SimCommandLine.h"
 #include "sim/SimFlashDump.h"
-#include "sim/SimOptions.h"
 #include "sim/SimPtyServer.h"
 #include "sim/UsbSimService.h"
 
@@ -34,20 +34,19 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    SimOptions options;
-    bool bHelp = false;
+    SimCommandLine commandLine;
     std::string error;
-    CUsbSimService usb; // the simulated USB device, with --hid-socket
-    if (!usb.TakeArgs(args, error) || !ParseSimOptions(args, options, bHelp, error)) {
+    if (!ParseSimCommandLine(argc, argv, commandLine, error)) {
         std::fprintf(stderr, "dxu-sim: %s (see --help)\n", error.c_str());
         return 2;
     }
-    if (bHelp) {
+    if (commandLine.bHelp) {
         std::fputs(SimUsageText(), stdout);
-        std::fputs(UsbSimUsageText(), stdout);
         return 0;
     }
+    const SimOptions& options = commandLine.sim;
+    CUsbSimService usb; // the simulated USB device, with --hid-socket
+    usb.Configure(commandLine.usb);
     CClock::Instance().SetSpeedFactor(options.dClockSpeed);
 
     // The signals arrive on a descriptor that the serving loop waits on, so it ends between two steps.

@@ -3,24 +3,50 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/app/VersionText.h"
 
 void CDravikApp::OnCommand(int commandId) {
     if (!IsCommandEnabled(commandId))
         return;
     switch (commandId) {
-    case ID_COMMANDS_CONNECT: OnConnect(); break;
-    case ID_FILE_WIZARD: OnUpgradeWizard(); break;
-    case ID_FILE_LOAD: OnLoad(); break;
-    case ID_COMMANDS_TERMINAL: OnTerminalMode(); break;
-    case ID_SETUP_PORT: OnPortSetup(); break;
-    case ID_SETUP_USE_COM: UseCom(); break;
-    case ID_SETUP_USE_USB: UseUsb(); break;
-    case ID_APP_ABOUT: OnAbout(); break;
-    case ID_COMMANDS_UPDATE_BIOS: OnUpdateBios(); break;
-    case ID_COMMANDS_ERASE: OnEraseMemory(); break;
-    case ID_COMMANDS_OPTIONS: OnControllerOptions(); break;
-    case ID_FILE_CONVERT: OnConvert(); break;
-    default: break;
+    case ID_COMMANDS_CONNECT:
+        OnConnect();
+        break;
+    case ID_FILE_WIZARD:
+        OnUpgradeWizard();
+        break;
+    case ID_FILE_LOAD:
+        OnLoad();
+        break;
+    case ID_COMMANDS_TERMINAL:
+        OnTerminalMode();
+        break;
+    case ID_SETUP_PORT:
+        OnPortSetup();
+        break;
+    case ID_SETUP_USE_COM:
+        UseCom();
+        break;
+    case ID_SETUP_USE_USB:
+        UseUsb();
+        break;
+    case ID_APP_ABOUT:
+        OnAbout();
+        break;
+    case ID_COMMANDS_UPDATE_BIOS:
+        OnUpdateBios();
+        break;
+    case ID_COMMANDS_ERASE:
+        OnEraseMemory();
+        break;
+    case ID_COMMANDS_OPTIONS:
+        OnControllerOptions();
+        break;
+    case ID_FILE_CONVERT:
+        OnConvert();
+        break;
+    default:
+        break;
     }
 }
 
@@ -29,35 +55,57 @@ bool CDravikApp::IsCommandEnabled(int commandId) const {
     const bool terminalOff = m_nTerminalMode == 0;
     const int state = m_nConnectState;
     switch (commandId) {
-    case ID_FILE_LOAD: return idle && state != ConnectNone;
-    case ID_SETUP_PORT: return idle && terminalOff;
-    case ID_COMMANDS_ERASE: return idle && state != ConnectNone && (m_bDebug || state != ConnectBootstrap);
-    case ID_COMMANDS_CONNECT: return idle;
-    case ID_FILE_CONVERT: return true;
-    case ID_COMMANDS_TERMINAL: return idle;
-    case ID_COMMANDS_OPTIONS: return idle && state == ConnectBios;
-    case ID_FILE_WIZARD: return idle;
-    case ID_COMMANDS_UPDATE_BIOS: return idle && m_bBiosTool;
-    case ID_SETUP_USE_COM: return idle && terminalOff;
-    case ID_SETUP_USE_USB: return idle && terminalOff && m_bUsbPresent;
-    case ID_APP_ABOUT: return true;
-    case ID_APP_EXIT: return true;
-    case ID_VIEW_STATUS_BAR: return true;
-    default: return false;
+    case ID_FILE_LOAD:
+        return idle && state != ConnectNone;
+    case ID_SETUP_PORT:
+        return idle && terminalOff;
+    case ID_COMMANDS_ERASE:
+        return idle && state != ConnectNone && (m_bDebug || state != ConnectBootstrap);
+    case ID_COMMANDS_CONNECT:
+        return idle;
+    case ID_FILE_CONVERT:
+        return true;
+    case ID_COMMANDS_TERMINAL:
+        return idle;
+    case ID_COMMANDS_OPTIONS:
+        return idle && state == ConnectBios;
+    case ID_FILE_WIZARD:
+        return idle;
+    case ID_COMMANDS_UPDATE_BIOS:
+        return idle && m_bBiosTool;
+    case ID_SETUP_USE_COM:
+        return idle && terminalOff;
+    case ID_SETUP_USE_USB:
+        return idle && terminalOff && m_bUsbPresent;
+    case ID_APP_ABOUT:
+        return true;
+    case ID_APP_EXIT:
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        return true;
+    default:
+        return false;
     }
 }
 
 bool CDravikApp::IsCommandChecked(int commandId) const {
     switch (commandId) {
-    case ID_COMMANDS_TERMINAL: return m_nTerminalMode != 0;
-    case ID_SETUP_USE_COM: return m_nLinkKind == kLinkCom;
-    case ID_SETUP_USE_USB: return m_nLinkKind == kLinkUsb;
-    case ID_VIEW_STATUS_BAR: return m_bStatusBarShown;
-    default: return false;
+    case ID_COMMANDS_TERMINAL:
+        return m_nTerminalMode != 0;
+    case ID_SETUP_USE_COM:
+        return m_nLinkKind == kLinkCom;
+    case ID_SETUP_USE_USB:
+        return m_nLinkKind == kLinkUsb;
+    case ID_VIEW_STATUS_BAR:
+        return m_bStatusBarShown;
+    default:
+        return false;
     }
 }
 
-void CDravikApp::OnAbout() { m_pUi->RunAboutDialog("5120-41887 Version 4.0"); }
+void CDravikApp::OnAbout() {
+    m_pUi->RunAboutDialog(kDravikVersionText);
+}
 
 void CDravikApp::DeliverTerminalByte(uint8_t byte) {
     if (m_nCaptureBusy == 0)
@@ -65,5 +113,6 @@ void CDravikApp::DeliverTerminalByte(uint8_t byte) {
     m_nCaptureBusy = CaptureByte(byte);
 }
 
-
-int CDravikApp::RunRequestedLoad(int loadType) { return LoadFile(loadType) ? 1 : 0; }
+int CDravikApp::RunRequestedLoad(int loadType) {
+    return LoadFile(loadType) ? 1 : 0;
+}
