@@ -19,9 +19,18 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+const std::string kEraseQuestion = "This will erase old data on controller.\nDo you really want to continue?";
+
 Bytes Record(uint32_t address) {
-    return {0x7E, 'M', 'R', ':', static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), ':'};
+    return {0x7E,
+            'M',
+            'R',
+            ':',
+            static_cast<uint8_t>(address >> 24),
+            static_cast<uint8_t>(address >> 16),
+            static_cast<uint8_t>(address >> 8),
+            static_cast<uint8_t>(address),
+            ':'};
 }
 
 Bytes Data(size_t count, uint8_t seed = 1) {
@@ -63,8 +72,8 @@ protected:
     // Runs a download of the bytes as the Load command would, answering the erase question and the
     // restart question as given; the result code.
     int Download(const Bytes& image, int eraseAnswer = IDYES, int restartAnswer = IDNO) {
-        std::ofstream(m_strImage, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                          static_cast<std::streamsize>(image.size()));
+        std::ofstream(m_strImage, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         m_ui.QueueAnswer(eraseAnswer);
         m_ui.QueueAnswer(restartAnswer);
         m_app.m_strPathName = m_strImage;
@@ -95,9 +104,8 @@ TEST_F(ImageDownloadTest, ImageWithoutRecordsIsNotErasedAndGoesAsPlainFrames) {
     StartSim("PL03");
     EXPECT_EQ(Download(Data(600)), kLoadDoneOther);
     EXPECT_EQ(Wire(), (std::vector<std::string>{"+++4", "D252", "D252", "D96", "A00000000"}));
-    EXPECT_EQ(m_ui.Messages(),
-              (std::vector<std::string>{"This will erase old data on controller.\nDo you really want to continue?",
-                                        "Download complete.", "Should the controller be restarted now?"}));
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{kEraseQuestion, "Download complete.",
+                                                         "Should the controller be restarted now?"}));
     const auto view = m_ui.DownloadView();
     EXPECT_EQ(view->Field(IDC_DOWNLOAD_FILENAME), "test.img");
     EXPECT_TRUE(view->Closed());
@@ -107,9 +115,9 @@ TEST_F(ImageDownloadTest, FramesAtFastSpeedCommandsAtNormalSpeed) {
     StartSim("PL03");
     EXPECT_EQ(Download(Record(0x1E0000) + Data(10) + Record(0x1E1000) + Data(3), IDYES, IDYES),
               kLoadDoneApplication);
-    EXPECT_EQ(Wire(true), (std::vector<std::string>{"+++2@19200", "+++4@19200", "A001E0000@38400", "D10@38400",
-                                                    "A001E1000@38400", "D3@38400", "A00000000@38400",
-                                                    "+++7@19200"}));
+    EXPECT_EQ(Wire(true),
+              (std::vector<std::string>{"+++2@19200", "+++4@19200", "A001E0000@38400", "D10@38400",
+                                        "A001E1000@38400", "D3@38400", "A00000000@38400", "+++7@19200"}));
 }
 
 TEST_F(ImageDownloadTest, RegionSetsChooseEraseCommandsAndResults) {
@@ -140,7 +148,8 @@ TEST_F(ImageDownloadTest, RegionSetsChooseEraseCommandsAndResults) {
         app.m_strPort = sim.SlavePath();
         app.m_nConnectState = c.strProtocol == "PL03" ? ConnectBootstrap : ConnectBios;
         std::ofstream(m_strImage, std::ios::binary)
-            .write(reinterpret_cast<const char*>(c.image.data()), static_cast<std::streamsize>(c.image.size()));
+            .write(reinterpret_cast<const char*>(c.image.data()),
+                   static_cast<std::streamsize>(c.image.size()));
         app.m_strPathName = m_strImage;
         ui.QueueAnswer(IDYES);
         app.StartImageDownload();
@@ -159,19 +168,21 @@ TEST_F(ImageDownloadTest, RegionSetsChooseEraseCommandsAndResults) {
 TEST_F(ImageDownloadTest, DataBeforeARecordIsSentFirst) {
     StartSim("PL03");
     EXPECT_EQ(Download(Data(10) + Record(0x1E0000) + Data(300)), kLoadDoneApplication);
-    EXPECT_EQ(Wire(), (std::vector<std::string>{"+++2", "+++4", "D10", "A001E0000", "D252", "D48", "A00000000"}));
+    EXPECT_EQ(Wire(),
+              (std::vector<std::string>{"+++2", "+++4", "D10", "A001E0000", "D252", "D48", "A00000000"}));
 }
 
 TEST_F(ImageDownloadTest, StagedProgrammingOfABiosThatAnswersPL01) {
     StartSim("PL01");
     const uint32_t start = CClock::Instance().TickCount();
-    EXPECT_EQ(Download(Record(0x010000) + Data(300) + Record(0x1E0000) + Data(20)), kLoadDoneOsAndApplication);
+    EXPECT_EQ(Download(Record(0x010000) + Data(300) + Record(0x1E0000) + Data(20)),
+              kLoadDoneOsAndApplication);
     // 2 s after the first speed change, 7 s in the staged step, 5 s for the flash.
     EXPECT_GE(CClock::Instance().TickCount() - start, 14000u);
     EXPECT_EQ(Wire(true),
-              (std::vector<std::string>{"+++0@19200", "+++1@19200", "+++2@19200", "+++4@19200", "A00010000@38400",
-                                        "D252@38400", "D48@38400", "A00000000@38400", "+++4@19200",
-                                        "A001E0000@38400", "D20@38400", "A00000000@38400"}));
+              (std::vector<std::string>{"+++0@19200", "+++1@19200", "+++2@19200", "+++4@19200",
+                                        "A00010000@38400", "D252@38400", "D48@38400", "A00000000@38400",
+                                        "+++4@19200", "A001E0000@38400", "D20@38400", "A00000000@38400"}));
 }
 
 TEST_F(ImageDownloadTest, NoStagedStepForOtherControllers) {
@@ -198,7 +209,8 @@ TEST_F(ImageDownloadTest, DataThatReadsLikeAnAddressFrameIsSplit) {
     // address frame if it went whole.
     const Bytes lookalike = {'M', 'R', ':', 0x00, 0x00, 0x10, 0x00, ':'};
     EXPECT_EQ(Download(Record(0x1E0000) + Data(252) + lookalike), kLoadDoneApplication);
-    EXPECT_EQ(Wire(), (std::vector<std::string>{"+++2", "+++4", "A001E0000", "D252", "D1", "D7", "A00000000"}));
+    EXPECT_EQ(Wire(),
+              (std::vector<std::string>{"+++2", "+++4", "A001E0000", "D252", "D1", "D7", "A00000000"}));
     const auto frames = m_sim.Frames();
     ASSERT_EQ(frames.size(), 5u);
     EXPECT_EQ(frames[2].data, Bytes{'M'});
@@ -213,13 +225,31 @@ TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {
         int nResult;
         std::vector<std::string> messages;
     } cases[] = {
-        {"erase refused", Record(0x010000) + Data(4), {{SimFaultKind::ErrorAlways, '0', 0}}, kLoadEraseRefused,
-         {"Slave responded with ERROR.", "Slave rejected erasure of OS."}},
-        {"load refused", Record(0x010000) + Data(4), {{SimFaultKind::ErrorAlways, '4', 0}}, kLoadRefused,
-         {"Slave responded with ERROR.", "Slave rejected software load command."}},
-        {"frame refused", Data(600), {{SimFaultKind::WrongAck, 0, 2}}, kLoadRefused,
-         {"Error downloading file to controller."}},
-        {"record cut", Data(5) + Bytes{0x7E, 'M', 'R', ':', 0x00, 0x01}, {}, kLoadUnexpectedEnd,
+        {"erase refused",
+         Record(0x010000) + Data(4),
+         {{SimFaultKind::ErrorAlways, '0', 0}},
+         kLoadEraseRefused,
+         {kEraseQuestion, "Slave responded with ERROR.", "Slave rejected erasure of OS."}},
+        {"load refused",
+         Record(0x010000) + Data(4),
+         {{SimFaultKind::ErrorAlways, '4', 0}},
+         kLoadRefused,
+         {kEraseQuestion, "Slave responded with ERROR.", "Slave rejected software load command."}},
+        {"frame refused",
+         Data(600),
+         {{SimFaultKind::WrongAck, 0, 2}},
+         kLoadRefused,
+         {kEraseQuestion, "Error downloading file to controller."}},
+        // A file the transfer cannot finish is refused before the question: nothing is erased.
+        {"record cut",
+         Record(0x010000) + Data(5) + Bytes{0x7E, 'M', 'R', ':', 0x00, 0x01},
+         {},
+         kLoadUnexpectedEnd,
+         {"Unexpected end of file."}},
+        {"record not closed",
+         Record(0x010000) + Data(5) + Bytes{0x7E, 'M', 'R', ':', 0, 1, 0, 0, 'X'} + Data(9),
+         {},
+         kLoadUnexpectedEnd,
          {"Unexpected end of file."}},
     };
     for (const auto& c : cases) {
@@ -235,15 +265,16 @@ TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {
         app.m_strPort = sim.SlavePath();
         app.m_nConnectState = ConnectBootstrap;
         std::ofstream(m_strImage, std::ios::binary)
-            .write(reinterpret_cast<const char*>(c.image.data()), static_cast<std::streamsize>(c.image.size()));
+            .write(reinterpret_cast<const char*>(c.image.data()),
+                   static_cast<std::streamsize>(c.image.size()));
         app.m_strPathName = m_strImage;
         ui.QueueAnswer(IDYES);
         app.StartImageDownload();
         app.WaitForDownload();
         EXPECT_EQ(app.m_nLastLoadResult, c.nResult) << c.strName;
-        auto messages = ui.Messages();
-        messages.erase(messages.begin());  // the erase question
-        EXPECT_EQ(messages, c.messages) << c.strName;
+        EXPECT_EQ(ui.Messages(), c.messages) << c.strName;
+        // The controller hears a command only once the person has agreed to the erase.
+        EXPECT_EQ(sim.Counters().nCommands > 0, c.messages.front() == kEraseQuestion) << c.strName;
     }
 }
 
@@ -255,7 +286,8 @@ TEST_F(ImageDownloadTest, DecliningTheEraseSendsNothingAndTheWizardIsNotAsked) {
     m_app.m_bWizardRunning = true;
     m_ui.Clear();
     EXPECT_EQ(Download(Record(0x010000) + Data(4), IDNO, IDNO), kLoadDoneOther);
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Download complete.", "Should the controller be restarted now?"}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Download complete.", "Should the controller be restarted now?"}));
 }
 
 TEST_F(ImageDownloadTest, MissingFileAndMissingLink) {
@@ -282,33 +314,75 @@ TEST_F(ImageDownloadTest, MissingFileAndMissingLink) {
 }
 
 TEST_F(ImageDownloadTest, CancelDuringTheTransferErasesTheSameRegionsAgain) {
-    StartSim("PL03");
     const Bytes image = Record(0x010000) + Data(200000);
-    std::ofstream(m_strImage, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                      static_cast<std::streamsize>(image.size()));
-    m_ui.QueueAnswer(IDYES);
-    m_app.m_strPathName = m_strImage;
-    m_app.StartImageDownload();
-    while (m_sim.Counters().nFrames < 3 && m_app.m_bDownloadRunning)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    m_ui.PressDownloadCancel();
-    EXPECT_FALSE(m_app.m_bDownloadRunning) << "Cancel clears the busy flag at once";
-    m_app.WaitForDownload();
-    EXPECT_EQ(m_app.m_nLastLoadResult, kLoadCancelled);
+    std::ofstream(m_strImage, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    // Cancel re-enables the Setup menu at once: Use USB chosen then must not change the finishing link.
+    for (const bool useUsbAfterCancel : {false, true}) {
+        CTestUserInterface ui;
+        CDravikApp app(&ui);
+        CSimulator sim;
+        SimOptions options;
+        options.strProtocol = "PL03";
+        options.nDoneDelayMs = 10;
+        options.strTracePath = m_strTrace;
+        std::string error;
+        ASSERT_TRUE(sim.Start(options, error)) << error;
+        app.m_strPort = sim.SlavePath();
+        app.m_nConnectState = ConnectBootstrap;
+        ui.QueueAnswer(IDYES);
+        app.m_strPathName = m_strImage;
+        app.StartImageDownload();
+        while (sim.Counters().nFrames < 3 && app.m_bDownloadRunning)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ui.PressDownloadCancel();
+        EXPECT_FALSE(app.m_bDownloadRunning) << "Cancel clears the busy flag at once";
+        if (useUsbAfterCancel)
+            app.m_nLinkKind = kLinkUsb;
+        app.WaitForDownload();
+        EXPECT_EQ(app.m_nLastLoadResult, kLoadCancelled);
+        sim.Stop();
 
-    const auto wire = Wire(true);
-    ASSERT_GE(wire.size(), 5u);
-    EXPECT_EQ(wire.front(), "+++0@19200");
-    EXPECT_LT(wire.size(), 800u) << "the transfer stopped early";
-    // The closing frame, then the same erase at the normal speed.
-    EXPECT_EQ(std::vector<std::string>(wire.end() - 2, wire.end()),
-              (std::vector<std::string>{"A00000000@38400", "+++0@19200"}));
-    bool waitShown = false;
-    for (const auto& event : m_ui.Events())
-        waitShown |= event.strKind == "wait" &&
-                     event.strText == "Erasing...|Please wait while partial file download is erased.";
-    EXPECT_TRUE(waitShown);
-    EXPECT_EQ(m_ui.Messages().size(), 1u) << "only the erase question; no completion message";
+        const auto wire = Wire(true);
+        ASSERT_GE(wire.size(), 5u);
+        EXPECT_EQ(wire.front(), "+++0@19200");
+        EXPECT_LT(wire.size(), 800u) << "the transfer stopped early";
+        // The closing frame, then the same erase at the normal speed.
+        EXPECT_EQ(std::vector<std::string>(wire.end() - 2, wire.end()),
+                  (std::vector<std::string>{"A00000000@38400", "+++0@19200"}))
+            << useUsbAfterCancel;
+        bool waitShown = false;
+        for (const auto& event : ui.Events())
+            waitShown |= event.strKind == "wait" &&
+                         event.strText == "Erasing...|Please wait while partial file download is erased.";
+        EXPECT_TRUE(waitShown);
+        EXPECT_EQ(ui.Messages().size(), 1u) << "only the erase question; no completion message";
+    }
+}
+
+// Presses the download window's Cancel while the erase question is open, then answers it.
+class CCancelAtEraseQuestion : public CTestUserInterface {
+public:
+    bool RunEraseOkDialog() override {
+        PressDownloadCancel();
+        return IUserInterface::RunEraseOkDialog();
+    }
+};
+
+TEST_F(ImageDownloadTest, CancelWhileTheEraseQuestionIsOpenErasesNothing) {
+    StartSim("PL03");
+    std::ofstream(m_strImage, std::ios::binary).write("\x7eMR:\x00\x01\x00\x00:data", 13);
+    CCancelAtEraseQuestion ui;
+    CDravikApp app(&ui);
+    app.m_strPort = m_sim.SlavePath();
+    app.m_nConnectState = ConnectBootstrap;
+    app.m_strPathName = m_strImage;
+    ui.QueueAnswer(IDYES);
+    app.StartImageDownload();
+    app.WaitForDownload();
+    EXPECT_EQ(app.m_nLastLoadResult, kLoadCancelled);
+    EXPECT_EQ(m_sim.Counters().nCommands, 0u);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{kEraseQuestion});
 }
 
 TEST_F(ImageDownloadTest, ProgressFieldsShowTheFinalFigures) {
@@ -316,8 +390,9 @@ TEST_F(ImageDownloadTest, ProgressFieldsShowTheFinalFigures) {
     EXPECT_EQ(Download(Record(0x1E0000) + Data(30000)), kLoadDoneApplication);
     const auto view = m_ui.DownloadView();
     EXPECT_EQ(view->History(IDC_DOWNLOAD_STATUS),
-              (std::vector<std::string>{"Please wait", "Analyzing File", "Erasing. Please wait while memory is erased",
-                                        "Preparing download", "Downloading file",
+              (std::vector<std::string>{"Please wait", "Analyzing File",
+                                        "Erasing. Please wait while memory is erased", "Preparing download",
+                                        "Downloading file",
                                         "Download complete... Please wait while flash is programmed"}));
     EXPECT_EQ(view->Range(), 30u);
     EXPECT_FALSE(view->Field(IDC_DOWNLOAD_START).empty());

@@ -38,7 +38,9 @@ CDownload::CDownload(CDravikApp& app, std::unique_ptr<IDownloadView> view)
 
 CDownload::~CDownload() = default;
 
-void CDownload::Status(const std::string& text) { m_pView->SetField(IDC_DOWNLOAD_STATUS, text); }
+void CDownload::Status(const std::string& text) {
+    m_pView->SetField(IDC_DOWNLOAD_STATUS, text);
+}
 
 void CDownload::OnCancel() {
     m_bCancel = true;
@@ -53,7 +55,7 @@ bool CDownload::OpenLink() {
 }
 
 bool CDownload::SwitchSpeed(const char* setting, const char* failureMessage) {
-    if (m_app.m_nLinkKind != kLinkCom)
+    if (m_nLinkKind != kLinkCom)
         return true;
     if (m_pLink->ChangeSetting(setting))
         return true;
@@ -73,7 +75,8 @@ bool CDownload::EraseImageAreas(int regions) {
             ui.MessageBox("Slave rejected erasure of OS.");
             return false;
         }
-        if (m_app.m_nConnectState != ConnectBootstrap && !m_pLink->SendCommand(kCommandEraseApplicationAfterOs)) {
+        if (m_app.m_nConnectState != ConnectBootstrap &&
+            !m_pLink->SendCommand(kCommandEraseApplicationAfterOs)) {
             ui.MessageBox("Slave rejected erasure of application.");
             return false;
         }
@@ -94,7 +97,10 @@ int CDownload::DownloadImage() {
     m_pView->SetField(IDC_DOWNLOAD_FILENAME, m_app.m_strFileName);
     Status("Please wait");
 
-    const int linkKind = m_app.m_nLinkKind;
+    // The link kind is taken once: Use USB may change the application's choice while a cancelled
+    // download still finishes on the link it started with.
+    m_nLinkKind = m_app.m_nLinkKind;
+    const int linkKind = m_nLinkKind;
     if (linkKind == kLinkUsb) {
         m_pLink = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
     } else if (linkKind == kLinkCom) {
@@ -128,8 +134,17 @@ int CDownload::DownloadImage() {
         m_pLink.reset();
         return kLoadCancelled;
     }
+    // An image the transfer could not finish is refused before anything on the controller is erased.
+    CImageFileSource whole;
+    if (whole.Open(m_app.m_strPathName) && !ImageReadsToItsEnd(whole)) {
+        ui.MessageBox("Unexpected end of file.");
+        m_pLink.reset();
+        return kLoadUnexpectedEnd;
+    }
+    whole.Close();
     m_progress.ResetBar();
-    if (m_bConfirmErase && !ui.RunEraseOkDialog()) {
+    // A Cancel while the question is open erases nothing either.
+    if ((m_bConfirmErase && !ui.RunEraseOkDialog()) || m_bCancel) {
         m_pLink.reset();
         return kLoadCancelled;
     }
@@ -177,7 +192,8 @@ int CDownload::DownloadImage() {
     if (m_bCancel) {
         // No partial software may stay on the controller.
         {
-            auto wait = ui.CreateWaitWindow("Erasing...", "Please wait while partial file download is erased.");
+            auto wait =
+                ui.CreateWaitWindow("Erasing...", "Please wait while partial file download is erased.");
             EraseImageAreas(m_nRegions);
         }
         m_bErasePartial = false;
@@ -189,7 +205,8 @@ int CDownload::DownloadImage() {
     Status("Download complete... Please wait while flash is programmed");
     CClock::Instance().Sleep(kFlashProgrammingMs);
     ui.MessageBox("Download complete.");
-    if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES)
+    if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) ==
+        IDYES)
         m_pLink->SendCommand(kCommandRestart);
     m_pLink.reset();
     return ResultForRegions(m_nRegions);
@@ -225,7 +242,7 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
                 if (result != kLoadPending)
                     return result;
             }
-            m_pLink->SendMRBlock(address, sizeof address);  // its outcome is not examined
+            m_pLink->SendMRBlock(address, sizeof address); // its outcome is not examined
             filled = 0;
             stop = reader.Fill(block, sizeof block, filled);
         }
@@ -260,7 +277,7 @@ int CDownload::StagedProgrammingStep() {
     m_pLink->SendMRBlock(zero, sizeof zero);
     if (!SwitchSpeed(kSettingNormal, "Could not change port settings."))
         return kLoadBaudChangeFailed;
-    if (m_app.m_nLinkKind == kLinkCom)
+    if (m_nLinkKind == kLinkCom)
         CClock::Instance().Sleep(kStagedWaitMs);
     if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
         m_app.Ui().MessageBox("Slave rejected software load command.");

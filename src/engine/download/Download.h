@@ -67,4 +67,5 @@ private:
     bool m_bErasePartial = false;
     bool m_bStagedDone = false;
     int m_nRegions = 0;
+    int m_nLinkKind = 0; // the link kind the download started with
 };

@@ -66,3 +66,16 @@ CImageReader::EStop CImageReader::Fill(uint8_t* block, size_t capacity, size_t& 
     }
     return EStop::BlockFull;
 }
+
+bool ImageReadsToItsEnd(IImageByteSource& source) {
+    CImageReader reader(source);
+    uint8_t block[4096];
+    for (;;) {
+        size_t filled = 0;
+        const CImageReader::EStop stop = reader.Fill(block, sizeof block, filled);
+        if (stop == CImageReader::EStop::End)
+            return true;
+        if (stop != CImageReader::EStop::BlockFull && stop != CImageReader::EStop::Address)
+            return false;
+    }
+}

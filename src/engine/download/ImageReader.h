@@ -56,3 +56,7 @@ private:
     uint64_t m_nConsumed = 0;
     uint8_t m_address[kImageAddressBytes] = {};
 };
+
+// Reads the whole image by the transfer pass's rules: true when it ends cleanly, false when the transfer
+// would stop at a record cut short, a malformed record or a read failure.
+bool ImageReadsToItsEnd(IImageByteSource& source);
