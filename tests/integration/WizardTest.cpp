@@ -16,10 +16,10 @@
 
 namespace {
 
-const std::string kExitMessage =
-    "Upgrade Wizard Exiting.\nTo restart the Upgrade Wizard from the Dravik\nmenu select 'File->Upgrade Wizard'.";
-const std::string kImageOk =
-    "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the controller power OFF/ON";
+const std::string kExitMessage = "Upgrade Wizard Exiting.\nTo restart the Upgrade Wizard from the "
+                                 "Dravik\nmenu select 'File->Upgrade Wizard'.";
+const std::string kImageOk = "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle "
+                             "the controller power OFF/ON";
 
 class WizardTest : public ::testing::Test {
 protected:
@@ -40,14 +40,20 @@ protected:
         m_app.m_strPort = m_sim.SlavePath();
     }
     std::string Image(const std::string& name, uint32_t address) {
-        std::vector<uint8_t> bytes = {0x7E, 'M', 'R', ':', static_cast<uint8_t>(address >> 24),
-                                      static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
-                                      static_cast<uint8_t>(address), ':'};
+        std::vector<uint8_t> bytes = {0x7E,
+                                      'M',
+                                      'R',
+                                      ':',
+                                      static_cast<uint8_t>(address >> 24),
+                                      static_cast<uint8_t>(address >> 16),
+                                      static_cast<uint8_t>(address >> 8),
+                                      static_cast<uint8_t>(address),
+                                      ':'};
         for (int i = 0; i < 600; ++i)
             bytes.push_back(static_cast<uint8_t>(i));
         const std::string path = m_strFolder + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     // The user-interface thread's part: idle passes and posted work until the wizard has ended.
@@ -91,9 +97,9 @@ TEST_F(WizardTest, WelcomePageCancelThenYesEndsWithoutTheExitMessage) {
 
 TEST_F(WizardTest, UncheckedBoxIsSavedAndCancelThenNoStillStartsTheWizard) {
     m_ui.QueueWizardPage(IDCANCEL, false);
-    m_ui.QueueAnswer(IDNO);   // "Exit Upgrade Wizard?" No: the wizard goes on
-    m_ui.QueueWizardPage(IDCANCEL);  // the cable page
-    m_ui.QueueAnswer(IDYES);  // "Exit Upgrade Wizard?" Yes
+    m_ui.QueueAnswer(IDNO);         // "Exit Upgrade Wizard?" No: the wizard goes on
+    m_ui.QueueWizardPage(IDCANCEL); // the cable page
+    m_ui.QueueAnswer(IDYES);        // "Exit Upgrade Wizard?" Yes
     m_app.OnIdle(0);
     EXPECT_EQ(SettingsFile(), "COM1\nWD\nDBGD\nuseCOM\n");
     ASSERT_TRUE(RunUntilWizardEnds());
@@ -108,9 +114,9 @@ TEST_F(WizardTest, ImageDownloadFromStartToFinishOnCom) {
     StartSim(options);
     const std::string image = Image("app.img", 0x1E0000);
     m_app.m_bWizardRequest = true;
-    m_ui.QueueWizardPage(kWizardNext);      // welcome
-    m_ui.QueueWizardPage(kWizardNext);      // cable
-    m_ui.QueueWizardPage(kWizardNext, true, 0);  // file type: image
+    m_ui.QueueWizardPage(kWizardNext);          // welcome
+    m_ui.QueueWizardPage(kWizardNext);          // cable
+    m_ui.QueueWizardPage(kWizardNext, true, 0); // file type: image
     m_ui.QueueFileName(image);
     m_app.OnIdle(1);
     ASSERT_TRUE(RunUntilWizardEnds());
@@ -118,8 +124,9 @@ TEST_F(WizardTest, ImageDownloadFromStartToFinishOnCom) {
     EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap);
     EXPECT_EQ(m_app.m_nLastLoadResult, kLoadDoneApplication);
     // No erase question during the wizard; the download's own end, then the wizard's.
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Download complete.", "Should the controller be restarted now?",
-                                                         kImageOk}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Download complete.", "Should the controller be restarted now?",
+                                        kImageOk}));
     EXPECT_EQ(m_ui.LastFileRequest().strFilter, "Software Files (*.img)|*.img|");
     bool notice = false;
     for (const auto& event : m_ui.Events())
@@ -129,15 +136,15 @@ TEST_F(WizardTest, ImageDownloadFromStartToFinishOnCom) {
 
 TEST_F(WizardTest, NoControllerPageComPortRunsPortSetupThenBackToTheCable) {
     SimOptions options;
-    options.strProtocol.clear();  // never answers, never resets
+    options.strProtocol.clear(); // never answers, never resets
     StartSim(options);
     m_app.m_bWizardRequest = true;
-    m_ui.QueueWizardPage(kWizardNext);     // welcome
-    m_ui.QueueWizardPage(kWizardNext);     // cable
-    m_ui.QueueWizardPage(kWizardComPort);  // "No controller detected!"
-    m_ui.QueueCommDialog(std::nullopt);    // Port Setup cancelled
-    m_ui.QueueWizardPage(IDCANCEL);        // cable again
-    m_ui.QueueAnswer(IDYES);               // exit
+    m_ui.QueueWizardPage(kWizardNext);    // welcome
+    m_ui.QueueWizardPage(kWizardNext);    // cable
+    m_ui.QueueWizardPage(kWizardComPort); // "No controller detected!"
+    m_ui.QueueCommDialog(std::nullopt);   // Port Setup cancelled
+    m_ui.QueueWizardPage(IDCANCEL);       // cable again
+    m_ui.QueueAnswer(IDYES);              // exit
     m_app.OnIdle(1);
     ASSERT_TRUE(RunUntilWizardEnds());
     EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 5, 2}));
@@ -150,19 +157,42 @@ TEST_F(WizardTest, CancelledFileDialogAsksToTryAgainAndNoReturnsToTheFileTypePag
     options.strProtocol = "PL02";
     StartSim(options);
     m_app.m_bWizardRequest = true;
-    m_ui.QueueWizardPage(kWizardNext);  // welcome
-    m_ui.QueueWizardPage(kWizardNext);  // cable
-    m_ui.QueueWizardPage(kWizardNext, true, 1);  // page file
+    m_ui.QueueWizardPage(kWizardNext);          // welcome
+    m_ui.QueueWizardPage(kWizardNext);          // cable
+    m_ui.QueueWizardPage(kWizardNext, true, 1); // page file
     m_ui.QueueFileName(std::nullopt);
-    m_ui.QueueAnswer(IDNO);             // try again? No
-    m_ui.QueueWizardPage(IDCANCEL);     // file type page again
-    m_ui.QueueAnswer(IDYES);            // exit
+    m_ui.QueueAnswer(IDNO);         // try again? No
+    m_ui.QueueWizardPage(IDCANCEL); // file type page again
+    m_ui.QueueAnswer(IDYES);        // exit
     m_app.OnIdle(1);
     ASSERT_TRUE(RunUntilWizardEnds());
     EXPECT_EQ(m_ui.WizardPages(), (std::vector<int>{1, 2, 4, 4}));
     EXPECT_EQ(m_ui.LastFileRequest().strFilter, "Configuration Files (*.dat)|*.dat|");
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"No file selected. Try again?", "Exit Upgrade Wizard?",
-                                                         kExitMessage}));
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"No file selected. Try again?",
+                                                         "Exit Upgrade Wizard?", kExitMessage}));
+}
+
+TEST_F(WizardTest, TextFileThatNobodyReceivesIsNotReportedAsAnEarlierSuccess) {
+    SimOptions options;
+    options.strProtocol = "PL03";
+    StartSim(options); // takes no file without its load command
+    const std::string notes = m_strFolder + "notes.txt";
+    std::ofstream(notes) << "notes";
+    m_app.m_nLastLoadKind = 0; // an earlier image download went through
+    m_app.m_nLastLoadResult = kLoadDoneOsAndApplication;
+    m_app.m_bWizardRequest = true;
+    m_ui.QueueWizardPage(kWizardNext); // welcome
+    m_ui.QueueWizardPage(kWizardNext); // cable
+    m_ui.QueueWizardPage(kWizardNext); // file type: image, but a text file is typed in
+    m_ui.QueueFileName(notes);
+    m_app.OnIdle(1);
+    ASSERT_TRUE(RunUntilWizardEnds());
+    const auto messages = m_ui.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "No response from slave.");
+    EXPECT_EQ(messages[1].rfind("Error controller rejected software download command!", 0), 0u)
+        << messages[1];
+    EXPECT_EQ(messages[2], kExitMessage);
 }
 
 TEST_F(WizardTest, OperatingSystemOnlyOnABiosAsksForAnotherFile) {
@@ -171,15 +201,15 @@ TEST_F(WizardTest, OperatingSystemOnlyOnABiosAsksForAnotherFile) {
     StartSim(options);
     const std::string image = Image("os.img", 0x010000);
     m_app.m_bWizardRequest = true;
-    m_ui.QueueWizardPage(kWizardNext);  // welcome
-    m_ui.QueueWizardPage(kWizardNext);  // cable
-    m_ui.QueueWizardPage(kWizardNext);  // file type: image
+    m_ui.QueueWizardPage(kWizardNext); // welcome
+    m_ui.QueueWizardPage(kWizardNext); // cable
+    m_ui.QueueWizardPage(kWizardNext); // file type: image
     m_ui.QueueFileName(image);
-    m_ui.QueueAnswer(IDNO);             // restart question
-    m_ui.QueueWizardPage(IDCANCEL);     // "Another file is required!"
-    m_ui.QueueAnswer(IDNO);             // exit? No: back to the connect step
-    m_ui.QueueWizardPage(IDCANCEL);     // file type page after connecting again
-    m_ui.QueueAnswer(IDYES);            // exit
+    m_ui.QueueAnswer(IDNO);         // restart question
+    m_ui.QueueWizardPage(IDCANCEL); // "Another file is required!"
+    m_ui.QueueAnswer(IDNO);         // exit? No: back to the connect step
+    m_ui.QueueWizardPage(IDCANCEL); // file type page after connecting again
+    m_ui.QueueAnswer(IDYES);        // exit
     m_app.OnIdle(1);
     ASSERT_TRUE(RunUntilWizardEnds());
     EXPECT_EQ(m_app.m_nLastLoadResult, kLoadDoneOther);
@@ -196,8 +226,8 @@ TEST_F(WizardTest, ClosingTheProgramEndsARunningWizard) {
     app->OnIdle(1);
     EXPECT_TRUE(app->m_bWizardRunning);
     while (ui->WizardPages().size() < 3)
-        std::this_thread::yield();  // the worker circles between the cable page and the question
-    app.reset();  // stops and joins the worker, or the test hangs here
+        std::this_thread::yield(); // the worker circles between the cable page and the question
+    app.reset();                   // stops and joins the worker, or the test hangs here
     EXPECT_EQ(ui->WizardPages()[1], 2);
 }
 

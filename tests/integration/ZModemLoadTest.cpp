@@ -46,9 +46,9 @@ TEST_F(ZModemLoadTest, TextFileGoesByZModemAfterThePrompt) {
     EXPECT_TRUE(m_ui.Messages().empty());
     ASSERT_TRUE(m_ui.ZModemView());
     EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_FILENAME), "Notes.TXT");
-    // The branch leaves the load bookkeeping of the other transfers alone.
+    // The outcome replaces an earlier load's, in the configuration download's codes.
     EXPECT_EQ(m_app.m_nLastLoadKind, 1);
-    EXPECT_EQ(m_app.m_nLastLoadResult, 42);
+    EXPECT_EQ(m_app.m_nLastLoadResult, 3);
 }
 
 TEST_F(ZModemLoadTest, NoLinkChosen) {
@@ -58,8 +58,9 @@ TEST_F(ZModemLoadTest, NoLinkChosen) {
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{
                                    "No serial link available! Please select one or check if USB connected."});
     EXPECT_FALSE(m_ui.ZModemView());
-    // Through the Load command the outcome is still a carried-out load.
+    // Through the Load command the outcome is still a carried-out load, with its result recorded.
     EXPECT_TRUE(m_app.LoadChosenFile(path));
+    EXPECT_EQ(m_app.m_nLastLoadResult, 14);
 }
 
 TEST_F(ZModemLoadTest, PortThatDoesNotOpen) {
@@ -70,14 +71,13 @@ TEST_F(ZModemLoadTest, PortThatDoesNotOpen) {
     EXPECT_FALSE(m_ui.ZModemView());
 }
 
-TEST_F(ZModemLoadTest, SilentControllerEndsWithoutMessage) {
-    // No '*' and no receiver: the wait and the transfer give up on their time-outs; the window shows the
-    // outcome, no message box does.
+TEST_F(ZModemLoadTest, SilentControllerEndsWithTheNoResponseMessage) {
+    // No '*' and no receiver: the wait and the transfer give up on their time-outs, and the person is told.
     CClockSpeedScope fast(1000);
     const std::string path = m_sources.Write("a.txt", Bytes{'x'});
     m_app.m_strPort = m_rz.Pty().SlavePath();
-    EXPECT_EQ(m_app.DownloadOtherFile(path, "a.txt"), 0);
-    EXPECT_TRUE(m_ui.Messages().empty());
+    EXPECT_EQ(m_app.DownloadOtherFile(path, "a.txt"), 8);
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No response from slave."});
     ASSERT_TRUE(m_ui.ZModemView());
     EXPECT_TRUE(m_ui.ZModemView()->IsClosed());
     EXPECT_TRUE(m_rz.Pty().ReadMaster(1, 50ms).empty()); // no command, no ZModem frame

@@ -74,7 +74,8 @@ public:
     // Starts the image download of m_strPathName on its worker and returns at once.
     void StartImageDownload();
     // The "txt" branch: a ZModem send after the controller's '*', without a load command. 14 without a
-    // link, 4 when the COM port does not open, else 0 whatever the transfer's outcome.
+    // link, 4 when the COM port does not open, else the transfer's load result (3 when it went through;
+    // a failure is shown and gets the configuration download's code).
     int DownloadOtherFile(const std::string& path, const std::string& name);
     // The configuration download of a page, HTML, GIF or Neuron file; its result code.
     int DownloadConfigFile(std::string path, std::string name);

@@ -4,6 +4,7 @@
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
+#include "engine/commands/ZModemLoadResult.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
 #include "platform/UniqueFd.h"
@@ -138,38 +139,13 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
     const ZModemOptions options{1, 1, 0};
     const int transfer = ZModemSendFile(*m_pUi, path, &options, *link);
 
-    switch (transfer) {
-    case ZModemOk: {
-        {
-            auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while file is saved.");
-            link->SetReadTimeout(kStoreWaitMs);
-            link->WaitForByte('*');
-        }
-        m_pUi->MessageBox("Download complete.  Controller must be reset.");
-        return 3;
+    if (transfer != ZModemOk)
+        return ZModemLoadResult(*m_pUi, transfer);
+    {
+        auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while file is saved.");
+        link->SetReadTimeout(kStoreWaitMs);
+        link->WaitForByte('*');
     }
-    case 1:
-        m_pUi->MessageBox("Cannot access COM port.");
-        return 4;
-    case 2:
-        m_pUi->MessageBox("Cannot open file.");
-        return 7;
-    case 3:
-        m_pUi->MessageBox("No response from slave.");
-        return 8;
-    case 4:
-        m_pUi->MessageBox("Contact with slave lost.");
-        return 8;
-    case 5:
-        m_pUi->MessageBox("Too many communications errors. Check connection.");
-        return 9;
-    case 6:
-        m_pUi->MessageBox("Transfer cancelled by user.");
-        return 5;
-    case 7:
-        m_pUi->MessageBox("File skipped.");
-        return 13;
-    default:
-        return -1;
-    }
+    m_pUi->MessageBox("Download complete.  Controller must be reset.");
+    return 3;
 }

@@ -101,7 +101,11 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         return true;
     }
     if (extension == "txt") {
-        DownloadOtherFile(m_strPathName, m_strFileName);
+        // Its outcome is recorded like a configuration download's, so that neither the wizard nor the
+        // command line takes an earlier load's result for this one.
+        m_nLastLoadKind = 1;
+        m_nLastLoadResult = -1;
+        m_nLastLoadResult = DownloadOtherFile(m_strPathName, m_strFileName);
         return true;
     }
     m_nLastLoadKind = 0;

@@ -1,6 +1,7 @@
 // The Load command's branch for text files: the file goes by ZModem once the controller shows its '*'.
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/commands/ZModemLoadResult.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
 
@@ -12,6 +13,5 @@ int CDravikApp::DownloadOtherFile(const std::string& path, const std::string& na
         return failure;
     link->WaitForByte('*');
     const ZModemOptions options{1, 1, 0};
-    ZModemSendFile(*m_pUi, path, &options, *link);
-    return 0;
+    return ZModemLoadResult(*m_pUi, ZModemSendFile(*m_pUi, path, &options, *link));
 }
