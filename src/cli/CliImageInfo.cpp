@@ -1,5 +1,6 @@
 #include "cli/CliImageInfo.h"
 
+#include "cli/CliEventWriter.h"
 #include "cli/CliOptions.h"
 #include "engine/download/ImageAnalysis.h"
 #include "engine/download/ImageFormat.h"
@@ -9,6 +10,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <stdio.h>
+#include <stdlib.h>
 
 namespace {
 
@@ -39,9 +42,41 @@ int AnalyzeFile(const std::string& path, int state) {
     return AnalyzeImageRegions(file, state);
 }
 
+// Standard output, or with events a buffer whose lines go out as message events when the command ends.
+class CInfoOutput {
+public:
+    explicit CInfoOutput(CCliEventWriter* events) : m_pEvents(events) {
+        if (m_pEvents)
+            m_pBuffer = ::open_memstream(&m_pText, &m_nSize);
+    }
+    ~CInfoOutput() {
+        if (!m_pBuffer)
+            return;
+        std::fclose(m_pBuffer);
+        std::string text(m_pText, m_nSize);
+        std::free(m_pText);
+        for (size_t start = 0; start < text.size();) {
+            const size_t end = text.find('\n', start);
+            m_pEvents->Message(text.substr(start, end - start), "info");
+            start = end == std::string::npos ? text.size() : end + 1;
+        }
+    }
+    CInfoOutput(const CInfoOutput&) = delete;
+    CInfoOutput& operator=(const CInfoOutput&) = delete;
+    std::FILE* File() const { return m_pBuffer ? m_pBuffer : stdout; }
+
+private:
+    CCliEventWriter* m_pEvents;
+    std::FILE* m_pBuffer = nullptr;
+    char* m_pText = nullptr;
+    size_t m_nSize = 0;
+};
+
 } // namespace
 
-int RunInfo(const std::vector<std::string>& arguments) {
+int RunInfo(const std::vector<std::string>& arguments, CCliEventWriter* events) {
+    CInfoOutput output(events);
+    std::FILE* const out = output.File();
     if (arguments.size() != 1) {
         std::fprintf(stderr, "%s\ninfo takes one image file\n", CliUsageLine());
         return kExitUsage;
@@ -73,32 +108,34 @@ int RunInfo(const std::vector<std::string>& arguments) {
             break;
     }
 
-    std::printf("Image %s: %" PRIu64 " bytes\n", path.c_str(), length);
+    std::fprintf(out, "Image %s: %" PRIu64 " bytes\n", path.c_str(), length);
     if (unaddressed > 0)
-        std::printf("Data before the first address record (no address): %" PRIu64 " bytes\n", unaddressed);
-    std::printf("Address records: %zu\n", runs.size());
+        std::fprintf(out, "Data before the first address record (no address): %" PRIu64 " bytes\n",
+                     unaddressed);
+    std::fprintf(out, "Address records: %zu\n", runs.size());
     uint64_t total = unaddressed;
     for (size_t i = 0; i < runs.size(); ++i) {
         const Run& run = runs[i];
         total += run.nBytes;
         const uint64_t end = uint64_t{run.nAddress} + run.nBytes;
-        std::printf("  0x%08" PRIX32 "  %" PRIu64 " data bytes", run.nAddress, run.nBytes);
+        std::fprintf(out, "  0x%08" PRIX32 "  %" PRIu64 " data bytes", run.nAddress, run.nBytes);
         if (run.nBytes > 0)
-            std::printf(" (up to 0x%08" PRIX64 ")", end - 1);
-        std::printf("\n");
+            std::fprintf(out, " (up to 0x%08" PRIX64 ")", end - 1);
+        std::fprintf(out, "\n");
         if (i + 1 < runs.size()) {
             const uint64_t next = runs[i + 1].nAddress;
             if (next > end)
-                std::printf("  gap 0x%08" PRIX64 "..0x%08" PRIX64 "  %" PRIu64 " bytes\n", end, next - 1,
-                            next - end);
+                std::fprintf(out, "  gap 0x%08" PRIX64 "..0x%08" PRIX64 "  %" PRIu64 " bytes\n", end,
+                             next - 1, next - end);
             else if (next < end)
-                std::printf("  overlap: the next record starts %" PRIu64 " bytes before this data ends\n",
-                            end - next);
+                std::fprintf(out,
+                             "  overlap: the next record starts %" PRIu64 " bytes before this data ends\n",
+                             end - next);
         }
     }
     // Fill bytes are data on the wire and in the flash; the file does not tell them apart.
-    std::printf("Total data bytes: %" PRIu64 " (fill bytes included)\n", total);
-    std::fflush(stdout);
+    std::fprintf(out, "Total data bytes: %" PRIu64 " (fill bytes included)\n", total);
+    std::fflush(out);
 
     if (stop == CImageReader::EStop::UnexpectedEnd) {
         std::fprintf(stderr, "The image ends inside an address record (at byte %" PRIu64 ").\n",
@@ -118,15 +155,16 @@ int RunInfo(const std::vector<std::string>& arguments) {
     for (const auto& [state, name] : {std::pair{kStateBootstrap, "for a bootstrap controller"},
                                       std::pair{kStateBios, "in any other state"}}) {
         const int regions = AnalyzeFile(path, state);
-        std::printf("Regions %s: %s\n", name, RegionText(regions).c_str());
+        std::fprintf(out, "Regions %s: %s\n", name, RegionText(regions).c_str());
         // The analysis skips nine bytes after every 0x7E; a record close behind a data 0x7E escapes it.
         int seen = 0;
         for (const Run& run : runs)
             seen |= ImageRegionOfAddress(run.nAddress, state);
         if (seen != regions)
-            std::printf("  warning: the records reach %s, but the analysis before a download finds only the "
-                        "above; the rest would not be erased\n",
-                        RegionText(seen).c_str());
+            std::fprintf(out,
+                         "  warning: the records reach %s, but the analysis before a download finds only the "
+                         "above; the rest would not be erased\n",
+                         RegionText(seen).c_str());
     }
     return 0;
 }

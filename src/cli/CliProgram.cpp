@@ -1,5 +1,6 @@
 #include "cli/CliProgram.h"
 
+#include "cli/CliEventWriter.h"
 #include "cli/CliImageInfo.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
@@ -24,7 +25,7 @@ std::string ProgramPath() {
     return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("dravik-cli");
 }
 
-int RunProbe(CDravikApp& app, CConsoleUserInterface& ui) {
+int RunProbe(CDravikApp& app, std::vector<SCliResult>& results) {
     auto link = app.OpenCommandLink("No serial link available! Please select one or check if USB connected.");
     if (!link)
         return 1;
@@ -32,9 +33,22 @@ int RunProbe(CDravikApp& app, CConsoleUserInterface& ui) {
     char version[5] = {};
     const bool protocolOk = link->EscapeD(protocol, 0);
     const bool versionOk = link->EscapeC(version);
-    ui.WriteLine(std::string("Protocol: ") + (protocolOk ? protocol : "(no answer)"));
-    ui.WriteLine(std::string("Version: ") + (versionOk ? version : "(no answer)"));
+    results.push_back({"protocol", "Protocol", protocolOk ? protocol : "(no answer)"});
+    results.push_back({"version", "Version", versionOk ? version : "(no answer)"});
     return protocolOk && versionOk ? 0 : 1;
+}
+
+// The state Connect left, and the texts the controller answered.
+void AddConnectResults(const CDravikApp& app, std::vector<SCliResult>& results) {
+    const int state = app.m_nConnectState;
+    const char* name = state == ConnectBios ? "BIOS" : state == ConnectBootstrap ? "bootstrap" : "none";
+    results.push_back({"state", "Connection state", std::to_string(state), true});
+    results.push_back({"state_name", "State", name});
+    if (state != ConnectNone) {
+        results.push_back({"protocol", "Protocol", app.m_szProtocol});
+        results.push_back(
+            {"version", state == ConnectBootstrap ? "Bootstrap Version" : "Bios Version", app.m_szVersion});
+    }
 }
 
 int RunCommand(CDravikApp& app, const std::vector<std::string>& arguments) {
@@ -168,23 +182,24 @@ int RunOptions(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& opt
 }
 
 // convert IN OUT: the S-record file IN as the image OUT; no settings, link or controller.
-int RunConvert(const std::vector<std::string>& arguments) {
+int RunConvert(const std::vector<std::string>& arguments, const CliOptions& options,
+               CCliEventWriter* events) {
     if (arguments.size() != 2) {
         std::fprintf(stderr, "%s\nconvert needs an input and an output file\n", CliUsageLine());
         return kExitUsage;
     }
-    CConsoleUserInterface ui({});
+    CConsoleUserInterface ui({}, stderr, stdin, events, options.bQuiet);
     CDravikApp app(&ui);
     return app.ConvertFile(arguments[0], arguments[1]) ? 0 : 1;
 }
 
 } // namespace
 
-int RunCliProgram(const CliOptions& options) {
+int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vector<SCliResult>& results) {
     if (options.strCommand == "info") // no settings, link or controller needed
-        return RunInfo(options.arguments);
+        return RunInfo(options.arguments, events);
     if (options.strCommand == "convert")
-        return RunConvert(options.arguments);
+        return RunConvert(options.arguments, options, events);
     const bool known = options.strCommand == "probe" || options.strCommand == "command" ||
                        options.strCommand == "connect" || options.strCommand == "load" ||
                        options.strCommand == "erase" || options.strCommand == "options";
@@ -204,12 +219,12 @@ int RunCliProgram(const CliOptions& options) {
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
 
-    CConsoleUserInterface ui({options.bYes, options.bNoRestart});
+    CConsoleUserInterface ui({options.bYes, options.bNoRestart}, stderr, stdin, events, options.bQuiet);
     CDravikApp app(&ui);
-    app.ForgoWizardStart();  // the console has no wizard pages
+    app.ForgoWizardStart(); // the console has no wizard pages
     // Settings: the named file, or where the desktop program finds it.
-    app.m_strSettingsPath = options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath())
-                                                        : options.strSettings;
+    app.m_strSettingsPath =
+        options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
     app.LoadSettings();
     // The options hold for this run only and are never written to the settings file.
     if (!options.strPort.empty()) {
@@ -226,10 +241,13 @@ int RunCliProgram(const CliOptions& options) {
     int exitCode = 1;
     if (options.strCommand == "connect") {
         exitCode = RunConnect(app, ui, options) ? 0 : 1;
+        AddConnectResults(app, results);
     } else if (options.strCommand == "load") {
         exitCode = RunLoad(app, ui, options);
+        if (app.m_nLastLoadResult > 0)
+            results.push_back({"load_result", "Load result", std::to_string(app.m_nLastLoadResult), true});
     } else if (options.strCommand == "probe")
-        exitCode = RunProbe(app, ui);
+        exitCode = RunProbe(app, results);
     else if (options.strCommand == "command")
         exitCode = RunCommand(app, options.arguments);
     else if (options.strCommand == "erase")

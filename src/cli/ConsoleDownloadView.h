@@ -1,32 +1,29 @@
-// The download window on a console: one progress line (bytes, percent, speed, remaining time) redrawn
-// at most once a second while standard error is a terminal, nothing otherwise.
+// The download window on a console: its figures as the console's progress line (bytes, percent, speed,
+// remaining time), the line ended when the window closes.
 #pragma once
 
+#include "cli/ConsoleOutput.h"
 #include "engine/app/UserInterface.h"
 
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
 
 class CConsoleDownloadView : public IDownloadView {
 public:
-    explicit CConsoleDownloadView(std::FILE* out);
-    ~CConsoleDownloadView() override;
+    explicit CConsoleDownloadView(CConsoleOutput& output) : m_output(output) {}
+    ~CConsoleDownloadView() override { Close(); }
 
     void SetField(int controlId, const std::string& text) override;
     void SetProgressRange(uint32_t) override {}
     void SetProgressPos(uint32_t) override {}
     void SetProgressStep(uint32_t) override {}
     void StepProgress() override {}
-    void Close() override;
+    void Close() override { m_output.EndProgress(); }
+    void ShowFigures(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) override;
 
 private:
-    void Redraw();
-
+    CConsoleOutput& m_output;
     std::mutex m_lock;
-    std::FILE* m_out;
-    bool m_bTerminal;
-    bool m_bLineShown = false;
     std::map<int, std::string> m_fields;
 };

@@ -12,12 +12,18 @@ constexpr const char* kRestartQuestion = "Should the controller be restarted now
 
 const char* AnswerName(int answer) {
     switch (answer) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDRETRY: return "Retry";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "?";
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDRETRY:
+        return "Retry";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    default:
+        return "?";
     }
 }
 
@@ -33,20 +39,15 @@ private:
 
 } // namespace
 
-CConsoleUserInterface::CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out, std::FILE* in)
-    : m_answers(answers), m_out(out), m_in(in) {}
-
-void CConsoleUserInterface::WriteLine(const std::string& text) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    std::fprintf(m_out, "%s\n", text.c_str());
-    std::fflush(m_out);
-}
+CConsoleUserInterface::CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out, std::FILE* in,
+                                             CCliEventWriter* events, bool quiet)
+    : m_answers(answers), m_out(out), m_output(out, events, quiet), m_in(in) {}
 
 int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
     const bool yesNo = buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoCancel;
     const int positive = yesNo ? IDYES : buttons == EMsgButtons::RetryCancel ? IDRETRY : IDOK;
     const int negative = yesNo ? IDNO : IDCANCEL;
-    WriteLine(text);
+    m_output.Line(text, false);
     int answer = negative;
     if (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos) {
         answer = negative;
@@ -63,7 +64,7 @@ int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
                 answer = positive;
         }
     }
-    WriteLine(std::string("-> ") + AnswerName(answer));
+    m_output.Answered(text, AnswerName(answer));
     return answer;
 }
 
@@ -108,7 +109,7 @@ void CConsoleUserInterface::ShowStatus(const std::string& messagePane, const std
     }
     if (!changed.empty()) {
         changed.pop_back();
-        WriteLine(changed);
+        m_output.Status(changed);
     }
 }
 
@@ -117,12 +118,15 @@ bool CConsoleUserInterface::GetFileName(const FileDialogRequest&, std::string&) 
     return false;
 }
 
-std::unique_ptr<IWaitWindow> CConsoleUserInterface::CreateWaitWindow(const std::string&, const std::string& message) {
+std::unique_ptr<IWaitWindow> CConsoleUserInterface::CreateWaitWindow(const std::string&,
+                                                                     const std::string& message) {
     WriteLine(message);
     return std::make_unique<CConsoleWaitWindow>(*this);
 }
 
-bool CConsoleUserInterface::RunCommDialog(CommDialogData&) { return false; }
+bool CConsoleUserInterface::RunCommDialog(CommDialogData&) {
+    return false;
+}
 
 void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
     WriteLine("Arvenco Dravik Download Utility");
@@ -130,9 +134,10 @@ void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
 }
 
 std::unique_ptr<IDownloadView> CConsoleUserInterface::CreateDownloadView(std::function<void()>) {
-    return std::make_unique<CConsoleDownloadView>(m_out);
+    return std::make_unique<CConsoleDownloadView>(m_output);
 }
 
-std::unique_ptr<IZModemView> CConsoleUserInterface::CreateZModemView(std::function<void()>, std::function<void()>) {
-    return std::make_unique<CConsoleZModemView>(m_out);
+std::unique_ptr<IZModemView> CConsoleUserInterface::CreateZModemView(std::function<void()>,
+                                                                     std::function<void()>) {
+    return std::make_unique<CConsoleZModemView>(m_output);
 }

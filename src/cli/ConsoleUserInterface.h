@@ -1,7 +1,9 @@
-// The console face of the program: every text a window would show goes to standard error, questions are
-// answered by flags or at the terminal, and posted work runs when the program drains it.
+// The console face of the program: every text a window would show goes to standard error (and, with an
+// event writer, out as an event), questions are answered by flags or at the terminal, and posted work
+// runs when the program drains it.
 #pragma once
 
+#include "cli/ConsoleOutput.h"
 #include "engine/app/UserInterface.h"
 
 #include <cstdio>
@@ -10,20 +12,23 @@
 #include <string>
 
 struct ConsoleAnswers {
-    bool bYes = false;        // answer Yes to every confirmation
-    bool bNoRestart = false;  // answer No to the restart question, whatever bYes says
+    bool bYes = false;       // answer Yes to every confirmation
+    bool bNoRestart = false; // answer No to the restart question, whatever bYes says
 };
 
 class CConsoleUserInterface : public IUserInterface {
 public:
-    CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out = stderr, std::FILE* in = stdin);
+    // events: also every text as an event; quiet: no status-bar texts.
+    CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out = stderr, std::FILE* in = stdin,
+                          CCliEventWriter* events = nullptr, bool quiet = false);
 
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
     void Post(std::function<void()> task) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
-    void ShowStatusMessage(const std::string& text) override { WriteLine(text); }
+    void ShowStatusMessage(const std::string& text) override { m_output.Status(text); }
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,
+                                                  const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;
@@ -32,13 +37,15 @@ public:
 
     // Runs the posted tasks on the calling thread until none is left.
     void RunPosted();
-    void WriteLine(const std::string& text);
+    void WriteLine(const std::string& text) { m_output.Line(text); }
+    CConsoleOutput& Output() { return m_output; }
 
 private:
     int Ask(const std::string& text, EMsgButtons buttons);
 
     ConsoleAnswers m_answers;
     std::FILE* m_out;
+    CConsoleOutput m_output;
     std::FILE* m_in;
     std::mutex m_lock;
     std::deque<std::function<void()>> m_posted;

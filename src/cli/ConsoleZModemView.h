@@ -1,33 +1,29 @@
-// The ZModem window on a console: one progress line (file, bytes, percent, speed, remaining time)
-// redrawn at most once a second while the output is a terminal; the transfer's caller waits as it
-// would for the modal window.
+// The ZModem window on a console: its figures as the console's progress line (file, bytes, percent,
+// speed, remaining time); the transfer's caller waits as it would for the modal window.
 #pragma once
 
+#include "cli/ConsoleOutput.h"
 #include "engine/zmodem/BlockingZModemView.h"
 
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
 
 class CConsoleZModemView : public CBlockingZModemView {
 public:
-    explicit CConsoleZModemView(std::FILE* out);
-    ~CConsoleZModemView() override;
+    explicit CConsoleZModemView(CConsoleOutput& output) : m_output(output) {}
+    ~CConsoleZModemView() override { OnModalEnd(); }
 
     void SetField(int controlId, const std::string& text) override;
     void SetProgressRange(uint32_t) override {}
     void SetProgressPos(uint32_t) override {}
+    void ShowFigures(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) override;
 
 protected:
-    void OnModalEnd() override;
+    void OnModalEnd() override { m_output.EndProgress(); }
 
 private:
-    void Redraw();
-
+    CConsoleOutput& m_output;
     std::mutex m_lock;
-    std::FILE* m_out;
-    bool m_bTerminal;
-    bool m_bLineShown = false;
     std::map<int, std::string> m_fields;
 };

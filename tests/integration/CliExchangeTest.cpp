@@ -6,9 +6,9 @@
 
 #include <array>
 #include <cstdio>
-#include <string>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,10 +78,15 @@ TEST(CliExchange, ProbeAndCommandsAgainstTheSimulator) {
     const std::string settings = "/tmp/dravik-cli-test-settings.cfg";
     std::remove(settings.c_str());
 
-    auto probe = RunCli({"--settings", settings, "--port", sim.SlavePath(), "probe"});
+    // Results on standard output, options after the command as well as before it.
+    auto probe = RunCli({"--settings", settings, "probe", "--port=" + sim.SlavePath()});
     EXPECT_EQ(probe.nExit, 0) << probe.strErr;
-    EXPECT_NE(probe.strErr.find("Protocol: PL03"), std::string::npos) << probe.strErr;
-    EXPECT_NE(probe.strErr.find("Version: V2.1"), std::string::npos) << probe.strErr;
+    EXPECT_EQ(probe.strOut, "Protocol: PL03\nVersion: V2.1\n") << probe.strErr;
+    auto connect = RunCli({"--settings", settings, "-p", sim.SlavePath(), "connect", "--json", "-q"});
+    EXPECT_EQ(connect.nExit, 0) << connect.strErr;
+    EXPECT_EQ(connect.strOut.substr(connect.strOut.rfind("{")),
+              "{\"event\":\"result\",\"code\":0,\"state\":2,\"state_name\":\"bootstrap\",\"protocol\":"
+              "\"PL03\",\"version\":\"V2.1\"}\n");
 
     auto erase = RunCli({"--settings", settings, "--port", sim.SlavePath(), "command", "2"});
     EXPECT_EQ(erase.nExit, 0) << erase.strErr;
@@ -92,7 +97,8 @@ TEST(CliExchange, ProbeAndCommandsAgainstTheSimulator) {
 TEST(CliExchange, RefusedCommandShowsItsMessageOnceAndFails) {
     CSimProcess sim({"--fault", "error-always:0"});
     ASSERT_TRUE(sim.IsReady());
-    auto result = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
+    auto result =
+        RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
     EXPECT_EQ(result.nExit, 1);
     EXPECT_EQ(Count(result.strErr, "Slave responded with ERROR.\n"), 1u) << result.strErr;
 }
@@ -102,6 +108,10 @@ TEST(CliExchange, MissingPortAndUsageErrors) {
     EXPECT_EQ(missing.nExit, 1);
     // The status bar's texts come first, as the window would show them, then the one message.
     EXPECT_EQ(missing.strErr, "Terminal mode off.\n/dev/no-such-port\nError opening specified COM port.\n");
+    auto quiet =
+        RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
+    EXPECT_EQ(quiet.strErr, "Error opening specified COM port.\n");
+    EXPECT_EQ(quiet.strOut, "");
 
     EXPECT_EQ(RunCli({}).nExit, 64);
     EXPECT_EQ(RunCli({"--bogus", "probe"}).nExit, 64);
@@ -111,6 +121,50 @@ TEST(CliExchange, MissingPortAndUsageErrors) {
     auto help = RunCli({"--help"});
     EXPECT_EQ(help.nExit, 0);
     EXPECT_NE(help.strOut.find("COMMANDS"), std::string::npos);
+    EXPECT_EQ(RunCli({"-V"}).strOut, "dravik-cli 5120-41887 Version 4.0\n");
+    auto usage = RunCli({"--json", "probe", "--port"});
+    EXPECT_EQ(usage.nExit, 64);
+    EXPECT_EQ(usage.strOut, "{\"event\":\"result\",\"code\":64}\n");
+}
+
+// A script follows a whole image download by the JSON lines alone.
+TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
+    CSimProcess sim({"--done-delay", "0"});
+    ASSERT_TRUE(sim.IsReady());
+    char folder[] = "/tmp/dravik-cli-json-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string image = std::string(folder) + "/app.img";
+    std::string bytes = std::string("~MR:") + std::string("\x00\x10\x00\x00", 4) + ":";
+    for (int i = 0; i < 3000; ++i)
+        bytes += static_cast<char>('a' + i % 26);
+    std::FILE* file = std::fopen(image.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+
+    auto load = RunCli({"--json", "--settings", std::string(folder) + "/none.cfg", "--port", sim.SlavePath(),
+                        "--state", "bios", "--yes", "--no-restart", "--clock-speed", "20", "load", image});
+    std::remove(image.c_str());
+    ::rmdir(folder);
+    EXPECT_EQ(load.nExit, 0) << load.strErr;
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < load.strOut.size();) {
+        const size_t end = load.strOut.find('\n', start);
+        ASSERT_NE(end, std::string::npos) << "unterminated line: " << load.strOut.substr(start);
+        lines.push_back(load.strOut.substr(start, end - start));
+        start = end + 1;
+    }
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.rfind("{\"event\":\"", 0) == 0 && line.back() == '}') << line;
+    const std::string total = std::to_string(bytes.size());
+    EXPECT_EQ(Count(load.strOut, "\"bytes\":" + total + ",\"total\":" + total), 1u) << load.strOut;
+    EXPECT_EQ(Count(load.strOut, "{\"event\":\"message\",\"text\":\"Download complete.\"}"), 1u)
+        << load.strOut;
+    // The erase consent and the restart, answered as the options say.
+    EXPECT_EQ(Count(load.strOut, "\"answer\":\"Yes\"}"), 1u) << load.strOut;
+    EXPECT_EQ(Count(load.strOut, "\"answer\":\"No\"}"), 1u) << load.strOut;
+    EXPECT_EQ(lines.back(), "{\"event\":\"result\",\"code\":0,\"load_result\":2}");
 }
 
 } // namespace

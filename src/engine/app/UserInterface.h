@@ -65,6 +65,8 @@ public:
     virtual void SetProgressStep(uint32_t amount) = 0;
     virtual void StepProgress() = 0;
     virtual void Close() = 0;
+    // The numbers behind the figure texts, after each update of them: for faces that show them their own way.
+    virtual void ShowFigures(uint64_t /*bytes*/, uint64_t /*total*/, uint64_t /*bitsPerSecond*/) {}
 };
 
 // A download view that shows nothing (a face without a download window).
@@ -101,6 +103,8 @@ public:
     virtual void SetProgressPos(uint32_t position) = 0;
     virtual void WorkerDone() = 0;
     virtual void RunModal() = 0;
+    // The numbers behind the figure texts, after each update of them: for faces that show them their own way.
+    virtual void ShowFigures(uint64_t /*bytes*/, uint64_t /*total*/, uint64_t /*bitsPerSecond*/) {}
 };
 
 // A ZModem window that shows nothing but keeps the blocking and the closing pause (engine/zmodem).

@@ -255,8 +255,12 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
             ui.MessageBox("Error downloading file to controller.");
             return kLoadRefused;
         }
+        if (stop == CImageReader::EStop::End) {
+            m_progress.ShowFinal(static_cast<uint32_t>(reader.Consumed()), total);
+            return kLoadPending;
+        }
         m_progress.ShowProgress(static_cast<uint32_t>(reader.Consumed()), total);
-        if (m_bCancel || stop == CImageReader::EStop::End)
+        if (m_bCancel)
             return kLoadPending;
     }
 }

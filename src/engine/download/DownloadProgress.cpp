@@ -19,7 +19,7 @@ std::string FormatTime(int64_t seconds, const char* pattern, bool localTime) {
     if (!localTime && seconds < 0)
         return {};
     const std::time_t value = static_cast<std::time_t>(seconds);
-    std::tm parts {};
+    std::tm parts{};
     if ((localTime ? ::localtime_r(&value, &parts) : ::gmtime_r(&value, &parts)) == nullptr)
         return {};
     char text[128];
@@ -35,7 +35,8 @@ void CDownloadProgress::ShowProgress(uint32_t consumed, uint32_t total) {
 
 void CDownloadProgress::ShowProgressAt(uint32_t consumed, uint32_t total, int64_t now) {
     if (m_bFirstProgress) {
-        for (int field : {IDC_DOWNLOAD_ELAPSED, IDC_DOWNLOAD_BYTES, IDC_DOWNLOAD_REMAINING, IDC_DOWNLOAD_SPEED})
+        for (int field :
+             {IDC_DOWNLOAD_ELAPSED, IDC_DOWNLOAD_BYTES, IDC_DOWNLOAD_REMAINING, IDC_DOWNLOAD_SPEED})
             m_view.SetField(field, "0");
         m_view.SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
         m_tStart = now;
@@ -52,28 +53,43 @@ void CDownloadProgress::ShowProgressAt(uint32_t consumed, uint32_t total, int64_
     const uint64_t percent = total == 0 ? 100 : static_cast<uint64_t>(consumed) * 100 / total;
     char text[64];
     if (total <= kPlainCountLimit)
-        std::snprintf(text, sizeof text, "%u / %u (%lu%%)", consumed, total, static_cast<unsigned long>(percent));
+        std::snprintf(text, sizeof text, "%u / %u (%lu%%)", consumed, total,
+                      static_cast<unsigned long>(percent));
     else
         std::snprintf(text, sizeof text, "%uK / %uK (%lu%%)", consumed / 1000, total / 1000,
                       static_cast<unsigned long>(percent));
     m_view.SetField(IDC_DOWNLOAD_BYTES, text);
 
     const int64_t elapsed = now - m_tStart;
+    const uint64_t bitsPerSecond =
+        elapsed > 0 ? static_cast<uint64_t>(consumed) * 10 / static_cast<uint64_t>(elapsed) : 0;
     m_view.SetField(IDC_DOWNLOAD_ELAPSED, FormatTime(elapsed, "%M:%S", false));
     if (percent < 2) {
         m_view.SetField(IDC_DOWNLOAD_SPEED, kWait);
         m_view.SetField(IDC_DOWNLOAD_REMAINING, kWait);
+        m_view.ShowFigures(consumed, total, bitsPerSecond);
         return;
     }
     if (elapsed <= 0) {
         m_view.SetField(IDC_DOWNLOAD_SPEED, "");
     } else {
-        std::snprintf(text, sizeof text, "%u BPS",
-                      static_cast<unsigned>(static_cast<uint64_t>(consumed) * 10 / static_cast<uint64_t>(elapsed)));
+        std::snprintf(
+            text, sizeof text, "%u BPS",
+            static_cast<unsigned>(static_cast<uint64_t>(consumed) * 10 / static_cast<uint64_t>(elapsed)));
         m_view.SetField(IDC_DOWNLOAD_SPEED, text);
     }
-    const double remaining = static_cast<double>(elapsed) * (static_cast<double>(total) - consumed) / consumed;
+    const double remaining =
+        static_cast<double>(elapsed) * (static_cast<double>(total) - consumed) / consumed;
     m_view.SetField(IDC_DOWNLOAD_REMAINING, FormatTime(static_cast<int64_t>(remaining), "%M:%S", false));
+    m_view.ShowFigures(consumed, total, bitsPerSecond);
+}
+
+void CDownloadProgress::ShowFinal(uint32_t consumed, uint32_t total) {
+    const int64_t now = CClock::Instance().CalendarSeconds();
+    if (m_bFirstProgress)
+        ShowProgressAt(consumed, total, now);
+    m_tLastShown = now - 1; // shown whatever second it is
+    ShowProgressAt(consumed, total, now);
 }
 
 void CDownloadProgress::PrepareAnalysis(uint64_t fileLength) {

@@ -20,6 +20,8 @@ public:
     // After every data block: bytes of the image consumed so far and the image's length.
     void ShowProgress(uint32_t consumed, uint32_t total);
     void ShowProgressAt(uint32_t consumed, uint32_t total, int64_t now);
+    // The figures once more at the end of the transfer, whatever second it is, so the last ones stay.
+    void ShowFinal(uint32_t consumed, uint32_t total);
 
     // Progress bar during the analysis pass: one step for every 10001 bytes examined.
     void PrepareAnalysis(uint64_t fileLength);
@@ -39,5 +41,5 @@ private:
     uint32_t m_nAnalysisCounter = 0;
     uint64_t m_nTransferDivisor = 1;
     bool m_bLargeTransfer = false;
-    uint64_t m_nStepBase = 0;  // consumed count at the last step (large files)
+    uint64_t m_nStepBase = 0; // consumed count at the last step (large files)
 };

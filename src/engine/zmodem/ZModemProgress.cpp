@@ -48,4 +48,6 @@ void CZModemProgress::Refresh(int64_t position, int64_t length, int speedUnit, i
     const double remaining =
         static_cast<double>(elapsed) * static_cast<double>(length - position) / static_cast<double>(position);
     m_view.SetField(IDC_ZMODEM_REMAINING, FormatTime(static_cast<int64_t>(remaining), "%M:%S", false));
+    m_view.ShowFigures(static_cast<uint64_t>(position), static_cast<uint64_t>(length),
+                       elapsed > 0 ? static_cast<uint64_t>(position * 10 / elapsed) : 0);
 }
