@@ -10,7 +10,7 @@ constexpr SCliExitCode kExitCodes[] = {
     {"1",
      "the command failed: no controller found, port or link failure, controller refused or did not answer"},
     {"4", "load: the COM port failed to open, or the transfer could not access it"},
-    {"5", "load: cancelled"},
+    {"5", "load: cancelled (also by a first Ctrl-C, SIGTERM or SIGHUP during the transfer)"},
     {"6", "load: the controller refused to erase"},
     {"7", "load: the file could not be opened"},
     {"8", "load: the controller refused the load command, did not respond, or contact was lost"},
@@ -21,6 +21,10 @@ constexpr SCliExitCode kExitCodes[] = {
     {"13", "load: the controller skipped the file"},
     {"14", "load: no link selected"},
     {"64", "usage error: unknown option or command, missing or wrong argument"},
+    {"129", "ended at once by SIGHUP (nothing to cancel, or a second signal); the port is released"},
+    {"130",
+     "ended at once by Ctrl-C (SIGINT): nothing to cancel, or pressed a second time; the port is released"},
+    {"143", "ended at once by SIGTERM (nothing to cancel, or a second signal); the port is released"},
 };
 
 } // namespace

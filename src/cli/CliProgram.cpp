@@ -2,6 +2,7 @@
 
 #include "cli/CliEventWriter.h"
 #include "cli/CliImageInfo.h"
+#include "cli/CliSignalCancel.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
@@ -215,11 +216,13 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         return kExitUsage;
     }
 
+    CCliSignalCancel signals; // before any thread starts
     CClock::Instance().SetSpeedFactor(options.dClockSpeed);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
 
     CConsoleUserInterface ui({options.bYes, options.bNoRestart}, stderr, stdin, events, options.bQuiet);
+    const CCliSignalCancel::CActionScope cancelAction(signals, [&ui] { return ui.PressCancel(); });
     CDravikApp app(&ui);
     app.ForgoWizardStart(); // the console has no wizard pages
     // Settings: the named file, or where the desktop program finds it.

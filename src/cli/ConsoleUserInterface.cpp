@@ -4,6 +4,9 @@
 #include "cli/ConsoleZModemView.h"
 
 #include <cctype>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
@@ -41,7 +44,52 @@ private:
 
 CConsoleUserInterface::CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out, std::FILE* in,
                                              CCliEventWriter* events, bool quiet)
-    : m_answers(answers), m_out(out), m_output(out, events, quiet), m_in(in) {}
+    : m_answers(answers), m_out(out), m_output(out, events, quiet), m_in(in),
+      m_cancelEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+std::shared_ptr<std::atomic<bool>> CConsoleUserInterface::AddCancelTarget(std::function<void()> cancel) {
+    auto open = std::make_shared<std::atomic<bool>>(true);
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::erase_if(m_cancelTargets, [](const SCancelTarget& target) { return !*target.open; });
+    m_cancelTargets.push_back({std::move(cancel), open});
+    return open;
+}
+
+bool CConsoleUserInterface::PressCancel() {
+    m_bCancelled = true;
+    const uint64_t one = 1;
+    if (::write(m_cancelEvent.Get(), &one, sizeof one) < 0) {
+        // Only a full counter refuses, and then the event is readable already.
+    }
+    std::vector<SCancelTarget> targets;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        targets = m_cancelTargets;
+    }
+    bool taken = false;
+    for (const SCancelTarget& target : targets) {
+        if (*target.open && target.cancel) {
+            target.cancel();
+            taken = true;
+        }
+    }
+    return taken;
+}
+
+bool CConsoleUserInterface::ReadAnswerLine(char* line, size_t size) {
+    pollfd waits[2] = {{::fileno(m_in), POLLIN, 0}, {m_cancelEvent.Get(), POLLIN, 0}};
+    for (;;) {
+        if (m_bCancelled)
+            return false;
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || (waits[1].revents & POLLIN) != 0 || m_bCancelled)
+            return false;
+        if (waits[0].revents != 0)
+            return std::fgets(line, static_cast<int>(size), m_in) != nullptr;
+    }
+}
 
 int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
     const bool yesNo = buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoCancel;
@@ -49,16 +97,18 @@ int CConsoleUserInterface::Ask(const std::string& text, EMsgButtons buttons) {
     const int negative = yesNo ? IDNO : IDCANCEL;
     m_output.Line(text, false);
     int answer = negative;
-    if (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos) {
+    if (m_bCancelled || (m_answers.bNoRestart && text.find(kRestartQuestion) != std::string::npos)) {
         answer = negative;
     } else if (m_answers.bYes) {
         answer = positive;
     } else if (m_in && ::isatty(::fileno(m_in))) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        std::fprintf(m_out, "[%s/%s] ", AnswerName(positive), AnswerName(negative));
-        std::fflush(m_out);
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            std::fprintf(m_out, "[%s/%s] ", AnswerName(positive), AnswerName(negative));
+            std::fflush(m_out);
+        }
         char line[64] = {};
-        if (std::fgets(line, sizeof line, m_in)) {
+        if (ReadAnswerLine(line, sizeof line)) {
             const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
             if (first == 'y' || first == 'r' || first == 'o')
                 answer = positive;
@@ -133,11 +183,11 @@ void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
     WriteLine(versionText);
 }
 
-std::unique_ptr<IDownloadView> CConsoleUserInterface::CreateDownloadView(std::function<void()>) {
-    return std::make_unique<CConsoleDownloadView>(m_output);
+std::unique_ptr<IDownloadView> CConsoleUserInterface::CreateDownloadView(std::function<void()> onCancel) {
+    return std::make_unique<CConsoleDownloadView>(m_output, AddCancelTarget(std::move(onCancel)));
 }
 
-std::unique_ptr<IZModemView> CConsoleUserInterface::CreateZModemView(std::function<void()>,
+std::unique_ptr<IZModemView> CConsoleUserInterface::CreateZModemView(std::function<void()> onCancel,
                                                                      std::function<void()>) {
-    return std::make_unique<CConsoleZModemView>(m_output);
+    return std::make_unique<CConsoleZModemView>(m_output, AddCancelTarget(std::move(onCancel)));
 }

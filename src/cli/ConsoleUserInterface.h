@@ -5,11 +5,15 @@
 
 #include "cli/ConsoleOutput.h"
 #include "engine/app/UserInterface.h"
+#include "platform/UniqueFd.h"
+
+#include <atomic>
 
 #include <cstdio>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct ConsoleAnswers {
     bool bYes = false;       // answer Yes to every confirmation
@@ -40,8 +44,19 @@ public:
     void WriteLine(const std::string& text) { m_output.Line(text); }
     CConsoleOutput& Output() { return m_output; }
 
+    // The Cancel button of every transfer window open now (any thread). From then on every question is
+    // answered No or Cancel, also one that waits at the terminal. True when a window took the Cancel.
+    bool PressCancel();
+
 private:
     int Ask(const std::string& text, EMsgButtons buttons);
+    // Waits for the person's line at the terminal; false when PressCancel came first.
+    bool ReadAnswerLine(char* line, size_t size);
+    struct SCancelTarget {
+        std::function<void()> cancel;
+        std::shared_ptr<std::atomic<bool>> open;
+    };
+    std::shared_ptr<std::atomic<bool>> AddCancelTarget(std::function<void()> cancel);
 
     ConsoleAnswers m_answers;
     std::FILE* m_out;
@@ -51,4 +66,7 @@ private:
     std::deque<std::function<void()>> m_posted;
     std::string m_strMessagePane;
     std::string m_strLinkPane;
+    std::vector<SCancelTarget> m_cancelTargets;
+    std::atomic<bool> m_bCancelled{false};
+    CUniqueFd m_cancelEvent; // readable once PressCancel has run
 };

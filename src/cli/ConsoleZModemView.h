@@ -5,13 +5,17 @@
 #include "cli/ConsoleOutput.h"
 #include "engine/zmodem/BlockingZModemView.h"
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 class CConsoleZModemView : public CBlockingZModemView {
 public:
-    explicit CConsoleZModemView(CConsoleOutput& output) : m_output(output) {}
+    // open, when given, is cleared when the window closes (its Cancel no longer reaches a transfer).
+    explicit CConsoleZModemView(CConsoleOutput& output, std::shared_ptr<std::atomic<bool>> open = {})
+        : m_output(output), m_pOpen(std::move(open)) {}
     ~CConsoleZModemView() override { OnModalEnd(); }
 
     void SetField(int controlId, const std::string& text) override;
@@ -20,10 +24,15 @@ public:
     void ShowFigures(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) override;
 
 protected:
-    void OnModalEnd() override { m_output.EndProgress(); }
+    void OnModalEnd() override {
+        if (m_pOpen)
+            *m_pOpen = false;
+        m_output.EndProgress();
+    }
 
 private:
     CConsoleOutput& m_output;
     std::mutex m_lock;
     std::map<int, std::string> m_fields;
+    std::shared_ptr<std::atomic<bool>> m_pOpen;
 };

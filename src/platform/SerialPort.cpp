@@ -1,6 +1,7 @@
 #include "platform/SerialPort.h"
 
 #include "platform/Clock.h"
+#include "platform/ExitCleanup.h"
 
 #include <cerrno>
 #include <chrono>
@@ -16,27 +17,68 @@ using SteadyClock = std::chrono::steady_clock;
 
 bool BaudConstant(unsigned baud, speed_t& speed) {
     switch (baud) {
-    case 50: speed = B50; return true;
-    case 75: speed = B75; return true;
-    case 110: speed = B110; return true;
-    case 134: speed = B134; return true;
-    case 150: speed = B150; return true;
-    case 200: speed = B200; return true;
-    case 300: speed = B300; return true;
-    case 600: speed = B600; return true;
-    case 1200: speed = B1200; return true;
-    case 1800: speed = B1800; return true;
-    case 2400: speed = B2400; return true;
-    case 4800: speed = B4800; return true;
-    case 9600: speed = B9600; return true;
-    case 19200: speed = B19200; return true;
-    case 38400: speed = B38400; return true;
-    case 57600: speed = B57600; return true;
-    case 115200: speed = B115200; return true;
-    case 230400: speed = B230400; return true;
-    case 460800: speed = B460800; return true;
-    case 921600: speed = B921600; return true;
-    default: return false;
+    case 50:
+        speed = B50;
+        return true;
+    case 75:
+        speed = B75;
+        return true;
+    case 110:
+        speed = B110;
+        return true;
+    case 134:
+        speed = B134;
+        return true;
+    case 150:
+        speed = B150;
+        return true;
+    case 200:
+        speed = B200;
+        return true;
+    case 300:
+        speed = B300;
+        return true;
+    case 600:
+        speed = B600;
+        return true;
+    case 1200:
+        speed = B1200;
+        return true;
+    case 1800:
+        speed = B1800;
+        return true;
+    case 2400:
+        speed = B2400;
+        return true;
+    case 4800:
+        speed = B4800;
+        return true;
+    case 9600:
+        speed = B9600;
+        return true;
+    case 19200:
+        speed = B19200;
+        return true;
+    case 38400:
+        speed = B38400;
+        return true;
+    case 57600:
+        speed = B57600;
+        return true;
+    case 115200:
+        speed = B115200;
+        return true;
+    case 230400:
+        speed = B230400;
+        return true;
+    case 460800:
+        speed = B460800;
+        return true;
+    case 921600:
+        speed = B921600;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -72,6 +114,7 @@ bool CSerialPort::Open(const std::string& devicePath, bool nonBlocking) {
     }
     // The descriptor stays non-blocking; blocking behaviour comes from poll() deadlines.
     m_fd = std::move(fd);
+    ExitCleanup::AddPort(m_fd.Get());
     m_bNonBlocking = nonBlocking;
     m_timeouts = CommTimeouts{};
     return true;
@@ -79,6 +122,7 @@ bool CSerialPort::Open(const std::string& devicePath, bool nonBlocking) {
 
 void CSerialPort::Close() {
     if (m_fd.IsValid()) {
+        ExitCleanup::RemovePort(m_fd.Get());
         ::ioctl(m_fd.Get(), TIOCNXCL);
         m_fd.Reset();
     }
@@ -99,17 +143,34 @@ bool CSerialPort::ApplyMode(const SerialMode& mode) {
     settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CMSPAR);
     settings.c_cflag |= CLOCAL | CREAD;
     switch (mode.nDataBits) {
-    case 5: settings.c_cflag |= CS5; break;
-    case 6: settings.c_cflag |= CS6; break;
-    case 7: settings.c_cflag |= CS7; break;
-    default: settings.c_cflag |= CS8; break;
+    case 5:
+        settings.c_cflag |= CS5;
+        break;
+    case 6:
+        settings.c_cflag |= CS6;
+        break;
+    case 7:
+        settings.c_cflag |= CS7;
+        break;
+    default:
+        settings.c_cflag |= CS8;
+        break;
     }
     switch (mode.cParity) {
-    case 'e': settings.c_cflag |= PARENB; break;
-    case 'o': settings.c_cflag |= PARENB | PARODD; break;
-    case 'm': settings.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 's': settings.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 'e':
+        settings.c_cflag |= PARENB;
+        break;
+    case 'o':
+        settings.c_cflag |= PARENB | PARODD;
+        break;
+    case 'm':
+        settings.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 's':
+        settings.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (mode.nStopBits == 2)
         settings.c_cflag |= CSTOPB;
@@ -140,7 +201,9 @@ bool CSerialPort::SetTimeouts(const CommTimeouts& timeouts) {
 }
 
 int CSerialPort::WaitReadable(int realMilliseconds) {
-    struct pollfd entry {m_fd.Get(), POLLIN, 0};
+    struct pollfd entry {
+        m_fd.Get(), POLLIN, 0
+    };
     for (;;) {
         const int ready = ::poll(&entry, 1, realMilliseconds);
         if (ready < 0 && errno == EINTR)
@@ -151,7 +214,7 @@ int CSerialPort::WaitReadable(int realMilliseconds) {
             return 0;
         if (entry.revents & POLLIN)
             return 1;
-        return -1;  // POLLHUP, POLLERR, POLLNVAL: the device went away
+        return -1; // POLLHUP, POLLERR, POLLNVAL: the device went away
     }
 }
 
@@ -193,8 +256,7 @@ bool CSerialPort::Read(uint8_t* buffer, size_t length, size_t& got) {
                                t.nReadConstant != kMax;
 
     const uint64_t totalMs =
-        firstByteOnly ? t.nReadConstant
-                      : static_cast<uint64_t>(t.nReadMultiplier) * length + t.nReadConstant;
+        firstByteOnly ? t.nReadConstant : static_cast<uint64_t>(t.nReadMultiplier) * length + t.nReadConstant;
     const bool hasTotal = totalMs != 0;
     const auto start = SteadyClock::now();
     const auto totalDeadline = start + clock.RealDuration(totalMs);
@@ -222,7 +284,7 @@ bool CSerialPort::Read(uint8_t* buffer, size_t length, size_t& got) {
         }
         const int wait = PollTimeout(hasDeadline, deadline);
         if (hasDeadline && wait == 0)
-            return true;  // time-out: success with fewer bytes
+            return true; // time-out: success with fewer bytes
         const int ready = WaitReadable(wait);
         if (ready < 0)
             return false;
@@ -251,7 +313,9 @@ bool CSerialPort::Write(const uint8_t* data, size_t length, size_t& written) {
         const int wait = PollTimeout(hasDeadline, deadline);
         if (hasDeadline && wait == 0)
             return false;
-        struct pollfd entry {m_fd.Get(), POLLOUT, 0};
+        struct pollfd entry {
+            m_fd.Get(), POLLOUT, 0
+        };
         const int ready = ::poll(&entry, 1, wait);
         if (ready < 0 && errno != EINTR)
             return false;

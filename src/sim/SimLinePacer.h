@@ -27,6 +27,8 @@ public:
     // The wire time of every byte queued so far, added up.
     std::chrono::nanoseconds TotalWireTime() const { return m_total; }
     uint64_t PacedBytes() const { return m_nBytes; }
+    // Bytes received and not yet due.
+    size_t QueuedBytes() const { return m_queue.size(); }
 
 private:
     struct Pending {

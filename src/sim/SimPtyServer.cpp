@@ -18,6 +18,9 @@ namespace {
 constexpr int kMaxWaitMs = 250;
 // Pause after a failed read of the master, instead of spinning on it.
 constexpr int kFailurePauseMs = 50;
+// A paced line takes no more ahead of the wire than a UART's receive buffer holds: a sender that
+// streams (ZModem) then waits on its writes as it would on a real port, instead of finishing at once.
+constexpr size_t kPacedBufferBytes = 4096;
 
 } // namespace
 
@@ -165,7 +168,9 @@ void CSimPtyServer::Serve(int stopFd) {
 
         fds.clear();
         // A failed master is left out for one round: poll would report it at once, again and again.
-        const short masterEvents = static_cast<short>(POLLIN | (m_pending.empty() ? 0 : POLLOUT));
+        const bool bTakeInput = !m_bPace || m_pacer.QueuedBytes() < kPacedBufferBytes;
+        const short masterEvents =
+            static_cast<short>((bTakeInput ? POLLIN : 0) | (m_pending.empty() ? 0 : POLLOUT));
         fds.push_back(pollfd{bMasterFailed ? -1 : m_pty.MasterFd(), masterEvents, 0});
         fds.push_back(pollfd{m_wake.Get(), POLLIN, 0});
         fds.push_back(pollfd{stopFd, POLLIN, 0});
@@ -191,10 +196,15 @@ void CSimPtyServer::Serve(int stopFd) {
         for (unsigned resets = m_nResetRequests.exchange(0); resets > 0; --resets)
             m_pController->Reset(clock.TickCount());
 
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            uint8_t buffer[4096];
+        if (bTakeInput && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+            uint8_t buffer[kPacedBufferBytes];
             for (;;) {
-                const long got = m_pty.Read(buffer, sizeof(buffer));
+                const size_t room =
+                    m_bPace ? kPacedBufferBytes - std::min(kPacedBufferBytes, m_pacer.QueuedBytes())
+                            : sizeof(buffer);
+                if (room == 0)
+                    break;
+                const long got = m_pty.Read(buffer, room);
                 if (got < 0) {
                     // EIO: no slave open; cannot happen while our own slave descriptor is open.
                     bMasterFailed = true;

@@ -7,6 +7,7 @@
 #include "engine/commands/ZModemLoadResult.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
+#include "platform/ExitCleanup.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -31,18 +32,26 @@ constexpr uint32_t kStoreWaitMs = 30000;
 class CTemporaryConfigCopy {
 public:
     ~CTemporaryConfigCopy() {
-        if (!m_strPath.empty())
+        if (!m_strPath.empty()) {
             ::unlink(m_strPath.c_str());
-        if (!m_strFolder.empty())
+            ExitCleanup::RemovePath(m_strPath);
+        }
+        if (!m_strFolder.empty()) {
             ::rmdir(m_strFolder.c_str());
+            ExitCleanup::RemovePath(m_strFolder);
+        }
     }
-    // The path the copy is to take; empty when no folder could be made.
+    // The path the copy is to take; empty when no folder could be made. A signal that ends the program
+    // at once still removes both.
     std::string Prepare() {
-        char pattern[] = "/tmp/dravik-config-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/dravik-config-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
             return {};
         m_strFolder = pattern;
+        ExitCleanup::AddPath(m_strFolder);
         m_strPath = m_strFolder + "/config.dat";
+        ExitCleanup::AddPath(m_strPath);
         return m_strPath;
     }
 

@@ -1,0 +1,31 @@
+// Runs the dravik-cli program for a test while the test watches it: started with arguments and extra
+// environment (no shell), standard input empty, standard error kept in a file the test can read at any
+// time; signals on request; ended and reaped when the object goes.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class CCliProcess {
+public:
+    CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {});
+    ~CCliProcess();
+    CCliProcess(const CCliProcess&) = delete;
+    CCliProcess& operator=(const CCliProcess&) = delete;
+
+    bool IsRunning() const { return m_pid > 0; }
+    void Signal(int signal) const;
+    // Waits up to the real time-out for the program to end: its exit status, or -1 while it still runs
+    // or when a signal ended it.
+    int WaitForExit(std::chrono::milliseconds timeout);
+    // Waits up to the real time-out until standard error holds the text.
+    bool WaitForError(const std::string& text, std::chrono::milliseconds timeout) const;
+    std::string ErrorText() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_nStatus = -1;
+    std::string m_strErrPath;
+};
