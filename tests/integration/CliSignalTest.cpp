@@ -145,8 +145,9 @@ TEST_F(CliSignalTest, ConfigurationCopyIsRemovedHoweverTheProgramEnds) {
         EXPECT_FALSE(std::filesystem::is_empty(temporary));
         for (const int signal : c.signals) {
             cli.Signal(signal);
-            if (c.signals.size() > 1)
+            if (c.signals.size() > 1) {
                 ASSERT_TRUE(cli.WaitForError(kCancelLine, 20s)) << cli.ErrorText();
+            }
         }
         EXPECT_EQ(cli.WaitForExit(30s), c.nExit) << cli.ErrorText();
         const std::string errors = cli.ErrorText();
