@@ -21,7 +21,9 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Only the desktop program and the demo's sample files, not the tests.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target dravik demo-samples
 	$(BUILD_DIR)/src/gui/dravik --demo
 
 screenshots: configure

@@ -2,6 +2,17 @@
 
 #include "platform/PortNames.h"
 
+#include <sys/stat.h>
+
+std::string CDemoSession::SamplesFolder() {
+#ifdef DRAVIK_DEMO_SAMPLES_DIR
+    struct stat info {};
+    if (::stat(DRAVIK_DEMO_SAMPLES_DIR, &info) == 0 && S_ISDIR(info.st_mode))
+        return DRAVIK_DEMO_SAMPLES_DIR;
+#endif
+    return std::string();
+}
+
 CDemoSession::~CDemoSession() {
     m_simulator.Stop();
     if (m_bMapped)

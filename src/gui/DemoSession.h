@@ -18,6 +18,9 @@ public:
     // Starts the simulator and maps COM1 to it. False with a message when it cannot start.
     bool Start(std::string& error);
     const std::string& DevicePath() const { return m_simulator.SlavePath(); }
+    // The folder of the sample files the build made (an image, an S-record file, a configuration file);
+    // empty when it is not there.
+    static std::string SamplesFolder();
 
 private:
     CSimulator m_simulator;

@@ -106,6 +106,7 @@ int DravikMain(int argc, char** argv) {
         app.m_nLinkKind = kLinkCom;
         app.m_strPort = CDemoSession::kPortName;
         app.RefreshStatus();
+        ui.SetDefaultFolder(CDemoSession::SamplesFolder());
     }
     const int code = application.exec();
     // A download still running ends at its next check point; its worker must not wait for this thread,

@@ -218,8 +218,9 @@ void CQtUserInterface::ShowStatusMessage(const std::string& text) {
 bool CQtUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
     bool accepted = false;
     m_caller.Call([&] {
-        QFileDialog dialog(Owner(), QString::fromStdString(request.strTitle),
-                           QString::fromStdString(request.strInitialDir));
+        const std::string& folder =
+            request.strInitialDir.empty() ? m_strDefaultFolder : request.strInitialDir;
+        QFileDialog dialog(Owner(), QString::fromStdString(request.strTitle), QString::fromStdString(folder));
         dialog.setAcceptMode(request.bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
         dialog.setFileMode(request.bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dialog.setNameFilter(QtNameFilters(request.strFilter));

@@ -50,10 +50,13 @@ public:
     // get the answer of Escape, and their windows stay away.
     void EndWorkerCalls() { m_caller.Close(); }
     const CGuiCaller& Caller() const { return m_caller; }
+    // The folder a file dialog opens in when its request names none (the demo's sample files).
+    void SetDefaultFolder(const std::string& folder) { m_strDefaultFolder = folder; }
 
 private:
     QWidget* Owner() const;
 
     CGuiCaller m_caller; // lives on the GUI thread; blocking and queued calls are made through it
     QPointer<CMainFrame> m_pFrame;
+    std::string m_strDefaultFolder;
 };
