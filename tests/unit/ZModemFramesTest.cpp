@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -254,6 +258,57 @@ TEST_F(ZModemFramesTest, ZackAndZfinNeedNoXon) {
     ack.pop_back(); // without its XON
     m_pty.WriteMaster(ack);
     EXPECT_EQ(m_util.GetHeader(data), ZACK);
+}
+
+// A receiver that answers every data header with a resend request for offset 0 (for a while: then it
+// falls silent, so that a sender without a bound ends too).
+TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooManyErrors) {
+    CClockSpeedScope realTime(1); // the receiver below answers in real time
+    auto hexHeader = [](uint8_t type) {
+        const uint8_t values[5] = {type, 0, 0, 0, 0};
+        uint16_t crc = 0;
+        std::string text = "**\x18"
+                           "B";
+        char digits[3];
+        for (uint8_t value : values) {
+            std::snprintf(digits, sizeof digits, "%02X", value);
+            text += digits;
+            crc = UpdateCrc16(crc, value);
+        }
+        std::snprintf(digits, sizeof digits, "%02X", crc >> 8);
+        text += digits;
+        std::snprintf(digits, sizeof digits, "%02X", crc & 0xFF);
+        return text + digits + "\r\n\x11";
+    };
+    char path[] = "/tmp/dravik-zmodem-stubborn-XXXXXX";
+    const CUniqueFd file(::mkstemp(path));
+    ASSERT_TRUE(file.IsValid());
+    const std::string content(20000, 'p');
+    ASSERT_EQ(::write(file.Get(), content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    m_pty.WriteMaster(hexHeader(ZRINIT));
+    std::atomic<int> dataHeaders{0};
+    std::atomic<bool> done{false};
+    std::thread receiver([&] {
+        // Binary headers start "*", ZDLE, "A" and their type; data never holds ZDLE unescaped.
+        Bytes seen;
+        while (!done) {
+            const Bytes got = m_pty.ReadMaster(4096, 20ms);
+            seen.insert(seen.end(), got.begin(), got.end());
+            for (size_t at = 0; at + 3 < seen.size(); ++at) {
+                if (seen[at] != '*' || seen[at + 1] != 0x18 || seen[at + 2] != 'A')
+                    continue;
+                if (seen[at + 3] == ZFILE || (seen[at + 3] == ZDATA && ++dataHeaders < 200))
+                    m_pty.WriteMaster(hexHeader(ZRPOS));
+            }
+            seen.erase(seen.begin(), seen.end() - std::min<size_t>(seen.size(), 3));
+        }
+    });
+    const ZModemOptions options{1, 1, 0};
+    EXPECT_EQ(ZModemSendFile(m_ui, path, &options, *m_pLink), ZModemTooManyErrors);
+    done = true;
+    receiver.join();
+    EXPECT_LE(dataHeaders, 20);
+    ::unlink(path);
 }
 
 } // namespace

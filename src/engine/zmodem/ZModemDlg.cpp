@@ -21,6 +21,9 @@ constexpr int kReceiverInitAttempts = 10;
 // the transfer forever.
 constexpr int kMaxFinishTurns = 10;
 constexpr int kMaxResendsAfterEof = 10;
+// Resend requests in a row that ask for nothing beyond what was asked before: a receiver that keeps
+// restarting at the same offset would otherwise hold the transfer forever.
+constexpr int kMaxResendsWithoutProgress = 10;
 constexpr int kMaxDrainChecks = 20;
 constexpr uint32_t kDrainCheckMs = 500;
 // Reads on a USB link wait as long as a single-byte read on a COM port does.
@@ -178,6 +181,7 @@ void CZModemDlg::SendFile() {
         return;
     }
 
+    m_nFurthestRequest = m_nPosition;
     for (int resends = 0;; ++resends) {
         if (!SendData())
             return;
@@ -278,6 +282,13 @@ bool CZModemDlg::SendData() {
             if (type == ZRPOS) {
                 if (!TakeReceiverPosition()) {
                     m_nResult = ZModemNoResponse;
+                    return false;
+                }
+                if (m_nPosition > m_nFurthestRequest) {
+                    m_nFurthestRequest = m_nPosition;
+                    m_nResendsWithoutProgress = 0;
+                } else if (++m_nResendsWithoutProgress > kMaxResendsWithoutProgress) {
+                    Abort(ZModemTooManyErrors);
                     return false;
                 }
             } else if (type == ZSKIP) {

@@ -83,5 +83,7 @@ private:
     uint8_t m_rxData[4] = {};
     uint8_t m_txData[4] = {};
     int m_nReceiverBufferSize = 0;
+    int64_t m_nFurthestRequest = 0; // the furthest offset the receiver asked for so far
+    int m_nResendsWithoutProgress = 0;
     std::atomic<int> m_nResult{ZModemOk};
 };

@@ -1,8 +1,8 @@
 // The result codes a ZModem transfer leaves and the option words its callers pass.
 #pragma once
 
-// Result codes of a transfer; 1, 4 and 5 share the code space with the callers' own but are never left
-// by the sender.
+// Result codes of a transfer; 1 and 4 share the code space with the callers' own but are never left by
+// the sender.
 enum ZModemResult : int {
     ZModemOk = 0,
     ZModemNoComPort = 1,
