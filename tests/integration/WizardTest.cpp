@@ -231,4 +231,27 @@ TEST_F(WizardTest, ClosingTheProgramEndsARunningWizard) {
     EXPECT_EQ(ui->WizardPages()[1], 2);
 }
 
+TEST_F(WizardTest, ClosingTheProgramWhileTheWizardWaitsForTheResetEndsAtOnce) {
+    CClockSpeedScope slower(2.0); // the 30 s wait for the controller's reset is 15 s of real time
+    SimOptions options;
+    options.strProtocol.clear(); // never answers, never resets
+    StartSim(options);
+    auto ui = std::make_unique<CTestUserInterface>();
+    auto app = std::make_unique<CDravikApp>(ui.get());
+    app->m_strSettingsPath = m_strFolder + "other.cfg";
+    app->m_strPort = m_sim.SlavePath();
+    app->m_bWizardRequest = true;
+    ui->QueueWizardPage(kWizardNext); // welcome
+    ui->QueueWizardPage(kWizardNext); // cable: the connect step waits for the reset
+    app->OnIdle(1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (m_sim.Counters().nProbes == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_GT(m_sim.Counters().nProbes, 0u);
+    const uint32_t start = CClock::Instance().TickCount();
+    app.reset(); // the program ends: the worker must not hold the port for the rest of the wait
+    EXPECT_LT(CClock::Instance().TickCount() - start, 10000u);
+    EXPECT_EQ(ui->WizardPages(), (std::vector<int>{1, 2})) << "no page after the program's end";
+}
+
 } // namespace

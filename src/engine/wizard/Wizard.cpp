@@ -22,20 +22,26 @@ constexpr int kStateExit = 9;
 constexpr int kStateEnd = 10;
 
 constexpr uint32_t kPollMs = 1000;
+constexpr uint32_t kResetWaitMs = 30000;
+constexpr uint32_t kResetSliceMs = 250;
+constexpr uint8_t kBell = 0x07;
 
 constexpr const char* kExitQuestion = "Exit Upgrade Wizard?";
-constexpr const char* kImageDownloadOk =
-    "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the controller power OFF/ON";
+constexpr const char* kImageDownloadOk = "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the "
+                                         "PC and cycle the controller power OFF/ON";
 constexpr const char* kProgramError = "Upgrade Wizard program error!  Restart the Upgrade Wizard.";
 constexpr const char* kFileOpenError =
-    "Error opening the selected file.  The file may be corrupt.\n\nClick 'Retry' to retry opening the file and "
+    "Error opening the selected file.  The file may be corrupt.\n\nClick 'Retry' to retry opening the file "
+    "and "
     "downloading.\n\nIf the problem persists then exit the Upgrade Wizard and\nget a new copy of the file.";
 
 } // namespace
 
 CWizard::CWizard(CDravikApp& app) : m_app(app), m_ui(app.Ui()) {}
 
-CWizard::~CWizard() { Stop(); }
+CWizard::~CWizard() {
+    Stop();
+}
 
 void CWizard::Start() {
     if (m_thread.joinable())
@@ -51,7 +57,28 @@ void CWizard::Stop() {
         m_thread.join();
 }
 
-bool CWizard::IsRunning() const { return m_app.m_bWizardRunning; }
+bool CWizard::IsRunning() const {
+    return m_app.m_bWizardRunning;
+}
+
+bool CWizard::AwaitReset(CSerialHandler& link) {
+    // The controller's BEL within 30 s, read in short slices: the program's end does not wait them out.
+    const uint32_t start = CClock::Instance().TickCount();
+    link.SetReadTimeout(kResetSliceMs);
+    bool bell = false;
+    while (!bell && !m_bStop && CClock::Instance().TickCount() - start < kResetWaitMs) {
+        uint8_t byte = 0;
+        size_t got = 0;
+        if (!link.Read(&byte, 1, got)) {
+            m_ui.MessageBox(m_app.m_nLinkKind == kLinkUsb ? "Error reading from USB link."
+                                                          : "Error reading COM port.");
+            break;
+        }
+        bell = got == 1 && byte == kBell;
+    }
+    link.SetReadTimeout(kResetWaitMs);
+    return bell && !m_bStop;
+}
 
 bool CWizard::Pause(uint32_t milliseconds) {
     // A posted task wakes the user-interface thread's idle pass, which carries out the wizard's requests.
@@ -76,7 +103,8 @@ void CWizard::Run() {
 }
 
 int CWizard::AskExit(int stay) {
-    return m_ui.MessageBox(kExitQuestion, EMsgButtons::YesNo, EMsgIcon::Question) == IDYES ? kStateExit : stay;
+    return m_ui.MessageBox(kExitQuestion, EMsgButtons::YesNo, EMsgIcon::Question) == IDYES ? kStateExit
+                                                                                           : stay;
 }
 
 int CWizard::Step(int state) {
@@ -89,7 +117,7 @@ int CWizard::Step(int state) {
     case kStateConnect:
         return ConnectState();
     case kStateFileType:
-        page.nFileType = 0;  // the first choice each time the page opens
+        page.nFileType = 0; // the first choice each time the page opens
         if (m_ui.RunWizardPage(4, page) != kWizardNext)
             return AskExit(kStateFileType);
         m_app.m_nLoadType = page.nFileType;
@@ -115,11 +143,15 @@ int CWizard::Step(int state) {
     }
     case kStatePortFailed: {
         const int answer = m_ui.MessageBox(
-            "Error opening the PC's selected COM Port!\n  \nThis may be due to an incorrect PC serial port setting "
-            "or another\nprogram having the serial port open.\n  \nTry the following:\n  \n 1) Close all other "
-            "program and retry downloading by clicking 'Yes'.\n 2) Verify comm port selection by clicking 'No'.  "
+            "Error opening the PC's selected COM Port!\n  \nThis may be due to an incorrect PC serial port "
+            "setting "
+            "or another\nprogram having the serial port open.\n  \nTry the following:\n  \n 1) Close all "
+            "other "
+            "program and retry downloading by clicking 'Yes'.\n 2) Verify comm port selection by clicking "
+            "'No'.  "
             "This will bring up\n     a dialog box where you can change the selected comm port.  After\n     "
-            "selecting the comm port you must reconnect to the controller.\n  \nIf the problem persists try using "
+            "selecting the comm port you must reconnect to the controller.\n  \nIf the problem persists try "
+            "using "
             "a different PC.\nClick 'Cancel' to exit the Upgrade Wizard.",
             EMsgButtons::YesNoCancel);
         return answer == IDYES ? kStateCable : answer == IDNO ? kStatePortSetup : kStateExit;
@@ -135,9 +167,10 @@ int CWizard::Step(int state) {
 
 int CWizard::AfterCablePage() {
     if (!m_app.m_bUsbPresent &&
-        m_ui.MessageBox("USB is not plugged in!\nPlease connect USB cable and check the controller is powered!\n"
-                        "Press YES if ready to continue.",
-                        EMsgButtons::YesNo, EMsgIcon::Question) != IDYES)
+        m_ui.MessageBox(
+            "USB is not plugged in!\nPlease connect USB cable and check the controller is powered!\n"
+            "Press YES if ready to continue.",
+            EMsgButtons::YesNo, EMsgIcon::Question) != IDYES)
         return kStateCable;
     if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
         const int restart = m_app.UsbRestartCheck();
@@ -150,8 +183,8 @@ int CWizard::AfterCablePage() {
             return kStateConnect;
         }
         if (restart != 0)
-            return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?", EMsgButtons::YesNo,
-                                   EMsgIcon::Question) == IDYES
+            return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?",
+                                   EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                        ? kStateExit
                        : kStateCable;
     }
@@ -164,6 +197,8 @@ int CWizard::ConnectState() {
         notice = m_ui.ShowWizardNotice();
     const int result = WizardConnect();
     notice.reset();
+    if (m_bStop)
+        return kStateEnd;
     switch (result) {
     case 2:
         return kStatePortFailed;
@@ -179,8 +214,8 @@ int CWizard::ConnectState() {
     case 14:
         return kStateCable;
     case 15:
-        return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel, EMsgIcon::Question) ==
-                       IDNO
+        return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel,
+                               EMsgIcon::Question) == IDNO
                    ? kStatePortSetup
                    : kStateCable;
     default:
@@ -228,17 +263,23 @@ int CWizard::WizardConnect() {
     link->EscapeD(m_app.m_szProtocol, 0);
     m_app.ParseProtocolVersion(m_app.m_szProtocol);
     if (m_app.m_nConnectState == ConnectNone) {
-        link->SetReadTimeout(30000);
-        if (!link->WaitForByte(0x07))
+        if (!AwaitReset(*link))
             return 3;
-        link->WriteByte(0x1B);  // holds the controller in its bootstrap
-        CClock::Instance().Sleep(2000);
+        link->WriteByte(0x1B); // holds the controller in its bootstrap
+        if (!Pause(2000))
+            return 3;
         if (kind == kLinkCom) {
             link.reset();
             if (!openCom())
                 return 2;
         }
-        link->EscapeD(m_app.m_szProtocol, 4);
+        // Five probes at most, as one probe with four repetitions would send, but one at a time so that
+        // the program's end need not wait for all of them.
+        for (int probe = 0; probe < 5 && !m_bStop; ++probe)
+            if (link->EscapeD(m_app.m_szProtocol, 0))
+                break;
+        if (m_bStop)
+            return 3;
         m_app.ParseProtocolVersion(m_app.m_szProtocol);
         if (m_app.m_nConnectState == ConnectNone)
             m_app.m_nConnectState = ConnectBios;
@@ -287,33 +328,38 @@ int CWizard::ImageResultState() {
     case kLoadComPortFailed:
         return kStatePortFailed;
     case kLoadCancelled:
-        return retry("Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
-                     "download, or 'Cancel'\nto exit the Upgrade Wizard",
-                     kStateCable, EMsgIcon::Question);
+        return retry(
+            "Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
+            "download, or 'Cancel'\nto exit the Upgrade Wizard",
+            kStateCable, EMsgIcon::Question);
     case kLoadEraseRefused:
-        return retry("Error erasing controller memory prior to download!\n  \nThis may be due to a bad serial "
-                     "connection to the\ncontroller or faulty controller hardware.\n\nClick 'Retry' to retry opening "
-                     "the file and downloading.\n\nIf the problem persists then recheck the serial cable\nor replace "
-                     "the controller.",
-                     kStateCable);
+        return retry(
+            "Error erasing controller memory prior to download!\n  \nThis may be due to a bad serial "
+            "connection to the\ncontroller or faulty controller hardware.\n\nClick 'Retry' to retry opening "
+            "the file and downloading.\n\nIf the problem persists then recheck the serial cable\nor replace "
+            "the controller.",
+            kStateCable);
     case kLoadFileNotOpened:
         return retry(kFileOpenError, kStateFileType);
     case kLoadRefused:
-        return retry("Error controller rejected software download command!\n \nThis may be due to a bad serial "
-                     "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
-                     "download. \n \nIf the problem persists recheck the serial cable or replace\nthe controller.",
-                     kStateCable);
+        return retry(
+            "Error controller rejected software download command!\n \nThis may be due to a bad serial "
+            "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
+            "download. \n \nIf the problem persists recheck the serial cable or replace\nthe controller.",
+            kStateCable);
     case kLoadBaudChangeFailed:
-        return retry("Error changing the PC's serial port baud rate!\n \nThis may be due to a bad PC serial port or "
-                     "another program\nhaving the serial port open.  Close all other programs and\nretry "
-                     "downloading.\n \nClick 'Retry' to retry the download.\n \nIf the problem persists try using a "
-                     "different PC.",
-                     kStateCable);
+        return retry(
+            "Error changing the PC's serial port baud rate!\n \nThis may be due to a bad PC serial port or "
+            "another program\nhaving the serial port open.  Close all other programs and\nretry "
+            "downloading.\n \nClick 'Retry' to retry the download.\n \nIf the problem persists try using a "
+            "different PC.",
+            kStateCable);
     case kLoadUnexpectedEnd:
-        return retry("Error processing the selected file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry "
-                     "the download. \n \nIf the problem persists then exit the Upgrad Wizard and\nget a new copy of "
-                     "the file.",
-                     kStateFileType);
+        return retry(
+            "Error processing the selected file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry "
+            "the download. \n \nIf the problem persists then exit the Upgrad Wizard and\nget a new copy of "
+            "the file.",
+            kStateFileType);
     default:
         m_ui.MessageBox(kProgramError);
         return kStateExit;
@@ -333,32 +379,37 @@ int CWizard::ConfigurationResultState() {
     case 4:
         return kStatePortFailed;
     case 5:
-        return retry("Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
-                     "download, or 'Cancel'\n'to exit the Upgrade Wizard",
-                     kStateCable, EMsgIcon::Question);
+        return retry(
+            "Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
+            "download, or 'Cancel'\n'to exit the Upgrade Wizard",
+            kStateCable, EMsgIcon::Question);
     case 6:
-        return retry("Error erasing controller memory prior to download!\n  \nThis may be due to an intermitten "
-                     "serial connection to\nthe controller or faulty controller hardware.\n\nClick 'Retry' to retry "
-                     "opening the file and downloading.\n\nIf the problem persists then recheck the serial cable or "
-                     "\nreplace the controller.",
-                     kStateCable);
+        return retry(
+            "Error erasing controller memory prior to download!\n  \nThis may be due to an intermitten "
+            "serial connection to\nthe controller or faulty controller hardware.\n\nClick 'Retry' to retry "
+            "opening the file and downloading.\n\nIf the problem persists then recheck the serial cable or "
+            "\nreplace the controller.",
+            kStateCable);
     case 7:
         return retry(kFileOpenError, kStateFileType);
     case 8:
     case 13:
-        return retry("Error controller rejected software download command!\n \nThis may be due to a bad serial "
-                     "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
-                     "download.\n \nIf the problem persists recheck the serial cable or replace the controller",
-                     kStateCable);
+        return retry(
+            "Error controller rejected software download command!\n \nThis may be due to a bad serial "
+            "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
+            "download.\n \nIf the problem persists recheck the serial cable or replace the controller",
+            kStateCable);
     case 9:
-        return retry("Error too many communication errors.!\n \nThis may be due to a bad or intermitten serial "
-                     "port\ncable.  Verify the cable is not defective.  If available\ntry a second cable.\n \nClick "
-                     "'Retry' to retry the download.\n \nIf the problem persists try using a different PC.",
-                     kStateCable);
+        return retry(
+            "Error too many communication errors.!\n \nThis may be due to a bad or intermitten serial "
+            "port\ncable.  Verify the cable is not defective.  If available\ntry a second cable.\n \nClick "
+            "'Retry' to retry the download.\n \nIf the problem persists try using a different PC.",
+            kStateCable);
     case 12:
-        return retry("Error renaming file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry the download.\n "
-                     "\nIf the problem persists then exit the Wizard and\nget a new copy of the file.",
-                     kStateFileType);
+        return retry(
+            "Error renaming file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry the download.\n "
+            "\nIf the problem persists then exit the Wizard and\nget a new copy of the file.",
+            kStateFileType);
     default:
         m_ui.MessageBox(kProgramError);
         return kStateExit;

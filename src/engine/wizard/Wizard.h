@@ -6,6 +6,7 @@
 #include <thread>
 
 class CDravikApp;
+class CSerialHandler;
 class IUserInterface;
 
 class CWizard {
@@ -36,6 +37,8 @@ private:
     int AskExit(int stay);
     // Waits clock milliseconds unless the wizard is asked to stop.
     bool Pause(uint32_t milliseconds);
+    // The controller's BEL at its reset (30 s at most); false without it or when asked to stop.
+    bool AwaitReset(CSerialHandler& link);
 
     CDravikApp& m_app;
     IUserInterface& m_ui;
