@@ -12,10 +12,11 @@
 
 namespace {
 
-const char* kSizeWarning =
-    "Please verify this is the correct software for your DXU before continuing.\nThe file size indicates that "
-    "this software is version 1.9.1 or older which\nis only compatible with Arvenco part number 0000003962 CPU "
-    "boards.\n \nClick 'YES' to continue or 'NO' to abort.";
+const char* kSizeWarning = "Please verify this is the correct software for your DXU before continuing.\nThe "
+                           "file size indicates that "
+                           "this software is version 1.9.1 or older which\nis only compatible with Arvenco "
+                           "part number 0000003962 CPU "
+                           "boards.\n \nClick 'YES' to continue or 'NO' to abort.";
 
 class LoadCommandTest : public ::testing::Test {
 protected:
@@ -24,7 +25,7 @@ protected:
         ::mkdir(m_strFolder.c_str(), 0700);
         m_app.m_strSettingsPath = m_strFolder + "none.cfg";
         m_app.LoadSettings();
-        m_app.m_strPort = "/dev/no-such-port";  // a download that starts ends at once with result 4
+        m_app.m_strPort = "/dev/no-such-port"; // a download that starts ends at once with result 4
     }
     void TearDown() override {
         m_app.WaitForDownload();
@@ -80,12 +81,25 @@ TEST_F(LoadCommandTest, DialogFiltersByType) {
 }
 
 TEST_F(LoadCommandTest, CommandLineFileGivesTheDialogsFolderAndName) {
-    CDravikApp app(&m_ui);
-    app.m_strSettingsPath = m_strFolder + "none.cfg";
-    app.InitInstance(m_strFolder + "dravik", "/data/images/dxu_os.img");
-    app.LoadFile(2);
-    EXPECT_EQ(m_ui.LastFileRequest().strInitialDir, "/data/images/");
-    EXPECT_EQ(m_ui.LastFileRequest().strInitialName, "dxu_os.img");
+    char current[4096];
+    ASSERT_NE(::getcwd(current, sizeof current), nullptr);
+    const struct {
+        const char* file;
+        std::string folder;
+        const char* name;
+    } cases[] = {
+        {"/data/images/dxu_os.img", "/data/images/", "dxu_os.img"},
+        {"app.img", std::string(current) + "/", "app.img"}, // a bare name, as a shell passes it
+    };
+    for (const auto& c : cases) {
+        CDravikApp app(&m_ui);
+        app.m_strSettingsPath = m_strFolder + "none.cfg";
+        app.InitInstance(m_strFolder + "dravik", c.file);
+        app.LoadFile(2);
+        EXPECT_EQ(m_ui.LastFileRequest().strInitialDir, c.folder);
+        EXPECT_EQ(m_ui.LastFileRequest().strInitialName, c.name);
+        EXPECT_EQ(app.m_strPathName, c.file);
+    }
 }
 
 TEST_F(LoadCommandTest, DispatchByTheLastThreeCharacters) {
@@ -115,7 +129,7 @@ TEST_F(LoadCommandTest, SizeWarningForOldSoftwareOnANewBootstrap) {
         m_ui.Clear();
         m_app.m_nConnectState = c.nState;
         std::snprintf(m_app.m_szVersion, sizeof m_app.m_szVersion, "%s", c.version);
-        const std::string path = File("size.img", c.nSize);  // the warning, if any, is answered No
+        const std::string path = File("size.img", c.nSize); // the warning, if any, is answered No
         const bool started = DownloadStarted(path);
         const auto messages = m_ui.Messages();
         const bool warned = !messages.empty() && messages.front() == kSizeWarning;

@@ -7,10 +7,18 @@
 #include "engine/wizard/Wizard.h"
 #include "platform/Clock.h"
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint32_t kReconnectDelayMs = 5000;
 constexpr uint8_t kControllerDataReport = 3;
+
+// The current folder with a trailing separator.
+std::string CurrentFolder() {
+    char folder[4096];
+    return ::getcwd(folder, sizeof folder) ? std::string(folder) + "/" : std::string("./");
+}
 
 } // namespace
 
@@ -42,7 +50,8 @@ bool CDravikApp::InitInstance(const std::string& programPath, const std::string&
     if (!commandLineFile.empty()) {
         m_strPathName = commandLineFile;
         const size_t slash = commandLineFile.find_last_of('/');
-        m_strLoadDir = slash == std::string::npos ? std::string() : commandLineFile.substr(0, slash + 1);
+        // A bare name ("dravik app.img" in a shell) lies in the current folder.
+        m_strLoadDir = slash == std::string::npos ? CurrentFolder() : commandLineFile.substr(0, slash + 1);
         m_strFileName = slash == std::string::npos ? commandLineFile : commandLineFile.substr(slash + 1);
     }
     CheckUsbDevice();
