@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,6 +101,22 @@ TEST_F(ZModemRzTest, ReceiverGetsTheNameWithoutTheFolder) {
     EXPECT_EQ(m_rz.Wait(5s), 0);
     EXPECT_TRUE(m_rz.Folder().Exists("report.txt"));
     EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_FILENAME), "report.txt");
+}
+
+TEST_F(ZModemRzTest, ReceiverKeepsTheFilesTimeAndPermissions) {
+    // The header's figures are what receivers read: length, modification time and the mode in octal
+    // (with its regular-file bit, which tells a receiver that the permissions are Unix ones).
+    const std::string path = m_sources.Write("page.dat", Content(3000));
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const struct timespec times[2] = {{1500000000, 0}, {1500000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_TRUE(m_rz.Start());
+    EXPECT_EQ(Send(path, ZModemOptions{1, 1, 0}), ZModemOk);
+    EXPECT_EQ(m_rz.Wait(5s), 0);
+    struct stat received {};
+    ASSERT_EQ(::stat(m_rz.Folder().File("page.dat").c_str(), &received), 0);
+    EXPECT_EQ(received.st_mode & 07777, 0640u);
+    EXPECT_EQ(received.st_mtime, 1500000000);
 }
 
 TEST_F(ZModemRzTest, ProtectedExistingFileIsSkipped) {
