@@ -49,10 +49,11 @@ protected:
         m_pSim = std::make_unique<CSimProcess>(args);
         ASSERT_TRUE(m_pSim->IsReady());
     }
-    // The program's own waits run fast unless the transfer's time-outs must keep pace with the line.
-    std::vector<std::string> Cli(std::vector<std::string> command, bool fast = true) const {
-        std::vector<std::string> args{"--port", m_pSim->SlavePath(), "--settings",      m_strSettings,
-                                      "--yes",  "--clock-speed",     fast ? "100" : "1"};
+    // The program's own waits run faster by the factor; its read time-outs shrink with them, so a
+    // transfer that keeps pace with the line takes a small one.
+    std::vector<std::string> Cli(std::vector<std::string> command, const char* speed = "10") const {
+        std::vector<std::string> args{"--port", m_pSim->SlavePath(), "--settings", m_strSettings,
+                                      "--yes",  "--clock-speed",     speed};
         args.insert(args.end(), command.begin(), command.end());
         return args;
     }
@@ -84,7 +85,8 @@ TEST_F(CliSignalTest, FirstSignalCancelsTheImageDownloadTheWayTheWindowDoes) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const long erases = Flash("erases");
         CCliProcess cli(Cli({"--state", "bootstrap", "load", image}));
-        ASSERT_TRUE(WaitUntil([&] { return Flash("bytes") > 0; }, 20s)) << "the transfer began";
+        ASSERT_TRUE(WaitUntil([&] { return Flash("bytes") > 0; }, 20s))
+            << "the transfer began: " << cli.ErrorText();
         cli.Signal(signal);
         EXPECT_EQ(cli.WaitForExit(30s), 5) << cli.ErrorText();
         EXPECT_NE(cli.ErrorText().find(kCancelLine), std::string::npos) << cli.ErrorText();
@@ -110,7 +112,8 @@ TEST_F(CliSignalTest, FirstSignalCancelsTheImageDownloadTheWayTheWindowDoes) {
 TEST_F(CliSignalTest, SecondSignalEndsAtOnceAndLeavesThePortFree) {
     StartSim();
     CCliProcess cli(Cli({"--state", "bootstrap", "load", Image()}));
-    ASSERT_TRUE(WaitUntil([&] { return Flash("bytes") > 0; }, 20s)) << "the transfer began";
+    ASSERT_TRUE(WaitUntil([&] { return Flash("bytes") > 0; }, 20s))
+        << "the transfer began: " << cli.ErrorText();
     cli.Signal(SIGINT);
     ASSERT_TRUE(cli.WaitForError(kCancelLine, 20s)) << cli.ErrorText();
     cli.Signal(SIGINT);
@@ -138,7 +141,7 @@ TEST_F(CliSignalTest, ConfigurationCopyIsRemovedHoweverTheProgramEnds) {
         const std::string temporary = m_folder.File("tmp-" + std::to_string(c.signals.front()));
         ASSERT_EQ(::mkdir(temporary.c_str(), 0700), 0);
         StartSim({"--receive-dir", received}); // a controller of its own: the last one still receives
-        CCliProcess cli(Cli({"--state", "bootstrap", "load", page}, false), {"TMPDIR=" + temporary});
+        CCliProcess cli(Cli({"--state", "bootstrap", "load", page}, "1"), {"TMPDIR=" + temporary});
         // The receiver has the file open: the copy exists and the transfer runs.
         ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(received + "/config.dat"); }, 20s))
             << cli.ErrorText();
@@ -164,7 +167,7 @@ TEST_F(CliSignalTest, TextFileThatNobodyReceivesFails) {
     StartSim();
     const std::string notes = m_folder.File("notes.txt");
     std::ofstream(notes) << "notes";
-    CCliProcess cli(Cli({"--state", "bootstrap", "load", notes}));
+    CCliProcess cli(Cli({"--state", "bootstrap", "load", notes}, "100"));
     EXPECT_EQ(cli.WaitForExit(30s), 8);
     EXPECT_NE(cli.ErrorText().find("No response from slave."), std::string::npos) << cli.ErrorText();
 }
