@@ -83,8 +83,6 @@ void CCliSignalCancel::Watch() {
         }
         if (!taken)
             EndAtOnce(signal);
-        Say("Cancel: the transfer stops at its next step and leaves the controller ready. Press Ctrl-C again "
-            "to stop at once.\n");
     }
 }
 

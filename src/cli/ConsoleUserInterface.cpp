@@ -73,6 +73,9 @@ bool CConsoleUserInterface::PressCancel() {
             taken = true;
         }
     }
+    if (taken)
+        m_output.Line("Cancel: the transfer stops at its next step and leaves the controller ready. Press "
+                      "Ctrl-C again to stop at once.");
     return taken;
 }
 

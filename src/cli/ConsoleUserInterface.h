@@ -44,8 +44,9 @@ public:
     void WriteLine(const std::string& text) { m_output.Line(text); }
     CConsoleOutput& Output() { return m_output; }
 
-    // The Cancel button of every transfer window open now (any thread). From then on every question is
-    // answered No or Cancel, also one that waits at the terminal. True when a window took the Cancel.
+    // The Cancel button of every transfer window open now (any thread), and a line that says what follows.
+    // From then on every question is answered No or Cancel, also one that waits at the terminal. True
+    // when a window took the Cancel.
     bool PressCancel();
 
 private:
