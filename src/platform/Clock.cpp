@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <thread>
 
 CClock& CClock::Instance() {
@@ -39,6 +40,12 @@ std::chrono::nanoseconds CClock::RealDuration(uint64_t milliseconds) const {
     return std::chrono::nanoseconds(static_cast<int64_t>(ns));
 }
 
+std::chrono::nanoseconds CClock::TimeoutDuration(uint64_t milliseconds) const {
+    const std::chrono::nanoseconds floor =
+        std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(milliseconds), kShortestTimeout);
+    return std::max(RealDuration(milliseconds), floor);
+}
+
 uint64_t CClock::ClockMilliseconds(std::chrono::nanoseconds real) const {
     std::lock_guard<std::mutex> guard(m_lock);
     return static_cast<uint64_t>(static_cast<double>(real.count()) / 1e6 * m_dFactor);
@@ -63,4 +70,6 @@ CClockSpeedScope::CClockSpeedScope(double factor) : m_dPrevious(CClock::Instance
     CClock::Instance().SetSpeedFactor(factor);
 }
 
-CClockSpeedScope::~CClockSpeedScope() { CClock::Instance().SetSpeedFactor(m_dPrevious); }
+CClockSpeedScope::~CClockSpeedScope() {
+    CClock::Instance().SetSpeedFactor(m_dPrevious);
+}

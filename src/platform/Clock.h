@@ -1,5 +1,6 @@
 // The program's one clock: millisecond ticks, calendar seconds and sleeps. Tests raise its speed so that
-// a 5000 ms flash wait or a 20 s read time-out costs them a few milliseconds of real time.
+// a 5000 ms flash wait costs them a few milliseconds of real time; a time-out shrinks too, but never below
+// a real length that a busy machine keeps (an answer that comes late must not look like no answer).
 #pragma once
 
 #include <chrono>
@@ -18,8 +19,12 @@ public:
     // Sleeps for the given clock time (real time divided by the speed factor).
     void Sleep(uint32_t milliseconds);
 
-    // Real time that a clock interval takes at the current speed. Waits on descriptors and events use it.
+    // Real time that a clock interval takes at the current speed: delays and polling waits.
     std::chrono::nanoseconds RealDuration(uint64_t milliseconds) const;
+    // Real time that a time-out waits for the other side: the scaled length, but not less than
+    // kShortestTimeout (or the time-out itself where that is shorter). At speed 1 it equals RealDuration.
+    std::chrono::nanoseconds TimeoutDuration(uint64_t milliseconds) const;
+    static constexpr std::chrono::milliseconds kShortestTimeout{500};
     // Clock milliseconds that a real interval represents.
     uint64_t ClockMilliseconds(std::chrono::nanoseconds real) const;
 

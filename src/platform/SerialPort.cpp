@@ -259,7 +259,7 @@ bool CSerialPort::Read(uint8_t* buffer, size_t length, size_t& got) {
         firstByteOnly ? t.nReadConstant : static_cast<uint64_t>(t.nReadMultiplier) * length + t.nReadConstant;
     const bool hasTotal = totalMs != 0;
     const auto start = SteadyClock::now();
-    const auto totalDeadline = start + clock.RealDuration(totalMs);
+    const auto totalDeadline = start + clock.TimeoutDuration(totalMs);
     const bool hasInterval = !firstByteOnly && t.nReadInterval != 0 && t.nReadInterval != kMax;
     auto intervalDeadline = SteadyClock::time_point::max();
 
@@ -272,7 +272,7 @@ bool CSerialPort::Read(uint8_t* buffer, size_t length, size_t& got) {
             if (firstByteOnly)
                 return true;
             if (hasInterval)
-                intervalDeadline = SteadyClock::now() + clock.RealDuration(t.nReadInterval);
+                intervalDeadline = SteadyClock::now() + clock.TimeoutDuration(t.nReadInterval);
             continue;
         }
         bool hasDeadline = hasTotal;
@@ -299,7 +299,7 @@ bool CSerialPort::Write(const uint8_t* data, size_t length, size_t& written) {
     const uint64_t totalMs =
         static_cast<uint64_t>(m_timeouts.nWriteMultiplier) * length + m_timeouts.nWriteConstant;
     const bool hasDeadline = totalMs != 0;
-    const auto deadline = SteadyClock::now() + CClock::Instance().RealDuration(totalMs);
+    const auto deadline = SteadyClock::now() + CClock::Instance().TimeoutDuration(totalMs);
     while (written < length) {
         const ssize_t n = ::write(m_fd.Get(), data + written, length - written);
         if (n > 0) {

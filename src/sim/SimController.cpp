@@ -101,7 +101,7 @@ const SimFault* CSimController::FindFrameFault(unsigned frame) const {
 
 uint32_t CSimController::WindowMs(uint32_t clockMs) const {
     const auto floorMs =
-        static_cast<uint32_t>(CClock::Instance().ClockMilliseconds(std::chrono::milliseconds(200)));
+        static_cast<uint32_t>(CClock::Instance().ClockMilliseconds(CClock::kShortestTimeout));
     return std::max(clockMs, floorMs);
 }
 

@@ -79,7 +79,10 @@ TEST_F(WizardRunTest, MenuCommandLeadsThroughThePagesToAFinishedDownloadOnCom) {
     // Its application does not answer; it resets while the notice asks for the power cycle, and the
     // program holds it in its bootstrap (PL03).
     options.strProtocol.clear();
-    options.nResetAfterMs = 1500;
+    // The reset must fall between the end of the probe's time-out and the end of the wait for BEL: at this
+    // speed both stay long enough in real time for a busy machine.
+    CClockSpeedScope slower(10.0);
+    options.nResetAfterMs = 10000;
     options.nEscWindowMs = 5000;
     options.nDoneDelayMs = 20;
     std::string error;

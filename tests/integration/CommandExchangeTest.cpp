@@ -28,7 +28,7 @@ protected:
     // Everything the program put on the wire so far.
     std::vector<uint8_t> Wire(size_t expected) { return m_pty.ReadMaster(expected, 2000ms); }
 
-    CClockSpeedScope m_fast{1000.0};  // a 40 s answer wait costs 40 ms
+    CClockSpeedScope m_fast{1000.0}; // answers come at once; a time-out that runs out takes half a second
     CTestUserInterface m_ui;
     CLinkContext m_context{&m_ui};
     CPtyPair m_pty;
@@ -125,6 +125,7 @@ TEST_F(CommandExchangeTest, TheLastAttemptChoosesTheMessage) {
 }
 
 TEST_F(CommandExchangeTest, NoAnswerAtAllFailsAfterTwoFullWaits) {
+    CClockSpeedScope measurable(80.0); // each 40 s wait stays above the clock's shortest real time-out
     const uint32_t start = CClock::Instance().TickCount();
     EXPECT_FALSE(m_link->SendCommand(2));
     const uint32_t waited = CClock::Instance().TickCount() - start;
@@ -136,6 +137,7 @@ TEST_F(CommandExchangeTest, NoAnswerAtAllFailsAfterTwoFullWaits) {
 }
 
 TEST_F(CommandExchangeTest, CodeFiveWaitsForDoneWithTheCallersTimeout) {
+    CClockSpeedScope measurable(6.0); // each 3 s wait stays above the clock's shortest real time-out
     ASSERT_TRUE(m_link->SetReadTimeout(3000));
     m_pty.WriteMaster("OK\n");
     const uint32_t start = CClock::Instance().TickCount();

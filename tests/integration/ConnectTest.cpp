@@ -104,7 +104,7 @@ TEST_F(ConnectTest, BootstrapIsNamedAndTheWaitWindowComesAndGoes) {
 TEST_F(ConnectTest, ControllerCaughtAtResetAndHeldInItsBootstrap) {
     SimOptions options;
     options.strProtocol.clear();  // its application runs and does not answer the probe
-    options.nResetAfterMs = 1500;
+    options.nResetAfterMs = 10000; // well after the probe's time-out, even where a busy machine stretches it
     CClockSpeedScope fast(10.0);
     StartCom(options);
     m_app.OnConnect();

@@ -153,8 +153,8 @@ TEST_F(SimExchangeTest, FramesAtTheWrongSpeedAreRefused) {
 
 TEST_F(SimExchangeTest, ResetBellIsCaughtAndEscapeHoldsTheBootstrap) {
     SimOptions options;
-    options.strProtocol.clear(); // an application runs: no protocol answer until held in the bootstrap
-    options.nResetAfterMs = 1500;  // after the probe's 1 s read, while the program waits for BEL
+    options.strProtocol.clear();   // an application runs: no protocol answer until held in the bootstrap
+    options.nResetAfterMs = 10000; // well after the probe's 1 s read, while the program waits for BEL
     CClockSpeedScope fast(10.0);
     Start(options);
     char protocol[5] = {};

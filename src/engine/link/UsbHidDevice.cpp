@@ -130,9 +130,9 @@ void CUsbHidDevice::SetDataHandler(std::function<void()> handler) {
     m_dataHandler = std::move(handler);
 }
 
-bool CUsbHidDevice::WaitDataEvent(std::unique_lock<std::mutex>& lock, uint32_t timeoutMs) {
-    const bool came = m_dataEvent.wait_for(lock, CClock::Instance().RealDuration(timeoutMs),
-                                           [this] { return m_bDataSignalled; });
+bool CUsbHidDevice::WaitDataEvent(std::unique_lock<std::mutex>& lock,
+                                  std::chrono::steady_clock::time_point deadline) {
+    const bool came = m_dataEvent.wait_until(lock, deadline, [this] { return m_bDataSignalled; });
     if (came)
         m_bDataSignalled = false;
     return came;
@@ -150,13 +150,10 @@ bool CUsbHidDevice::ReadRing(uint8_t reportId, uint8_t* buffer, size_t length, s
         m_bDataSignalled = false;
         bAvailable = ring->nCount >= wanted;
     } else {
-        CClock& clock = CClock::Instance();
-        const uint32_t start = clock.TickCount();
+        const auto deadline =
+            std::chrono::steady_clock::now() + CClock::Instance().TimeoutDuration(timeoutMs);
         for (;;) {
-            const uint32_t elapsed = clock.TickCount() - start;
-            if (elapsed >= timeoutMs)
-                break;
-            if (!WaitDataEvent(lock, timeoutMs - elapsed))
+            if (!WaitDataEvent(lock, deadline))
                 break;
             // Once a byte has come, the read succeeds with what it has when the time-out passes.
             bAvailable = ring->nCount >= 1;
@@ -183,7 +180,8 @@ bool CUsbHidDevice::PopByte(uint8_t reportId, uint8_t& byte, uint32_t timeoutMs)
         return false;
     if (ring->nCount > 0 || timeoutMs < 1) {
         m_bDataSignalled = false;
-    } else if (!WaitDataEvent(lock, timeoutMs)) {
+    } else if (!WaitDataEvent(lock, std::chrono::steady_clock::now() +
+                                        CClock::Instance().TimeoutDuration(timeoutMs))) {
         return false;
     }
     if (ring->nCount == 0)

@@ -5,6 +5,7 @@
 #include "platform/HidLibrary.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -64,8 +65,8 @@ public:
 
 private:
     SReceiveRing* RingOf(uint8_t reportId);
-    // Waits for the data event up to the clock time given; true when it came (and resets it).
-    bool WaitDataEvent(std::unique_lock<std::mutex>& lock, uint32_t timeoutMs);
+    // Waits for the data event until the deadline; true when it came (and resets it).
+    bool WaitDataEvent(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point deadline);
     void ReaderProc();
 
     std::thread m_readerThread;
