@@ -186,6 +186,10 @@ void CZModemDlg::SendFile() {
         if (!SendData())
             return;
         const EFinish finish = FinishTransfer();
+        if (finish == EFinish::Resend && TooManyResends()) {
+            Abort(ZModemTooManyErrors);
+            return;
+        }
         if (finish == EFinish::Resend && resends < kMaxResendsAfterEof)
             continue;
         // Only a receiver that asked for the next file after ZEOF has the whole file.
@@ -236,6 +240,15 @@ bool CZModemDlg::TakeReceiverPosition() {
     return true;
 }
 
+bool CZModemDlg::TooManyResends() {
+    if (m_nPosition > m_nFurthestRequest) {
+        m_nFurthestRequest = m_nPosition;
+        m_nResendsWithoutProgress = 0;
+        return false;
+    }
+    return ++m_nResendsWithoutProgress > kMaxResendsWithoutProgress;
+}
+
 void CZModemDlg::Abort(int result) {
     // The receiver drops the file instead of keeping a cut one as if it were whole.
     m_util.SendCancel();
@@ -284,10 +297,7 @@ bool CZModemDlg::SendData() {
                     m_nResult = ZModemNoResponse;
                     return false;
                 }
-                if (m_nPosition > m_nFurthestRequest) {
-                    m_nFurthestRequest = m_nPosition;
-                    m_nResendsWithoutProgress = 0;
-                } else if (++m_nResendsWithoutProgress > kMaxResendsWithoutProgress) {
+                if (TooManyResends()) {
                     Abort(ZModemTooManyErrors);
                     return false;
                 }

@@ -64,6 +64,9 @@ private:
     bool SendData();
     EFinish FinishTransfer();
     bool TakeReceiverPosition();
+    // Counts a resend request that asks for no offset beyond the furthest one asked for so far; true once
+    // there have been too many of them in a row.
+    bool TooManyResends();
     void Abort(int result);
     void RefreshDisplay();
     IZModemView& View();
