@@ -6,8 +6,25 @@
 #include <cstddef>
 #include <cstdint>
 
-// One byte into a CRC-16 register. Feeding a frame and then its two CRC bytes (high first) leaves 0.
-uint16_t UpdateCrc16(uint16_t crc, uint8_t byte);
+// Entry i is the CRC-16 register after feeding the byte i into a zero register.
+constexpr std::array<uint16_t, 256> MakeCrc16Table() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned crc = i << 8;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
+        table[i] = static_cast<uint16_t>(crc);
+    }
+    return table;
+}
+inline constexpr std::array<uint16_t, 256> kCrc16Table = MakeCrc16Table();
+
+// One byte into a CRC-16 register. The register holds the remainder of the data so far (the two zero
+// bytes of the textbook shift-in form folded in), so it is the value to send at every step; feeding a
+// frame and then its two CRC bytes (high first) leaves 0.
+inline uint16_t UpdateCrc16(uint16_t crc, uint8_t byte) {
+    return static_cast<uint16_t>((crc << 8) ^ kCrc16Table[(crc >> 8) ^ byte]);
+}
 
 // The CRC-32 table: entry i is the CRC-32 of the single byte i with a zero start value.
 using Crc32Table = std::array<uint32_t, 256>;

@@ -278,7 +278,7 @@ bool CZModemDlg::SendData() {
             return false;
         }
         m_nPosition += static_cast<int64_t>(got);
-        m_util.SendDataSubpacket(m_buffer.data(), got, m_nPosition < m_nFileLength ? ZCRCG : ZCRCE);
+        m_util.QueueDataSubpacket(m_buffer.data(), got, m_nPosition < m_nFileLength ? ZCRCG : ZCRCE);
         if (m_util.WriteFailed()) {
             m_nResult = ZModemNoResponse;
             return false;
@@ -310,6 +310,11 @@ bool CZModemDlg::SendData() {
             }
         }
     } while (m_nPosition < m_nFileLength);
+    m_util.Flush();
+    if (m_util.WriteFailed()) {
+        m_nResult = ZModemNoResponse;
+        return false;
+    }
     m_pProgress->ForceNext();
     RefreshDisplay();
     return true;

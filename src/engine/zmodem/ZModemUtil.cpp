@@ -2,6 +2,8 @@
 
 #include "engine/link/SerialHandler.h"
 
+#include <array>
+
 namespace {
 
 constexpr int kCanInARow = 5;
@@ -9,19 +11,30 @@ constexpr int kStrayByteBudget = 1000;
 constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool NeedsEscape(uint8_t byte) {
-    switch (byte) {
-    case 0x10:
-    case 0x11:
-    case 0x13:
-    case 0x18:
-    case 0x90:
-    case 0x91:
-    case 0x93:
-        return true;
-    default:
-        return false;
+// The seven bytes a line may eat: flow control, ZDLE and DLE, also with the high bit.
+constexpr std::array<bool, 256> MakeEscapeTable() {
+    std::array<bool, 256> table{};
+    for (uint8_t byte : {0x10, 0x11, 0x13, 0x18, 0x90, 0x91, 0x93})
+        table[byte] = true;
+    return table;
+}
+constexpr std::array<bool, 256> kNeedsEscape = MakeEscapeTable();
+
+// Escapes data into out (room for twice its length) while running the CRC over the unescaped bytes;
+// returns the end of what was written.
+template <class Crc, class Update>
+uint8_t* EscapeInto(uint8_t* out, const uint8_t* data, size_t length, Crc& crc, Update update) {
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t byte = data[i];
+        crc = update(crc, byte);
+        if (kNeedsEscape[byte]) {
+            *out++ = ZDLE;
+            *out++ = static_cast<uint8_t>(byte ^ 0x40);
+        } else {
+            *out++ = byte;
+        }
     }
+    return out;
 }
 
 // Upper- and lower-case letters both map to 10..15.
@@ -36,12 +49,18 @@ CZModemUtil::CZModemUtil() : m_crc32Table(BuildCrc32Table()) {}
 
 CZModemUtil::~CZModemUtil() = default;
 
+void CZModemUtil::Reserve(size_t count) {
+    if (m_pending.size() < m_nPending + count)
+        m_pending.resize(m_nPending + count);
+}
+
 void CZModemUtil::Put(uint8_t byte) {
-    m_pending.push_back(byte);
+    Reserve(1);
+    m_pending[m_nPending++] = byte;
 }
 
 void CZModemUtil::PutEscaped(uint8_t byte) {
-    if (NeedsEscape(byte)) {
+    if (kNeedsEscape[byte]) {
         Put(ZDLE);
         Put(static_cast<uint8_t>(byte ^ 0x40));
     } else {
@@ -50,15 +69,14 @@ void CZModemUtil::PutEscaped(uint8_t byte) {
 }
 
 void CZModemUtil::Flush() {
-    // One write for a whole header or subpacket: the same bytes on the wire, without a system call (or,
-    // over USB, an output report) for each of them.
-    if (m_pending.empty())
+    // One write for a whole header, subpacket or run of subpackets: the same bytes on the wire, without a
+    // system call (or, over USB, an output report) for each of them.
+    if (m_nPending == 0)
         return;
     size_t written = 0;
-    if (m_pLink == nullptr || !m_pLink->Write(m_pending.data(), m_pending.size(), written) ||
-        written != m_pending.size())
+    if (m_pLink == nullptr || !m_pLink->Write(m_pending.data(), m_nPending, written) || written != m_nPending)
         m_bWriteFailed = true;
-    m_pending.clear();
+    m_nPending = 0;
 }
 
 void CZModemUtil::SendEscaped(uint8_t byte) {
@@ -134,34 +152,43 @@ void CZModemUtil::SendBinaryHeader(int type, const uint8_t data[4]) {
     Flush();
 }
 
-int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
-    uint32_t errors = 0;
-    CommStatus status;
-    if (m_pLink)
-        m_pLink->ClearErrors(errors, status);
-    const bool crc32 = m_nDataCrcMode == kCrcMode32;
-    uint16_t crc16 = 0;
-    uint32_t crc32Value = 0xFFFFFFFFu;
-    for (size_t i = 0; i < length; ++i) {
-        PutEscaped(data[i]);
-        if (crc32)
-            crc32Value = UpdateCrc32(m_crc32Table, crc32Value, data[i]);
-        else
-            crc16 = UpdateCrc16(crc16, data[i]);
+void CZModemUtil::AppendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
+    // Worst case: every byte escaped, then ZDLE, the frame end and four escaped CRC bytes.
+    Reserve(2 * length + 10);
+    uint8_t* out = m_pending.data() + m_nPending;
+    if (m_nDataCrcMode == kCrcMode32) {
+        uint32_t crc = 0xFFFFFFFFu;
+        out = EscapeInto(out, data, length, crc, [this](uint32_t value, uint8_t byte) {
+            return UpdateCrc32(m_crc32Table, value, byte);
+        });
+        m_nPending = static_cast<size_t>(out - m_pending.data());
+        Put(ZDLE);
+        Put(frameEnd);
+        crc = ~UpdateCrc32(m_crc32Table, crc, frameEnd);
+        for (int i = 0; i < 4; ++i)
+            PutEscaped(static_cast<uint8_t>(crc >> (8 * i)));
+        return;
     }
+    uint16_t crc = 0;
+    out = EscapeInto(out, data, length, crc, UpdateCrc16);
+    m_nPending = static_cast<size_t>(out - m_pending.data());
     Put(ZDLE);
     Put(frameEnd);
-    if (crc32) {
-        crc32Value = ~UpdateCrc32(m_crc32Table, crc32Value, frameEnd);
-        for (int i = 0; i < 4; ++i)
-            PutEscaped(static_cast<uint8_t>(crc32Value >> (8 * i)));
-    } else {
-        crc16 = UpdateCrc16(crc16, frameEnd);
-        PutEscaped(static_cast<uint8_t>(crc16 >> 8));
-        PutEscaped(static_cast<uint8_t>(crc16 & 0xFF));
-    }
+    crc = UpdateCrc16(crc, frameEnd);
+    PutEscaped(static_cast<uint8_t>(crc >> 8));
+    PutEscaped(static_cast<uint8_t>(crc & 0xFF));
+}
+
+int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
+    AppendDataSubpacket(data, length, frameEnd);
     Flush();
     return 1;
+}
+
+void CZModemUtil::QueueDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
+    AppendDataSubpacket(data, length, frameEnd);
+    if (m_nPending >= kGatherBytes)
+        Flush();
 }
 
 bool CZModemUtil::ReadByte(uint8_t& byte) {
@@ -187,6 +214,7 @@ int CZModemUtil::HeaderReceived(int type) {
 }
 
 int CZModemUtil::GetHeader(uint8_t data[4]) {
+    Flush(); // the receiver answers what it has been sent
     m_nReceivedFormat = 0;
     int cans = kCanInARow;
     int budget = kStrayByteBudget;

@@ -1,6 +1,7 @@
 // The ZModem frame engine of the sending side: hex and binary headers, data subpackets with ZDLE
-// escaping and CRC-16 or CRC-32, and the reception of the receiver's headers. Writes and reads through
-// the controller link, one byte per write.
+// escaping and CRC-16 or CRC-32, and the reception of the receiver's headers. Frames are built in one
+// buffer and written through the controller link whole; streamed subpackets are gathered into larger
+// writes.
 #pragma once
 
 #include "engine/zmodem/ZModemCrc.h"
@@ -58,6 +59,12 @@ public:
     void SendBinaryHeader(int type, const uint8_t data[4]);
     // A data subpacket with the CRC kind of the binary header that opened its frame; returns 1.
     int SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd);
+    // The same subpacket, held back until about kGatherBytes are waiting, so a stream of subpackets
+    // leaves in few large writes (full USB reports, full reads for the receiver). Anything else sent,
+    // GetHeader and Flush write what is held first.
+    void QueueDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd);
+    // Writes what is held.
+    void Flush();
     // One header from the receiver: its frame type with the four data bytes filled in; -1 on failure;
     // 0 also when the format byte did not come.
     int GetHeader(uint8_t data[4]);
@@ -75,14 +82,17 @@ public:
     int ReceivedFormat() const { return m_nReceivedFormat; }
     const Crc32Table& Crc32() const { return m_crc32Table; }
 
+    static constexpr size_t kGatherBytes = 8192;
+
     int m_nUseCrc32 = 1; // UseCrc32
     int m_nCrcMode = kCrcMode16;
 
 private:
-    // Bytes are gathered and written once per header, subpacket or string.
+    // Bytes are gathered and written once per header, subpacket or string (or run of subpackets).
+    void Reserve(size_t count);
     void Put(uint8_t byte);
     void PutEscaped(uint8_t byte);
-    void Flush();
+    void AppendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd);
     // One byte from the link; false when none came.
     bool ReadByte(uint8_t& byte);
     int ReceiveBinaryHeader(uint8_t data[4]);
@@ -97,5 +107,6 @@ private:
     int m_nReceivedType = 0;
     int m_nReceivedFormat = 0;
     bool m_bWriteFailed = false;
-    std::vector<uint8_t> m_pending;
+    std::vector<uint8_t> m_pending; // room for the bytes held; the first m_nPending are in use
+    size_t m_nPending = 0;
 };
