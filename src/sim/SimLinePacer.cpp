@@ -21,11 +21,12 @@ void CSimLinePacer::Arrive(const uint8_t* data, size_t length, unsigned speed, C
     const std::chrono::nanoseconds byteTime = ByteTime(speed);
     // The line is idle until these bytes came: they go out one after the other from then on.
     Clock::time_point due = std::max(now, m_lineFree);
+    const Clock::time_point end = due + byteTime * static_cast<int64_t>(length);
     for (size_t i = 0; i < length; ++i) {
         due += byteTime;
-        m_queue.push_back(Pending{data[i], speed, due});
+        m_queue.push_back(Pending{data[i], speed, due, end});
     }
-    m_lineFree = due;
+    m_lineFree = end;
     m_total += byteTime * static_cast<int64_t>(length);
     m_nBytes += length;
 }
@@ -45,5 +46,5 @@ bool CSimLinePacer::TakeDue(Clock::time_point now, std::vector<uint8_t>& bytes, 
 std::optional<CSimLinePacer::Clock::time_point> CSimLinePacer::NextDue() const {
     if (m_queue.empty())
         return std::nullopt;
-    return m_queue.front().due;
+    return std::min(m_queue.front().arrivalEnd, m_queue.front().due + kSlice);
 }

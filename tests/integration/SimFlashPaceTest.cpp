@@ -15,12 +15,13 @@ TEST(SimFlashPace, ByteTimesFollowTheLineSpeed) {
     EXPECT_EQ(CSimLinePacer::ByteTime(19200).count(), 520833);
     EXPECT_EQ(CSimLinePacer::ByteTime(0).count(), 0);
 
-    // Bytes queue behind each other; a pause lets the line go idle; speeds are not mixed in one take.
+    // Bytes queue behind each other; a pause lets the line go idle; speeds are not mixed in one take. The
+    // pacer wakes at the end of an arrival, or after a time slice of a long one.
     CSimLinePacer pacer;
     const auto start = CSimLinePacer::Clock::now();
     const uint8_t bytes[4] = {1, 2, 3, 4};
     pacer.Arrive(bytes, 3, 38400, start);
-    EXPECT_EQ(*pacer.NextDue() - start, nanoseconds(260416));
+    EXPECT_EQ(*pacer.NextDue() - start, nanoseconds(3 * 260416));
     std::vector<uint8_t> taken;
     unsigned speed = 0;
     EXPECT_FALSE(pacer.TakeDue(start + nanoseconds(260415), taken, speed));
@@ -39,6 +40,11 @@ TEST(SimFlashPace, ByteTimesFollowTheLineSpeed) {
     const auto later = start + seconds(5);
     pacer.Arrive(bytes, 1, 38400, later);
     EXPECT_EQ(*pacer.NextDue() - later, nanoseconds(260416));
+    const std::vector<uint8_t> frame(100, 0x55); // 26 ms on the line
+    pacer.Arrive(frame.data(), frame.size(), 38400, later);
+    ASSERT_TRUE(pacer.TakeDue(later + seconds(1), taken, speed));
+    pacer.Arrive(frame.data(), frame.size(), 38400, later + seconds(1));
+    EXPECT_EQ(*pacer.NextDue() - (later + seconds(1)), nanoseconds(260416) + CSimLinePacer::kSlice);
 }
 
 TEST(SimFlashPace, FramesAreAcknowledgedAfterTheirLineTime) {

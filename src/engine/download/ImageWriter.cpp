@@ -3,20 +3,32 @@
 #include "engine/download/ImageFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace {
 
 // Offset of "~MR:" in bytes, or -1.
 long FindMarker(const uint8_t* bytes, size_t length) {
-    for (size_t i = 0; i + 4 <= length; ++i) {
-        if (bytes[i] == kImageMarker && std::memcmp(bytes + i + 1, kImageTag, sizeof(kImageTag)) == 0)
-            return static_cast<long>(i);
+    const uint8_t* end = bytes + length;
+    for (const uint8_t* at = bytes; end - at >= 4; ++at) {
+        at = static_cast<const uint8_t*>(std::memchr(at, kImageMarker, static_cast<size_t>(end - at - 3)));
+        if (at == nullptr)
+            return -1;
+        if (std::memcmp(at + 1, kImageTag, sizeof(kImageTag)) == 0)
+            return static_cast<long>(at - bytes);
     }
     return -1;
 }
+
+constexpr std::array<uint8_t, kImageMaxFill> MakeFill() {
+    std::array<uint8_t, kImageMaxFill> fill{};
+    for (uint8_t& byte : fill)
+        byte = kImageFillByte;
+    return fill;
+}
+constexpr std::array<uint8_t, kImageMaxFill> kFill = MakeFill();
 
 } // namespace
 
@@ -54,7 +66,8 @@ CImageWriter::EResult CImageWriter::Put(uint32_t address, const uint8_t* data, s
 
     // The data run as the reader will see it around this piece: what stays of the run's tail (nothing
     // after a new record), the fill, then the data.
-    std::vector<uint8_t> run;
+    std::vector<uint8_t>& run = m_run;
+    run.clear();
     if (!bRecord)
         run.assign(m_tail, m_tail + m_nTail);
     run.insert(run.end(), bRecord ? 0 : fill, kImageFillByte);
@@ -73,8 +86,7 @@ CImageWriter::EResult CImageWriter::Put(uint32_t address, const uint8_t* data, s
         return EResult::MarkerInData;
     }
 
-    const std::vector<uint8_t> fillBytes(fill, kImageFillByte);
-    if (!Emit(fillBytes.data(), fillBytes.size()))
+    if (!Emit(kFill.data(), fill))
         return EResult::WriteFailed;
     if (bRecord) {
         const uint8_t record[kImageRecordBytes] = {kImageMarker,

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CImageWriter {
 public:
@@ -43,5 +44,6 @@ private:
     // The last bytes of the current data run (fill included), to find a marker across two pieces.
     uint8_t m_tail[3] = {};
     size_t m_nTail = 0;
+    std::vector<uint8_t> m_run; // the run around the piece being put, kept for its room
     std::string m_strError;
 };

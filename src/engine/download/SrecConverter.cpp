@@ -1,5 +1,6 @@
 #include "engine/download/SrecConverter.h"
 
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -24,14 +25,36 @@ size_t AddressBytesOf(int type) {
     }
 }
 
+// Value of each character as a hex digit; -1 for anything else (so two values or'ed are negative when
+// either is not a digit).
+constexpr std::array<int8_t, 256> MakeHexTable() {
+    std::array<int8_t, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = -1;
+    for (int c = 0; c < 10; ++c)
+        table['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['A' + c] = static_cast<int8_t>(10 + c);
+        table['a' + c] = static_cast<int8_t>(10 + c);
+    }
+    return table;
+}
+constexpr std::array<int8_t, 256> kHexValue = MakeHexTable();
+
 int HexValue(int c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return c < 0 ? -1 : kHexValue[static_cast<uint8_t>(c)];
+}
+
+// Decodes count bytes from twice as many hex digits; false at the first character that is no digit.
+bool DecodeHex(const uint8_t* text, uint8_t* bytes, size_t count) {
+    int bad = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const int high = kHexValue[text[2 * i]];
+        const int low = kHexValue[text[2 * i + 1]];
+        bad |= high | low;
+        bytes[i] = static_cast<uint8_t>(high << 4 | low);
+    }
+    return bad >= 0;
 }
 
 // Line ends, blanks and the old end-of-file mark may stand between records.
@@ -134,12 +157,22 @@ CSrecConverter::EResult CSrecConverter::ReadRecord() {
         return Fail(m_bInputFailed ? EResult::ReadFailed : EResult::BadRecord, kBadRecord);
     if (count < addressBytes + 1)
         return Fail(EResult::BadRecord, kBadRecord);
-    unsigned sum = count;
-    for (size_t i = 0; i < count; ++i) {
-        if (!ReadHexByte(m_record[i]))
-            return Fail(m_bInputFailed ? EResult::ReadFailed : EResult::BadRecord, kBadRecord);
-        sum += m_record[i];
+    const size_t digits = 2 * size_t{count};
+    if (m_nEnd - m_nPos >= digits) {
+        // The whole record is in the buffer (the usual case): decode it there. Hex digits hold no line end.
+        if (!DecodeHex(m_buffer + m_nPos, m_record, count))
+            return Fail(EResult::BadRecord, kBadRecord);
+        m_nPos += digits;
+        m_nSinceStep += static_cast<uint32_t>(digits);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            if (!ReadHexByte(m_record[i]))
+                return Fail(m_bInputFailed ? EResult::ReadFailed : EResult::BadRecord, kBadRecord);
+        }
     }
+    unsigned sum = count;
+    for (size_t i = 0; i < count; ++i)
+        sum += m_record[i];
     // The checksum is the ones' complement of the sum of the count, address and data bytes.
     if ((sum & 0xFF) != 0xFF)
         return Fail(EResult::BadChecksum, "Checksum error in line %u of the input file.");

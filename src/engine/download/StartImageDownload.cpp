@@ -20,7 +20,7 @@ void RaiseThreadPriority() {
 } // namespace
 
 void CDravikApp::StartImageDownload() {
-    WaitForDownload();  // a previous worker has ended by now; collect it
+    WaitForDownload(); // a previous worker has ended by now; collect it
     m_bDownloadRunning = true;
     // The window's Cancel reaches the download once it exists; the window comes first, as it is the
     // download's view.
