@@ -69,11 +69,13 @@ void CUsbSimDevice::InjectInputReport(const std::vector<uint8_t>& report) {
     QueueReport(report);
 }
 
-bool CUsbSimDevice::TakeInputReport(std::vector<uint8_t>& report, std::chrono::nanoseconds wait) {
+bool CUsbSimDevice::TakeInputReport(std::vector<uint8_t>& report, std::chrono::nanoseconds wait,
+                                    const std::atomic<bool>* closed) {
     std::unique_lock<std::mutex> lock(m_lock);
     const uint64_t wakeCount = m_nWakeCount;
     m_inputReady.wait_for(lock, wait, [&] { return !m_input.empty() || m_nWakeCount != wakeCount; });
-    if (m_input.empty())
+    // A program that has closed the device must not take an answer meant for the one that opens it next.
+    if (m_input.empty() || (closed != nullptr && closed->load()))
         return false;
     report = std::move(m_input.front());
     m_input.pop_front();

@@ -4,6 +4,7 @@
 // serves the serial and the USB transport. The bus it is plugged into is CUsbSimHub.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -57,8 +58,10 @@ public:
     void InjectInputReport(const std::vector<uint8_t>& report);
 
     // Host side (the hub calls these).
-    // Waits up to the real time given for an input report; false when none came.
-    bool TakeInputReport(std::vector<uint8_t>& report, std::chrono::nanoseconds wait);
+    // Waits up to the real time given for an input report; false when none came. A reader whose session
+    // was closed (closed true) takes nothing: the reports stay for the next session.
+    bool TakeInputReport(std::vector<uint8_t>& report, std::chrono::nanoseconds wait,
+                         const std::atomic<bool>* closed = nullptr);
     void OutputReport(const uint8_t* report, size_t length);
     void ControlOut(const uint8_t* report, size_t length);
     // Fills buffer[1..] with the answer to the last control request. True once when that answer
@@ -73,7 +76,7 @@ public:
     void ClearOutputReports();
     // Control input reports answered so far.
     unsigned ControlInCount() const;
-    // Wakes a host waiting in TakeInputReport (the hub when the device goes).
+    // Wakes a host waiting in TakeInputReport (the hub when the device goes or a session closes).
     void WakeHost();
 
 private:

@@ -98,7 +98,9 @@ int CUsbSimHub::Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint1
             continue;
         if (options.bRefuseOpen)
             return kHidDeviceAccessError;
-        auto session = std::make_shared<SSession>(SSession{slot.device, slot.nGeneration});
+        auto session = std::make_shared<SSession>();
+        session->device = slot.device;
+        session->nGeneration = slot.nGeneration;
         handle = session.get();
         m_sessions[handle] = std::move(session);
         return kHidSuccess;
@@ -107,8 +109,20 @@ int CUsbSimHub::Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint1
 }
 
 int CUsbSimHub::Close(HidHandle handle) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_sessions.erase(handle) == 1 ? kHidSuccess : kHidInvalidHandle;
+    std::shared_ptr<SSession> session;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_sessions.find(handle);
+        if (it == m_sessions.end())
+            return kHidInvalidHandle;
+        session = std::move(it->second);
+        m_sessions.erase(it);
+    }
+    // A read of this session may still wait on the device (the socket server's input stream does):
+    // wake it so it ends without taking what the device sends next.
+    session->bClosed = true;
+    session->device->WakeHost();
+    return kHidSuccess;
 }
 
 std::shared_ptr<CUsbSimHub::SSession> CUsbSimHub::SessionOf(HidHandle handle, bool& bAlive) {
@@ -129,7 +143,8 @@ int CUsbSimHub::GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_
     if (const int status = LiveSession(handle, session))
         return status;
     std::vector<uint8_t> report;
-    const bool bGot = session->device->TakeInputReport(report, std::chrono::milliseconds(kReadWaitMs));
+    const bool bGot =
+        session->device->TakeInputReport(report, std::chrono::milliseconds(kReadWaitMs), &session->bClosed);
     // The device may have left the bus while the read waited.
     if (const int status = LiveSession(handle, session))
         return status;

@@ -55,6 +55,7 @@ private:
     struct SSession {
         std::shared_ptr<CUsbSimDevice> device;
         uint64_t nGeneration = 0;
+        std::atomic<bool> bClosed{false}; // set by Close; a read still waiting then takes nothing
     };
     struct SEvent {
         uint32_t nDueTick;

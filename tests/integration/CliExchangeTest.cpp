@@ -167,4 +167,36 @@ TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
     EXPECT_EQ(lines.back(), "{\"event\":\"result\",\"code\":0,\"load_result\":2}");
 }
 
+// One simulated USB controller (dxu-sim serving its HID socket) takes ten configuration downloads with
+// the erase in a row, each from a new dravik-cli: a program that has closed the device must not take an
+// answer meant for the one that opens it next.
+TEST(CliExchange, TenConfigurationDownloadsInARowOverOneSimulatedUsbController) {
+    char folder[] = "/tmp/dravik-cli-usb-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string page = std::string(folder) + "/logo.gif";
+    const std::string socket = std::string(folder) + "/hid.sock";
+    if (std::FILE* file = std::fopen(page.c_str(), "w")) {
+        for (int line = 0; line < 400; ++line)
+            std::fprintf(file, "<p>line %d</p>\n", line);
+        std::fclose(file);
+    }
+    {
+        CSimProcess sim({"--hid-socket", socket, "--receive-files", "--done-delay", "5"});
+        ASSERT_TRUE(sim.IsReady());
+        for (int run = 0; run < 10; ++run) {
+            const CliResult result =
+                RunCli({"--settings", std::string(folder) + "/none.cfg", "--clock-speed", "20",
+                        "--hid-socket", socket, "--yes", "--state", "bios", "load", page});
+            const std::string said = result.strOut + result.strErr;
+            EXPECT_EQ(result.nExit, 0) << "download " << run << ": " << said;
+            EXPECT_EQ(Count(said, "Error reading COM port."), 0u) << "download " << run << ": " << said;
+            EXPECT_EQ(Count(said, "Download complete.  Controller must be reset."), 1u) << "download " << run;
+        }
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    std::remove(page.c_str());
+    std::remove((std::string(folder) + "/none.cfg").c_str());
+    ::rmdir(folder);
+}
+
 } // namespace
