@@ -20,6 +20,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 const std::string kEraseQuestion = "This will erase old data on controller.\nDo you really want to continue?";
+const std::string kCutShort = "The image file is cut short or damaged; nothing on the controller was erased. "
+                              "Load a new copy of the file.";
 
 Bytes Record(uint32_t address) {
     return {0x7E,
@@ -245,12 +247,12 @@ TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {
          Record(0x010000) + Data(5) + Bytes{0x7E, 'M', 'R', ':', 0x00, 0x01},
          {},
          kLoadUnexpectedEnd,
-         {"Unexpected end of file."}},
+         {"Unexpected end of file.", kCutShort}},
         {"record not closed",
          Record(0x010000) + Data(5) + Bytes{0x7E, 'M', 'R', ':', 0, 1, 0, 0, 'X'} + Data(9),
          {},
          kLoadUnexpectedEnd,
-         {"Unexpected end of file."}},
+         {"Unexpected end of file.", kCutShort}},
     };
     for (const auto& c : cases) {
         CTestUserInterface ui;

@@ -188,11 +188,11 @@ TEST_F(WizardTest, TextFileThatNobodyReceivesIsNotReportedAsAnEarlierSuccess) {
     m_app.OnIdle(1);
     ASSERT_TRUE(RunUntilWizardEnds());
     const auto messages = m_ui.Messages();
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0], "No response from slave.");
-    EXPECT_EQ(messages[1].rfind("Error controller rejected software download command!", 0), 0u)
-        << messages[1];
-    EXPECT_EQ(messages[2], kExitMessage);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], "No response from slave."); // then how to fix it
+    EXPECT_EQ(messages[2].rfind("Error controller rejected software download command!", 0), 0u)
+        << messages[2];
+    EXPECT_EQ(messages[3], kExitMessage);
 }
 
 TEST_F(WizardTest, OperatingSystemOnlyOnABiosAsksForAnotherFile) {

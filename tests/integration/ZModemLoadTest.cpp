@@ -77,7 +77,11 @@ TEST_F(ZModemLoadTest, SilentControllerEndsWithTheNoResponseMessage) {
     const std::string path = m_sources.Write("a.txt", Bytes{'x'});
     m_app.m_strPort = m_rz.Pty().SlavePath();
     EXPECT_EQ(m_app.DownloadOtherFile(path, "a.txt"), 8);
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No response from slave."});
+    const auto messages = m_ui.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "No response from slave.");
+    EXPECT_EQ(messages[1].rfind("The controller did not take the file. Check the cable", 0), 0u)
+        << messages[1];
     ASSERT_TRUE(m_ui.ZModemView());
     EXPECT_TRUE(m_ui.ZModemView()->IsClosed());
     EXPECT_TRUE(m_rz.Pty().ReadMaster(1, 50ms).empty()); // no command, no ZModem frame

@@ -138,6 +138,8 @@ int CDownload::DownloadImage() {
     CImageFileSource whole;
     if (whole.Open(m_app.m_strPathName) && !ImageReadsToItsEnd(whole)) {
         ui.MessageBox("Unexpected end of file.");
+        ui.MessageBox("The image file is cut short or damaged; nothing on the controller was erased. Load a "
+                      "new copy of the file.");
         m_pLink.reset();
         return kLoadUnexpectedEnd;
     }

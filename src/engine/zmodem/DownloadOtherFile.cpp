@@ -13,5 +13,10 @@ int CDravikApp::DownloadOtherFile(const std::string& path, const std::string& na
         return failure;
     link->WaitForByte('*');
     const ZModemOptions options{1, 1, 0};
-    return ZModemLoadResult(*m_pUi, ZModemSendFile(*m_pUi, path, &options, *link));
+    const int transfer = ZModemSendFile(*m_pUi, path, &options, *link);
+    const int result = ZModemLoadResult(*m_pUi, transfer);
+    if (transfer == ZModemNoResponse)
+        m_pUi->MessageBox("The controller did not take the file. Check the cable and the port, and that the "
+                          "controller is waiting for a file; then load it again.");
+    return result;
 }
