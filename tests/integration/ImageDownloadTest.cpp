@@ -275,8 +275,10 @@ TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {
         app.WaitForDownload();
         EXPECT_EQ(app.m_nLastLoadResult, c.nResult) << c.strName;
         EXPECT_EQ(ui.Messages(), c.messages) << c.strName;
-        // The controller hears a command only once the person has agreed to the erase.
+        // The controller hears a command only once the person has agreed to the erase, and nothing at all
+        // about a file that cannot be sent whole.
         EXPECT_EQ(sim.Counters().nCommands > 0, c.messages.front() == kEraseQuestion) << c.strName;
+        EXPECT_EQ(sim.Counters().nProbes > 0, c.nResult != kLoadUnexpectedEnd) << c.strName;
     }
 }
 

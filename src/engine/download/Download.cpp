@@ -101,14 +101,24 @@ int CDownload::DownloadImage() {
     // download still finishes on the link it started with.
     m_nLinkKind = m_app.m_nLinkKind;
     const int linkKind = m_nLinkKind;
-    if (linkKind == kLinkUsb) {
-        m_pLink = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
-    } else if (linkKind == kLinkCom) {
-        if (!OpenLink())
-            return kLoadComPortFailed;
-    } else {
+    if (linkKind != kLinkUsb && linkKind != kLinkCom) {
         ui.MessageBox("No COM or USB selected");
         return kLoadNoLink;
+    }
+    // An image the transfer could not finish is refused before the controller hears anything.
+    {
+        CImageFileSource whole;
+        if (whole.Open(m_app.m_strPathName) && !ImageReadsToItsEnd(whole)) {
+            ui.MessageBox("Unexpected end of file.");
+            ui.MessageBox("The image file is cut short or damaged; nothing on the controller was erased. "
+                          "Load a new copy of the file.");
+            return kLoadUnexpectedEnd;
+        }
+    }
+    if (linkKind == kLinkUsb) {
+        m_pLink = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
+    } else if (!OpenLink()) {
+        return kLoadComPortFailed;
     }
 
     // The protocol is asked again for this download: a BIOS that answers "PL01" (or an answer that
@@ -134,16 +144,6 @@ int CDownload::DownloadImage() {
         m_pLink.reset();
         return kLoadCancelled;
     }
-    // An image the transfer could not finish is refused before anything on the controller is erased.
-    CImageFileSource whole;
-    if (whole.Open(m_app.m_strPathName) && !ImageReadsToItsEnd(whole)) {
-        ui.MessageBox("Unexpected end of file.");
-        ui.MessageBox("The image file is cut short or damaged; nothing on the controller was erased. Load a "
-                      "new copy of the file.");
-        m_pLink.reset();
-        return kLoadUnexpectedEnd;
-    }
-    whole.Close();
     m_progress.ResetBar();
     // A Cancel while the question is open erases nothing either.
     if ((m_bConfirmErase && !ui.RunEraseOkDialog()) || m_bCancel) {
