@@ -73,9 +73,16 @@ protected:
         return at == std::string::npos ? -1 : std::atol(line.c_str() + at + name.size() + 2);
     }
 
+    void TearDown() override {
+        // Folders inside the temporary folder go with what they hold; it removes only files.
+        std::error_code error;
+        std::filesystem::remove_all(m_strScratch, error);
+    }
+
     CSimFlashTempDir m_folder;
     std::string m_strControl = m_folder.File("control");
     std::string m_strSettings = m_folder.File("none.cfg");
+    std::string m_strScratch = m_folder.File("scratch"); // a folder for the tests that need folders
     std::unique_ptr<CSimProcess> m_pSim;
 };
 
@@ -124,8 +131,8 @@ TEST_F(CliSignalTest, SecondSignalEndsAtOnceAndLeavesThePortFree) {
 
 // A configuration file sent under the name config.dat travels as a copy in a folder of its own.
 TEST_F(CliSignalTest, ConfigurationCopyIsRemovedHoweverTheProgramEnds) {
-    const std::string received = m_folder.File("received");
-    ASSERT_EQ(::mkdir(received.c_str(), 0700), 0);
+    const std::string received = m_strScratch + "/received";
+    ASSERT_TRUE(std::filesystem::create_directories(received));
     const std::string page = m_folder.File("page.dat");
     std::ofstream(page, std::ios::binary) << std::string(40000, 'p');
     struct Case {
@@ -138,7 +145,7 @@ TEST_F(CliSignalTest, ConfigurationCopyIsRemovedHoweverTheProgramEnds) {
         {{SIGHUP, SIGHUP}, 128 + SIGHUP, "Stopped before the command finished."},
     };
     for (const Case& c : cases) {
-        const std::string temporary = m_folder.File("tmp-" + std::to_string(c.signals.front()));
+        const std::string temporary = m_strScratch + "/tmp-" + std::to_string(c.signals.front());
         ASSERT_EQ(::mkdir(temporary.c_str(), 0700), 0);
         StartSim({"--receive-dir", received}); // a controller of its own: the last one still receives
         CCliProcess cli(Cli({"--state", "bootstrap", "load", page}, "1"), {"TMPDIR=" + temporary});
