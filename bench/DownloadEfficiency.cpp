@@ -48,7 +48,8 @@ private:
 
 class CBenchUserInterface : public CConsoleUserInterface {
 public:
-    CBenchUserInterface(std::FILE* sink, CTimingView* view) : CConsoleUserInterface({true, true}, sink), m_pView(view) {}
+    CBenchUserInterface(std::FILE* sink, CTimingView* view)
+        : CConsoleUserInterface({true, true, {}}, sink), m_pView(view) {}
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()>) override {
         struct CForward : IDownloadView {
             explicit CForward(CTimingView* view) : m_pView(view) {}
@@ -76,9 +77,9 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> bytes = {0x7E, 'M', 'R', ':', 0x00, 0x1E, 0x00, 0x00, ':'};
         std::mt19937 random(7);
         for (size_t i = 0; i < dataBytes; ++i)
-            bytes.push_back(static_cast<uint8_t>(random() % 0x7E));  // no marker byte in the data
-        std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
+            bytes.push_back(static_cast<uint8_t>(random() % 0x7E)); // no marker byte in the data
+        std::ofstream(image, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
     SimOptions options;
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
     const double timedBytes = static_cast<double>(dataBytes > 252 ? dataBytes - 252 : dataBytes);
     const double rate = timedBytes / view.Seconds();
     const double limit = 3840.0 * 252.0 / 256.0;
-    std::printf("image download at 38400 baud: %.0f data bytes/s, stop-and-wait limit %.0f bytes/s, ratio %.3f\n",
-                rate, limit, rate / limit);
+    std::printf(
+        "image download at 38400 baud: %.0f data bytes/s, stop-and-wait limit %.0f bytes/s, ratio %.3f\n",
+        rate, limit, rate / limit);
     return 0;
 }

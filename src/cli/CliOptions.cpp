@@ -147,6 +147,14 @@ std::string CliHelpText() {
                "controller took them\n"
                "  convert IN.bin OUT.img convert the S-record file IN.bin into the image OUT.img; exit 0 on "
                "success\n"
+               "  terminal [--capture FILE]\n"
+               "                         the controller's console on this terminal: keys go to the "
+               "controller,\n"
+               "                         its bytes to standard output; Ctrl-] (or the end of the input) "
+               "leaves.\n"
+               "                         A diagnostic dump the controller offers is saved into FILE "
+               "(without\n"
+               "                         --capture the dump is refused)\n"
                "EXIT CODES\n") +
            CliExitCodeText();
 }

@@ -3,6 +3,7 @@
 #include "cli/CliEventWriter.h"
 #include "cli/CliImageInfo.h"
 #include "cli/CliSignalCancel.h"
+#include "cli/CliTerminal.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
@@ -203,7 +204,8 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         return RunConvert(options.arguments, options, events);
     const bool known = options.strCommand == "probe" || options.strCommand == "command" ||
                        options.strCommand == "connect" || options.strCommand == "load" ||
-                       options.strCommand == "erase" || options.strCommand == "options";
+                       options.strCommand == "erase" || options.strCommand == "options" ||
+                       options.strCommand == "terminal";
     if (!known) {
         std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
@@ -221,7 +223,14 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
 
-    CConsoleUserInterface ui({options.bYes, options.bNoRestart}, stderr, stdin, events, options.bQuiet);
+    if (options.strCommand == "terminal" && events) {
+        std::fprintf(stderr,
+                     "%s\nterminal writes the controller's bytes to standard output; it takes no --json\n",
+                     CliUsageLine());
+        return kExitUsage;
+    }
+    CConsoleUserInterface ui({options.bYes, options.bNoRestart, options.strCapture}, stderr, stdin, events,
+                             options.bQuiet);
     const CCliSignalCancel::CActionScope cancelAction(signals, [&ui] { return ui.PressCancel(); });
     CDravikApp app(&ui);
     app.ForgoWizardStart(); // the console has no wizard pages
@@ -257,6 +266,8 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         exitCode = RunErase(app, ui, options);
     else if (options.strCommand == "options")
         exitCode = RunOptions(app, ui, options);
+    else if (options.strCommand == "terminal")
+        exitCode = RunTerminal(app, ui, signals);
     ui.RunPosted();
     return exitCode;
 }

@@ -166,9 +166,12 @@ void CConsoleUserInterface::ShowStatus(const std::string& messagePane, const std
     }
 }
 
-bool CConsoleUserInterface::GetFileName(const FileDialogRequest&, std::string&) {
+bool CConsoleUserInterface::GetFileName(const FileDialogRequest& request, std::string& path) {
     // The console takes file names as arguments, never from a dialog.
-    return false;
+    if (request.bOpen || m_answers.strSaveFile.empty())
+        return false;
+    path = m_answers.strSaveFile;
+    return true;
 }
 
 std::unique_ptr<IWaitWindow> CConsoleUserInterface::CreateWaitWindow(const std::string&,

@@ -18,6 +18,7 @@
 struct ConsoleAnswers {
     bool bYes = false;       // answer Yes to every confirmation
     bool bNoRestart = false; // answer No to the restart question, whatever bYes says
+    std::string strSaveFile; // the answer to a save-file dialog (the terminal's capture file); empty: cancel
 };
 
 class CConsoleUserInterface : public IUserInterface {

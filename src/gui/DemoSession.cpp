@@ -22,6 +22,7 @@ CDemoSession::~CDemoSession() {
 bool CDemoSession::Start(std::string& error) {
     SimOptions options;
     options.bReceiveFiles = true; // configuration files go to the simulated controller by ZModem
+    options.bConsole = true;      // terminal mode meets a prompt, the diagnostic menu and its dumps
     if (!m_simulator.Start(options, error))
         return false;
     SetPortNameOverride(kPortName, m_simulator.SlavePath());

@@ -14,6 +14,7 @@ struct SRegistry {
     std::mutex lock;
     std::vector<int> ports;
     std::vector<std::string> paths;
+    std::vector<std::pair<int, termios>> terminals;
 };
 
 SRegistry& Registry() {
@@ -51,10 +52,25 @@ void RemovePath(const std::string& path) {
     Erase(Registry().paths, path);
 }
 
+void AddTerminal(int fd, const termios& saved) {
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    Registry().terminals.emplace_back(fd, saved);
+}
+
+void RemoveTerminal(int fd) {
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    auto& terminals = Registry().terminals;
+    terminals.erase(std::remove_if(terminals.begin(), terminals.end(),
+                                   [fd](const std::pair<int, termios>& entry) { return entry.first == fd; }),
+                    terminals.end());
+}
+
 void Run() {
     // Held to the end: an owner that closes its port now cannot hand its descriptor number to another file.
     SRegistry& registry = Registry();
     registry.lock.lock();
+    for (const auto& [fd, saved] : registry.terminals)
+        ::tcsetattr(fd, TCSANOW, &saved);
     for (const int fd : registry.ports) {
         ::ioctl(fd, TIOCNXCL);
         ::flock(fd, LOCK_UN);
@@ -63,6 +79,7 @@ void Run() {
         std::remove(path->c_str());
     registry.ports.clear();
     registry.paths.clear();
+    registry.terminals.clear();
 }
 
 } // namespace ExitCleanup

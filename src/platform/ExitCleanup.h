@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <termios.h>
 
 namespace ExitCleanup {
 
@@ -13,8 +14,13 @@ void RemovePort(int fd);
 void AddPath(const std::string& path);
 void RemovePath(const std::string& path);
 
-// Clears the exclusive flag and drops the lock of every registered port, and removes every registered
-// path. For the last moments of a process that ends without unwinding.
+// A terminal whose settings are put back at the end (a console in raw mode).
+void AddTerminal(int fd, const struct termios& saved);
+void RemoveTerminal(int fd);
+
+// Puts back every registered terminal's settings, clears the exclusive flag and drops the lock of every
+// registered port, and removes every registered path. For the last moments of a process that ends without
+// unwinding.
 void Run();
 
 } // namespace ExitCleanup

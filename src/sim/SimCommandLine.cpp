@@ -45,6 +45,8 @@ const char kUsage[] =
     "                        starts a transfer without a command\n"
     "  --receive-dir DIR     store the received files in DIR (default: a temporary folder, removed at\n"
     "                        exit); implies --receive-files\n"
+    "  --console             the controller's console: a prompt (ESC shows it), \"diag\" opens the\n"
+    "                        diagnostic menu whose three dumps end with \"... dump complete\"\n"
     "  --clock-speed FACTOR  run the simulator's clock FACTOR times faster (default 1)\n"
     "  -h, --help            show this text\n"
     "\n"
@@ -153,6 +155,7 @@ enum EOption {
     OptPace,
     OptReceiveFiles,
     OptReceiveDir,
+    OptConsole,
     OptClockSpeed,
     OptHidSocket,
     OptUsbRestart,
@@ -178,6 +181,7 @@ constexpr SOptionSpec kOptions[] = {
     {"pace", 0, false, OptPace},
     {"receive-files", 0, false, OptReceiveFiles},
     {"receive-dir", 0, true, OptReceiveDir},
+    {"console", 0, false, OptConsole},
     {"clock-speed", 0, true, OptClockSpeed},
     {"hid-socket", 0, true, OptHidSocket},
     {"usb-restart", 0, true, OptUsbRestart},
@@ -249,6 +253,9 @@ bool TakeOption(SimCommandLine& parsed, int id, const std::string& value, std::s
         break;
     case OptReceiveFiles:
         options.bReceiveFiles = true;
+        break;
+    case OptConsole:
+        options.bConsole = true;
         break;
     case OptReceiveDir:
         options.strReceiveDir = value;

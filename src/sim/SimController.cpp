@@ -119,6 +119,14 @@ void CSimController::Schedule(uint32_t dueMs, ActionKind kind, char letter) {
     m_actions.push_back(TimedAction{dueMs, kind, letter});
 }
 
+void CSimController::ToConsole(uint8_t byte, unsigned speed, uint32_t nowMs) {
+    std::string answer;
+    m_console.Put(byte, answer);
+    Trace(nowMs, true, speed, {byte}, "console");
+    if (!answer.empty())
+        m_writer.Bytes(std::vector<uint8_t>(answer.begin(), answer.end()), "console");
+}
+
 void CSimController::AddStray(uint8_t byte, unsigned speed) {
     if (m_stray.empty())
         m_nStraySpeed = speed;
@@ -203,9 +211,12 @@ void CSimController::Receive(const uint8_t* data, size_t length, unsigned speed,
         if (byte == kSimStx) {
             FlushStray(nowMs);
             m_frameReceiver.Start(speed, nowMs);
-        } else if (byte == kSimEsc) {
+        } else if (byte == kSimEsc && (m_bInEscWindow || !m_options.bConsole)) {
             FlushStray(nowMs);
             HandleEsc(speed, nowMs);
+        } else if (m_options.bConsole) {
+            FlushStray(nowMs);
+            ToConsole(byte, speed, nowMs);
         } else {
             AddStray(byte, speed);
         }

@@ -8,6 +8,7 @@
 
 #include "sim/SimAnswerWriter.h"
 #include "sim/SimCommandParser.h"
+#include "sim/SimConsole.h"
 #include "sim/SimFlash.h"
 #include "sim/SimFrameReceiver.h"
 #include "sim/SimOptions.h"
@@ -105,6 +106,8 @@ private:
     void EndBridge(uint32_t nowMs, const std::string& how);
     void AbandonFrame(uint32_t nowMs, const std::string& meaning);
     void AddStray(uint8_t byte, unsigned speed);
+    // A byte for the console (with SimOptions::bConsole); its answer goes out at once.
+    void ToConsole(uint8_t byte, unsigned speed, uint32_t nowMs);
     void FlushStray(uint32_t nowMs);
     void Schedule(uint32_t dueMs, ActionKind kind, char letter = 0);
     void Trace(uint32_t nowMs, bool bRx, unsigned speed, const std::vector<uint8_t>& bytes,
@@ -124,6 +127,7 @@ private:
     CSimCommandParser m_parser;
     CSimFrameReceiver m_frameReceiver;
     std::vector<uint8_t> m_stray;
+    CSimConsole m_console;
     unsigned m_nStraySpeed = 0;
     std::vector<TimedAction> m_actions;
     std::set<char> m_errorOnceUsed;

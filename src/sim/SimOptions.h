@@ -40,5 +40,6 @@ struct SimOptions {
     bool bPace = false;           // take each received byte only after its wire time at the line speed
     std::string strFlashDumpPath; // S-records of the programmed flash, written at exit and on "dump"
     bool bReceiveFiles = false;   // "+++5" is followed by '*' and a ZModem transfer (through rz)
+    bool bConsole = false;        // other bytes (and an ESC outside the reset window) go to the console
     std::string strReceiveDir;    // where those files are stored; empty: a temporary folder
 };

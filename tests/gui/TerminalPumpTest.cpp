@@ -5,12 +5,17 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
+#include "gui/DemoSession.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUserInterface.h"
+#include "sim/SimConsole.h"
 #include "support/PtyPair.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,6 +91,53 @@ TEST(TerminalModeWindow, MenuCommandTypedKeysAndControllerEcho) {
     frame.RunCommand(ID_COMMANDS_TERMINAL);
     EXPECT_EQ(app.m_nTerminalMode, 0);
     EXPECT_TRUE(ProcessUntil([&] { return frame.MessagePaneText() == "Terminal mode off."; }));
+}
+
+// The demo's controller end to end: its console in the window, and a trace dump saved through the
+// capture's file dialog byte for byte.
+TEST(TerminalModeWindow, DemoConsoleTraceDumpIsCapturedThroughTheFileDialog) {
+    QTemporaryDir dir;
+    const QString capture = dir.filePath("trace.txt");
+    CDemoSession demo;
+    std::string error;
+    ASSERT_TRUE(demo.Start(error)) << error;
+    CQtUserInterface ui;
+    CDravikApp app(&ui);
+    CMainFrame frame(app);
+    ui.SetMainFrame(&frame);
+    frame.show();
+    app.m_nLinkKind = kLinkCom;
+    app.m_strPort = CDemoSession::kPortName;
+    QString dialogTitle;
+    CGuiWatcher watcher([&](QWidget* modal) {
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            dialogTitle = files->windowTitle();
+            files->selectFile(capture);
+            QMetaObject::invokeMethod(files, "accept");
+        }
+    });
+    auto screenHas = [&](const std::string& text) {
+        for (const std::string& line : app.m_terminal.Lines())
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+
+    frame.RunCommand(ID_COMMANDS_TERMINAL);
+    ASSERT_TRUE(ProcessUntil([&] { return screenHas("DXU> "); })); // the ESC of terminal mode
+    const std::string keys = "diag\r";
+    app.SendTerminalBytes(reinterpret_cast<const uint8_t*>(keys.data()), keys.size());
+    ASSERT_TRUE(ProcessUntil([&] { return screenHas("Choice: "); }));
+    app.SendTerminalByte('2');
+    ASSERT_TRUE(ProcessUntil([&] { return frame.MessagePaneText() == "File opened ok."; }));
+    ASSERT_TRUE(ProcessUntil([&] { return app.m_nCaptureBusy == 0 && screenHas("Choice: "); }));
+    EXPECT_EQ(dialogTitle, "Save data to file: ");
+    EXPECT_TRUE(screenHas(" Downloading line:  403 "));
+    QFile file(capture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string dump = CSimConsole::TraceDump();
+    EXPECT_EQ(file.readAll().toStdString(), dump.substr(0, dump.find("complete") + 8));
+    frame.RunCommand(ID_COMMANDS_TERMINAL);
 }
 
 TEST(TerminalModeWindow, PortThatCannotOpenSaysSoInTheStatusBar) {

@@ -12,13 +12,41 @@
 
 extern char** environ;
 
-CCliProcess::CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment) {
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool WaitForText(const std::string& path, const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (ReadText(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        ::poll(nullptr, 0, 5);
+    }
+    return true;
+}
+
+} // namespace
+
+CCliProcess::CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                         const std::string& inputPath) {
     char errPath[] = "/tmp/dravik-cli-err-XXXXXX";
+    char outPath[] = "/tmp/dravik-cli-out-XXXXXX";
     const int errFd = ::mkstemp(errPath);
     if (errFd < 0)
         return;
     ::close(errFd);
     m_strErrPath = errPath;
+    const int outFd = ::mkstemp(outPath);
+    if (outFd < 0)
+        return;
+    ::close(outFd);
+    m_strOutPath = outPath;
 
     std::vector<std::string> argvText{DRAVIK_CLI_PATH};
     argvText.insert(argvText.end(), args.begin(), args.end());
@@ -36,8 +64,8 @@ CCliProcess::CCliProcess(const std::vector<std::string>& args, const std::vector
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDWR | O_NOCTTY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, m_strOutPath.c_str(), O_WRONLY | O_TRUNC, 0);
     posix_spawn_file_actions_addopen(&actions, 2, m_strErrPath.c_str(), O_WRONLY | O_TRUNC, 0);
     if (::posix_spawn(&m_pid, DRAVIK_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
         m_pid = -1;
@@ -51,6 +79,8 @@ CCliProcess::~CCliProcess() {
     }
     if (!m_strErrPath.empty())
         ::unlink(m_strErrPath.c_str());
+    if (!m_strOutPath.empty())
+        ::unlink(m_strOutPath.c_str());
 }
 
 void CCliProcess::Signal(int signal) const {
@@ -75,18 +105,17 @@ int CCliProcess::WaitForExit(std::chrono::milliseconds timeout) {
 }
 
 std::string CCliProcess::ErrorText() const {
-    std::ifstream in(m_strErrPath);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadText(m_strErrPath);
+}
+
+std::string CCliProcess::OutputText() const {
+    return ReadText(m_strOutPath);
 }
 
 bool CCliProcess::WaitForError(const std::string& text, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (ErrorText().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        ::poll(nullptr, 0, 5);
-    }
-    return true;
+    return WaitForText(m_strErrPath, text, timeout);
+}
+
+bool CCliProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const {
+    return WaitForText(m_strOutPath, text, timeout);
 }

@@ -1,6 +1,7 @@
 // Runs the dravik-cli program for a test while the test watches it: started with arguments and extra
-// environment (no shell), standard input empty, standard error kept in a file the test can read at any
-// time; signals on request; ended and reaped when the object goes.
+// environment (no shell), standard input empty (or a given file, such as a terminal), standard output and
+// error kept in files the test can read at any time; signals on request; ended and reaped when the object
+// goes.
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,8 @@
 
 class CCliProcess {
 public:
-    CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {});
+    CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
+                const std::string& inputPath = "/dev/null");
     ~CCliProcess();
     CCliProcess(const CCliProcess&) = delete;
     CCliProcess& operator=(const CCliProcess&) = delete;
@@ -23,9 +25,13 @@ public:
     // Waits up to the real time-out until standard error holds the text.
     bool WaitForError(const std::string& text, std::chrono::milliseconds timeout) const;
     std::string ErrorText() const;
+    std::string OutputText() const;
+    // Waits up to the real time-out until standard output holds the text.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const;
 
 private:
     pid_t m_pid = -1;
     int m_nStatus = -1;
     std::string m_strErrPath;
+    std::string m_strOutPath;
 };

@@ -22,6 +22,8 @@ void CTerminalScreen::BlankTerminal() {
 }
 
 void CTerminalScreen::PutChar(uint8_t c) {
+    if (m_byteTap)
+        m_byteTap(c);
     if (m_lines.empty()) {
         m_lines.emplace_back();
         m_nCursorRow = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ public:
     size_t WidestLine() const { return m_nWidest; }
 
     void SetListener(ITerminalScreenListener* listener) { m_pListener = listener; }
+    // Every byte PutChar takes, before the model does: a console face passes them to a real terminal.
+    void SetByteTap(std::function<void(uint8_t)> tap) { m_byteTap = std::move(tap); }
 
 private:
     enum class EParse { Print, Consumed, Complete };
@@ -75,4 +78,5 @@ private:
     bool m_bActive = false;
     size_t m_nWidest = 0;
     ITerminalScreenListener* m_pListener = nullptr;
+    std::function<void(uint8_t)> m_byteTap;
 };
