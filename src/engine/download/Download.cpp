@@ -92,16 +92,46 @@ bool CDownload::EraseImageAreas(int regions) {
     return true;
 }
 
+namespace {
+
+// Releases the download's link on every way out of the download.
+class CLinkRelease {
+public:
+    explicit CLinkRelease(std::unique_ptr<CSerialHandler>& link) : m_link(link) {}
+    ~CLinkRelease() { m_link.reset(); }
+    CLinkRelease(const CLinkRelease&) = delete;
+    CLinkRelease& operator=(const CLinkRelease&) = delete;
+
+private:
+    std::unique_ptr<CSerialHandler>& m_link;
+};
+
+} // namespace
+
 int CDownload::DownloadImage() {
-    IUserInterface& ui = m_app.Ui();
     m_pView->SetField(IDC_DOWNLOAD_FILENAME, m_app.m_strFileName);
     Status("Please wait");
 
+    const CLinkRelease release(m_pLink);
+    CImageFileSource file;
+    int result = OpenDownload();
+    if (result == kLoadPending)
+        result = AnalyzePhase(file);
+    if (result == kLoadPending)
+        result = ErasePhase();
+    if (result == kLoadPending)
+        result = LoadPhase(file);
+    if (result == kLoadPending)
+        result = CloseDownload(file);
+    return result;
+}
+
+int CDownload::OpenDownload() {
+    IUserInterface& ui = m_app.Ui();
     // The link kind is taken once: Use USB may change the application's choice while a cancelled
     // download still finishes on the link it started with.
     m_nLinkKind = m_app.m_nLinkKind;
-    const int linkKind = m_nLinkKind;
-    if (linkKind != kLinkUsb && linkKind != kLinkCom) {
+    if (m_nLinkKind != kLinkUsb && m_nLinkKind != kLinkCom) {
         ui.MessageBox("No COM or USB selected");
         return kLoadNoLink;
     }
@@ -115,7 +145,7 @@ int CDownload::DownloadImage() {
             return kLoadUnexpectedEnd;
         }
     }
-    if (linkKind == kLinkUsb) {
+    if (m_nLinkKind == kLinkUsb) {
         m_pLink = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
     } else if (!OpenLink()) {
         return kLoadComPortFailed;
@@ -125,71 +155,59 @@ int CDownload::DownloadImage() {
     // begins with "E") programs its image in two stages.
     char reply[5] = {};
     m_pLink->EscapeD(reply, 4);
-    const bool staged = reply[3] == '1' || reply[0] == 'E';
+    m_bStaged = reply[3] == '1' || reply[0] == 'E';
 
-    if (linkKind == kLinkCom && !OpenLink())
+    if (m_nLinkKind == kLinkCom && !OpenLink())
         return kLoadComPortFailed;
+    return kLoadPending;
+}
 
+int CDownload::AnalyzePhase(CImageFileSource& file) {
     Status("Analyzing File");
-    CImageFileSource file;
     if (!file.Open(m_app.m_strPathName)) {
         Status("Unable to open file");
-        m_pLink.reset();
         return kLoadFileNotOpened;
     }
     m_nRegions = AnalyzeImage(file, file.Length());
     file.Close();
+    return m_bCancel ? kLoadCancelled : kLoadPending;
+}
 
-    if (m_bCancel) {
-        m_pLink.reset();
-        return kLoadCancelled;
-    }
+int CDownload::ErasePhase() {
     m_progress.ResetBar();
     // A Cancel while the question is open erases nothing either.
-    if ((m_bConfirmErase && !ui.RunEraseOkDialog()) || m_bCancel) {
-        m_pLink.reset();
+    if ((m_bConfirmErase && !m_app.Ui().RunEraseOkDialog()) || m_bCancel)
         return kLoadCancelled;
-    }
     Status("Erasing. Please wait while memory is erased");
-    if (!EraseImageAreas(m_nRegions)) {
-        m_pLink.reset();
+    if (!EraseImageAreas(m_nRegions))
         return kLoadEraseRefused;
-    }
-    if (m_bCancel) {
-        m_pLink.reset();
-        return kLoadCancelled;
-    }
+    return m_bCancel ? kLoadCancelled : kLoadPending;
+}
 
+int CDownload::LoadPhase(CImageFileSource& file) {
+    IUserInterface& ui = m_app.Ui();
     if (!file.Open(m_app.m_strPathName)) {
         ui.MessageBox("Unable to open file");
-        m_pLink.reset();
         return kLoadFileNotOpened;
     }
     if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
         ui.MessageBox("Slave rejected software load command.");
-        m_pLink.reset();
         return kLoadRefused;
     }
-    if (!SwitchSpeed(kSettingFast, "Could not change port settings.")) {
-        m_pLink.reset();
+    if (!SwitchSpeed(kSettingFast, "Could not change port settings."))
         return kLoadBaudChangeFailed;
-    }
-    if (linkKind == kLinkCom)
+    if (m_nLinkKind == kLinkCom)
         CClock::Instance().Sleep(kAfterSpeedUpMs);
+    return Transfer(file, file.Length(), m_bStaged);
+}
 
-    const int transferred = Transfer(file, file.Length(), staged);
-    if (transferred != kLoadPending) {
-        m_pLink.reset();
-        return transferred;
-    }
-
+int CDownload::CloseDownload(CImageFileSource& file) {
+    IUserInterface& ui = m_app.Ui();
     // The closing frame ends the load; its acknowledge is not examined.
     const uint8_t closing[4] = {0, 0, 0, 0};
     m_pLink->SendMRBlock(closing, sizeof closing);
-    if (!SwitchSpeed(kSettingNormal, "Slave rejected comm port command.")) {
-        m_pLink.reset();
+    if (!SwitchSpeed(kSettingNormal, "Slave rejected comm port command."))
         return kLoadBaudChangeFailed;
-    }
 
     if (m_bCancel) {
         // No partial software may stay on the controller.
@@ -199,7 +217,6 @@ int CDownload::DownloadImage() {
             EraseImageAreas(m_nRegions);
         }
         m_bErasePartial = false;
-        m_pLink.reset();
         return kLoadCancelled;
     }
 
@@ -210,7 +227,6 @@ int CDownload::DownloadImage() {
     if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) ==
         IDYES)
         m_pLink->SendCommand(kCommandRestart);
-    m_pLink.reset();
     return ResultForRegions(m_nRegions);
 }
 

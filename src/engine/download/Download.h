@@ -14,6 +14,7 @@
 class CDravikApp;
 class CSerialHandler;
 class IDownloadView;
+class CImageFileSource;
 class IImageByteSource;
 
 // Result codes of an image download.
@@ -51,6 +52,16 @@ public:
     std::atomic<bool> m_bConfirmErase{true};
 
 private:
+    // The phases of a download, in order; each gives kLoadPending to go on or the download's result.
+    // Opens the link and asks the protocol again.
+    int OpenDownload();
+    int AnalyzePhase(CImageFileSource& file);
+    // Asks before erasing, then erases the regions the image touches.
+    int ErasePhase();
+    // The load command, the speed-up and the transfer.
+    int LoadPhase(CImageFileSource& file);
+    // The closing frame and the normal speed; a cancelled load erased again, else the restart question.
+    int CloseDownload(CImageFileSource& file);
     // Transfer from the open image to the controller; kLoadPending while it went through.
     int Transfer(IImageByteSource& file, uint64_t length, bool staged);
     int StagedProgrammingStep();
@@ -65,6 +76,7 @@ private:
     std::atomic<bool> m_bCancel{false};
     std::unique_ptr<CSerialHandler> m_pLink;
     bool m_bErasePartial = false;
+    bool m_bStaged = false; // the BIOS programs its image in two stages
     bool m_bStagedDone = false;
     int m_nRegions = 0;
     int m_nLinkKind = 0; // the link kind the download started with
