@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int kCommandEraseConfiguration = 8;
-constexpr int kCommandLoadFile = 6;
 constexpr uint32_t kStoreWaitMs = 30000;
 
 // The copy sent under the name the controller expects. It lives in a folder of its own, so a config.dat
@@ -124,12 +122,12 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
     const bool erase = m_bWizardRunning || m_pUi->RunEraseOkDialog();
     if (erase) {
         auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
-        if (!link->SendCommand(kCommandEraseConfiguration)) {
+        if (!link->SendCommand(CommandEraseApplication)) {
             m_pUi->MessageBox("Slave rejected erasure of config area.");
             return 6;
         }
     }
-    if (!link->SendCommand(kCommandLoadFile)) {
+    if (!link->SendCommand(CommandLoadFile)) {
         m_pUi->MessageBox("Slave rejected software load command.");
         return 8;
     }

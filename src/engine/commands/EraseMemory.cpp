@@ -21,11 +21,13 @@ struct EraseArea {
 
 // Indexed like the dialog's boxes, 1005 first.
 constexpr EraseArea kEraseAreas[kEraseAreaCount] = {
-    {{{2, "Slave rejected erasure of OS."}, {9, "Slave rejected erasure of application."}}, 2},
-    {{{8, "Slave rejected erasure of configuration files."}}, 1},
-    {{{5, "Slave rejected erasure of parameter RAM."}}, 1},
-    {{{3, "Slave rejected erasure of Veloria files."}}, 1},
-    {{{4, "Slave rejected erasure of LON database."}}, 1},
+    {{{CommandEraseOs, "Slave rejected erasure of OS."},
+      {CommandEraseApplicationAfterOs, "Slave rejected erasure of application."}},
+     2},
+    {{{CommandEraseApplication, "Slave rejected erasure of configuration files."}}, 1},
+    {{{CommandEraseParameterRam, "Slave rejected erasure of parameter RAM."}}, 1},
+    {{{CommandEraseCommBoard, "Slave rejected erasure of Veloria files."}}, 1},
+    {{{CommandEraseLonDatabase, "Slave rejected erasure of LON database."}}, 1},
 };
 
 // Boxes the bootstrap's dialog shows disabled: they can never be ticked there.

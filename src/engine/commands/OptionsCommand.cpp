@@ -8,10 +8,12 @@
 
 namespace {
 
-// Command codes by choice (OS, application, TCP/IP client, TCP/IP server). The wire letters follow the
+// Commands by choice (OS, application, TCP/IP client, TCP/IP server). The wire letters follow the
 // choices' order; the code numbering swaps client and server.
-constexpr int kRs232Codes[4] = {10, 11, 13, 12};
-constexpr int kIrCodes[4] = {14, 15, 17, 16};
+constexpr EControllerCommand kRs232Codes[4] = {CommandRs232Os, CommandRs232Application, CommandRs232TcpClient,
+                                               CommandRs232TcpServer};
+constexpr EControllerCommand kIrCodes[4] = {CommandIrOs, CommandIrApplication, CommandIrTcpClient,
+                                            CommandIrTcpServer};
 
 bool IsChoice(int choice) {
     return choice >= 0 && choice < 4;

@@ -13,12 +13,6 @@
 
 namespace {
 
-constexpr int kCommandLoadSoftware = 1;
-constexpr int kCommandEraseOs = 2;
-constexpr int kCommandEraseCommBoard = 3;
-constexpr int kCommandRestart = 7;
-constexpr int kCommandEraseApplication = 8;
-constexpr int kCommandEraseApplicationAfterOs = 9;
 constexpr uint32_t kAfterSpeedUpMs = 2000;
 constexpr uint32_t kStagedWaitMs = 7000;
 constexpr uint32_t kFlashProgrammingMs = 5000;
@@ -71,21 +65,21 @@ int CDownload::AnalyzeImage(IImageByteSource& file, uint64_t length) {
 bool CDownload::EraseImageAreas(int regions) {
     IUserInterface& ui = m_app.Ui();
     if (regions & RegionOs) {
-        if (!m_pLink->SendCommand(kCommandEraseOs)) {
+        if (!m_pLink->SendCommand(CommandEraseOs)) {
             ui.MessageBox("Slave rejected erasure of OS.");
             return false;
         }
         if (m_app.m_nConnectState != ConnectBootstrap &&
-            !m_pLink->SendCommand(kCommandEraseApplicationAfterOs)) {
+            !m_pLink->SendCommand(CommandEraseApplicationAfterOs)) {
             ui.MessageBox("Slave rejected erasure of application.");
             return false;
         }
     }
-    if ((regions & RegionApplication) && !m_pLink->SendCommand(kCommandEraseApplication)) {
+    if ((regions & RegionApplication) && !m_pLink->SendCommand(CommandEraseApplication)) {
         ui.MessageBox("Slave rejected erasure of application.");
         return false;
     }
-    if ((regions & RegionCommBoard) && !m_pLink->SendCommand(kCommandEraseCommBoard)) {
+    if ((regions & RegionCommBoard) && !m_pLink->SendCommand(CommandEraseCommBoard)) {
         ui.MessageBox("Slave rejected erasure of Comm. Board firmware.");
         return false;
     }
@@ -190,7 +184,7 @@ int CDownload::LoadPhase(CImageFileSource& file) {
         ui.MessageBox("Unable to open file");
         return kLoadFileNotOpened;
     }
-    if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
+    if (!m_pLink->SendCommand(CommandLoadSoftware)) {
         ui.MessageBox("Slave rejected software load command.");
         return kLoadRefused;
     }
@@ -226,7 +220,7 @@ int CDownload::CloseDownload(CImageFileSource& file) {
     ui.MessageBox("Download complete.");
     if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) ==
         IDYES)
-        m_pLink->SendCommand(kCommandRestart);
+        m_pLink->SendCommand(CommandRestart);
     return ResultForRegions(m_nRegions);
 }
 
@@ -301,7 +295,7 @@ int CDownload::StagedProgrammingStep() {
         return kLoadBaudChangeFailed;
     if (m_nLinkKind == kLinkCom)
         CClock::Instance().Sleep(kStagedWaitMs);
-    if (!m_pLink->SendCommand(kCommandLoadSoftware)) {
+    if (!m_pLink->SendCommand(CommandLoadSoftware)) {
         m_app.Ui().MessageBox("Slave rejected software load command.");
         return kLoadRefused;
     }

@@ -1,5 +1,6 @@
 // The controller's command exchange on top of the link's blocking transfer: commands and answer lines,
 // marker bytes, acknowledged data frames and the two state probes.
+#include "engine/link/ControllerCommands.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
@@ -25,21 +26,23 @@ uint8_t Checksum(const std::vector<uint8_t>& frame) {
     return sum;
 }
 
-bool IsVersionReply(uint8_t first) { return first == 'V' || first == 'T' || first == 'P'; }
-bool IsProtocolReply(uint8_t first) { return first == 'P'; }
+bool IsVersionReply(uint8_t first) {
+    return first == 'V' || first == 'T' || first == 'P';
+}
+bool IsProtocolReply(uint8_t first) {
+    return first == 'P';
+}
 
 } // namespace
 
 char CSerialHandler::CommandLetter(int code) {
-    static const char letters[] = {'4', '0', 'A', 'B', '3', '5', '7', '2', '1',
-                                   'E', 'F', 'H', 'G', 'I', 'J', 'L', 'K'};
-    if (code < 1 || code > 17)
-        return 0;
-    return letters[code - 1];
+    const ControllerCommand* command = FindControllerCommand(code);
+    return command ? command->cLetter : 0;
 }
 
 bool CSerialHandler::CommandAwaitsDone(int code) {
-    return code == 2 || code == 3 || code == 4 || code == 5 || code == 8 || code == 9;
+    const ControllerCommand* command = FindControllerCommand(code);
+    return command && command->bAwaitsDone;
 }
 
 int CSerialHandler::ReadAnswer() {
@@ -72,11 +75,11 @@ int CSerialHandler::ReadAnswer() {
 }
 
 bool CSerialHandler::SendCommand(int code) {
-    const char letter = CommandLetter(code);
-    if (letter == 0)
+    const ControllerCommand* row = FindControllerCommand(code);
+    if (!row)
         return false;
-    const uint8_t command[4] = {'+', '+', '+', static_cast<uint8_t>(letter)};
-    const bool raised = code == 2 || code == 3 || code == 4 || code == 8 || code == 9;
+    const uint8_t command[4] = {'+', '+', '+', static_cast<uint8_t>(row->cLetter)};
+    const bool raised = row->bRaisesTimeout;
     if (raised)
         SetReadTimeout(kDoneTimeout);
 
@@ -86,7 +89,7 @@ bool CSerialHandler::SendCommand(int code) {
             WriteByte(byte);
         const int answer = ReadAnswer();
         if (answer == kAnswerOk || answer == kAnswerDone) {
-            if (!CommandAwaitsDone(code) || ReadAnswer() == kAnswerDone) {
+            if (!row->bAwaitsDone || ReadAnswer() == kAnswerDone) {
                 failure = nullptr;
                 break;
             }
@@ -185,7 +188,9 @@ bool CSerialHandler::Probe(const char* probe, int attempts, bool (*accept)(uint8
     return success;
 }
 
-bool CSerialHandler::EscapeC(char reply[5]) { return Probe("+++C", kEscapeCAttempts, IsVersionReply, reply); }
+bool CSerialHandler::EscapeC(char reply[5]) {
+    return Probe("+++C", kEscapeCAttempts, IsVersionReply, reply);
+}
 
 bool CSerialHandler::EscapeD(char reply[5], int count) {
     return Probe("+++D", count > 0 ? count + 1 : 1, IsProtocolReply, reply);

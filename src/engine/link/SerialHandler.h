@@ -4,6 +4,7 @@
 // answers, the probes, marker bytes and acknowledged data frames.
 #pragma once
 
+#include "engine/link/ControllerCommands.h"
 #include "platform/SerialPort.h"
 
 #include <cstddef>
@@ -33,8 +34,8 @@ public:
     static constexpr int kOpenConfigFailed = 3;
 
     // A COM link on the named port; result receives one of the codes above.
-    CSerialHandler(CLinkContext& context, const std::string& portName, const std::string& setting, int& result,
-                   bool overlapped);
+    CSerialHandler(CLinkContext& context, const std::string& portName, const std::string& setting,
+                   int& result, bool overlapped);
     // A link on the application's USB device (which the application opened).
     CSerialHandler(CLinkContext& context, CUsbHidDevice* usbDevice);
     virtual ~CSerialHandler();
@@ -67,6 +68,7 @@ public:
 
     // Command exchange.
     int ReadAnswer();
+    // A command of the controller's table (EControllerCommand); an unknown code sends nothing.
     bool SendCommand(int code);
     bool WaitForByte(uint8_t byte);
     bool SendAndAwaitAck(const uint8_t* data, size_t length, uint8_t expected);
@@ -90,7 +92,7 @@ private:
     bool m_bOverlapped = false;
     uint8_t m_receiveBuffer[128] = {};
     bool m_bReadPending = false;
-    std::string m_pendingSend;  // typed bytes not yet accepted by the port; never dropped
+    std::string m_pendingSend; // typed bytes not yet accepted by the port; never dropped
     CSerialPort m_port;
     CUsbHidDevice* m_pUsbDevice = nullptr;
     uint32_t m_nUsbReadTimeout = 0;
