@@ -3,6 +3,7 @@
 // question, the Upgrade Wizard's pages and the terminal view with controller output.
 // Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
 #include "engine/app/DravikApp.h"
+#include "engine/app/VersionText.h"
 #include "gui/AboutDlg.h"
 #include "gui/CommDialog.h"
 #include "gui/DownloadWindow.h"
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
         ok &= Save(dialog.grab(), folder, "port-setup.png");
     }
     {
-        CAboutDlg dialog(&frame, "5120-41887 Version 4.0");
+        CAboutDlg dialog(&frame, kDravikVersionText);
         dialog.show();
         Settle();
         ok &= Save(dialog.grab(), folder, "about.png");
