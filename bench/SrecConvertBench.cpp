@@ -4,35 +4,20 @@
 // printed, and their ratio.
 #include "engine/download/ImageSource.h"
 #include "engine/download/SrecConverter.h"
+#include "platform/ChildProcess.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-int Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
 
 template <class Action> double BestSeconds(int runs, Action action) {
     double best = 1e30;
@@ -77,7 +62,7 @@ int main(int argc, char** argv) {
     }
     args.insert(args.end(), {"-execution-start-address=0x10000", "-o", srec, "-motorola", "-address-length=4",
                              "-obs=32"});
-    if (Run(args) != 0) {
+    if (RunProgram(args) != 0) {
         std::fprintf(stderr, "srec_cat could not make the input\n");
         return 1;
     }
@@ -94,7 +79,7 @@ int main(int argc, char** argv) {
         return ok;
     });
     const double theirs = BestSeconds(5, [&] {
-        return Run({"srec_cat", srec, "-o", binary, "-binary"}) == 0;
+        return RunProgram({"srec_cat", srec, "-o", binary, "-binary"}) == 0;
     });
     if (ours < 0 || theirs < 0) {
         std::fprintf(stderr, "a conversion failed\n");

@@ -5,6 +5,7 @@
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
+#include "platform/ChildProcess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,14 +16,10 @@
 #include <fstream>
 #include <pty.h>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -63,28 +60,15 @@ struct SPty {
     }
 };
 
-pid_t Spawn(std::vector<std::string> words, int in, int out, const fs::path& folder) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int WaitFor(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Starts a program with its standard input and output on fd, its messages thrown away, in folder.
+CChildProcess Spawn(const std::vector<std::string>& words, int fd, const fs::path& folder) {
+    SChildSetup setup;
+    setup.in.nFd = setup.out.nFd = fd;
+    setup.err.strPath = "/dev/null";
+    setup.strFolder = folder.string();
+    CChildProcess child;
+    child.Start(words, setup);
+    return child;
 }
 
 bool SameFile(const fs::path& a, const fs::path& b) {
@@ -94,7 +78,7 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 
 double TimeOurs(const fs::path& file, const fs::path& into, const ZModemOptions& options, bool& ok) {
     SPty pty;
-    const pid_t rz = Spawn({"rz", "-q"}, pty.nMaster, pty.nMaster, into);
+    CChildProcess rz = Spawn({"rz", "-q"}, pty.nMaster, into);
     CSilentUi ui;
     CLinkContext context(&ui);
     int result = -1;
@@ -106,7 +90,7 @@ double TimeOurs(const fs::path& file, const fs::path& into, const ZModemOptions&
     dialog.m_pLink = &link;
     dialog.m_options = options;
     dialog.SendFile(); // the worker's part alone: no window, no closing pause
-    const int status = WaitFor(rz);
+    const int status = rz.Wait();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     ok = result == 0 && dialog.Result() == ZModemOk && status == 0 && SameFile(file, into / file.filename());
     return seconds;
@@ -114,11 +98,11 @@ double TimeOurs(const fs::path& file, const fs::path& into, const ZModemOptions&
 
 double TimeSz(const fs::path& file, const fs::path& into, bool& ok) {
     SPty pty;
-    const pid_t rz = Spawn({"rz", "-q"}, pty.nMaster, pty.nMaster, into);
+    CChildProcess rz = Spawn({"rz", "-q"}, pty.nMaster, into);
     const auto start = SteadyClock::now();
-    const pid_t sz = Spawn({"sz", "-q", file.string()}, pty.nSlave, pty.nSlave, file.parent_path());
-    const int szStatus = WaitFor(sz);
-    const int rzStatus = WaitFor(rz);
+    CChildProcess sz = Spawn({"sz", "-q", file.string()}, pty.nSlave, file.parent_path());
+    const int szStatus = sz.Wait();
+    const int rzStatus = rz.Wait();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     ok = szStatus == 0 && rzStatus == 0 && SameFile(file, into / file.filename());
     return seconds;

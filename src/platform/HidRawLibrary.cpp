@@ -1,6 +1,7 @@
 // The real HID backend: hidraw device nodes for the reports, libudev to find the controller by vendor and
 // product and to watch HID devices come and go.
 #include "platform/HidLibrary.h"
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -10,10 +11,10 @@
 #include <fcntl.h>
 #include <libudev.h>
 #include <linux/hidraw.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <string>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <vector>
@@ -179,10 +180,10 @@ private:
             udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) < 0 ||
             udev_monitor_enable_receiving(monitor.get()) < 0)
             return;
-        CUniqueFd stop(::eventfd(0, EFD_CLOEXEC));
-        if (!stop.IsValid())
+        auto stop = std::make_unique<CStopEvent>();
+        if (!stop->IsValid())
             return;
-        m_stopFd = std::move(stop);
+        m_pStop = std::move(stop);
         m_monitorThread = std::thread([this, context = std::move(context), monitor = std::move(monitor)] {
             MonitorProc(monitor.get());
         });
@@ -190,25 +191,17 @@ private:
 
     void StopMonitor() {
         if (m_monitorThread.joinable()) {
-            const uint64_t one = 1;
-            [[maybe_unused]] ssize_t n = ::write(m_stopFd.Get(), &one, sizeof(one));
+            m_pStop->Raise();
             m_monitorThread.join();
         }
-        m_stopFd.Reset();
+        m_pStop.reset();
         m_handler = nullptr;
     }
 
     void MonitorProc(udev_monitor* monitor) {
-        pollfd pfds[2] = {{udev_monitor_get_fd(monitor), POLLIN, 0}, {m_stopFd.Get(), POLLIN, 0}};
-        for (;;) {
-            if (::poll(pfds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            if (pfds[1].revents != 0)
-                return;
-            if (pfds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+        short revents = 0;
+        while (m_pStop->Wait(udev_monitor_get_fd(monitor), POLLIN, &revents) == CStopEvent::EWait::Ready) {
+            if (revents & (POLLERR | POLLHUP | POLLNVAL))
                 return;
             UdevPtr<udev_device> device(udev_monitor_receive_device(monitor));
             const char* action = device ? udev_device_get_action(device.get()) : nullptr;
@@ -223,7 +216,7 @@ private:
     }
 
     std::function<void(bool)> m_handler;
-    CUniqueFd m_stopFd;
+    std::unique_ptr<CStopEvent> m_pStop;
     std::thread m_monitorThread;
 };
 

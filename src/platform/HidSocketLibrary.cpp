@@ -1,14 +1,15 @@
 // The simulated HID backend: the controller's USB device as dxu-sim serves it on a UNIX socket.
 #include "platform/HidLibrary.h"
 #include "platform/HidSocketProtocol.h"
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -152,12 +153,12 @@ public:
         if (!handler)
             return;
         CUniqueFd watch = Connect();
-        CUniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+        auto stop = std::make_unique<CStopEvent>();
         const std::vector<uint8_t> message{kWatch};
-        if (!watch.IsValid() || !stop.IsValid() || !SendMessage(watch.Get(), message))
+        if (!watch.IsValid() || !stop->IsValid() || !SendMessage(watch.Get(), message))
             return;
         m_watchFd = std::move(watch);
-        m_stopFd = std::move(stop);
+        m_pStop = std::move(stop);
         m_handler = std::move(handler);
         m_watchThread = std::thread(&CHidSocketLibrary::WatchProc, this);
     }
@@ -194,15 +195,7 @@ private:
     }
 
     void WatchProc() {
-        pollfd pfds[2] = {{m_watchFd.Get(), POLLIN, 0}, {m_stopFd.Get(), POLLIN, 0}};
-        for (;;) {
-            if (::poll(pfds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            if (pfds[1].revents != 0)
-                return;
+        while (m_pStop->Wait(m_watchFd.Get(), POLLIN) == CStopEvent::EWait::Ready) {
             const std::vector<uint8_t> message = ReceiveMessage(m_watchFd.Get(), 0);
             if (message.empty())
                 return; // the simulator has gone
@@ -213,19 +206,18 @@ private:
 
     void StopWatch() {
         if (m_watchThread.joinable()) {
-            const uint64_t one = 1;
-            [[maybe_unused]] ssize_t n = ::write(m_stopFd.Get(), &one, sizeof(one));
+            m_pStop->Raise();
             m_watchThread.join();
         }
         m_watchFd.Reset();
-        m_stopFd.Reset();
+        m_pStop.reset();
         m_handler = nullptr;
     }
 
     std::string m_strPath;
     std::function<void(bool)> m_handler;
     CUniqueFd m_watchFd;
-    CUniqueFd m_stopFd;
+    std::unique_ptr<CStopEvent> m_pStop;
     std::thread m_watchThread;
 };
 

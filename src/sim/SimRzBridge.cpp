@@ -4,11 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 bool CSimRzBridge::Start(const std::string& folder, std::string& error) {
     Stop();
@@ -21,27 +17,17 @@ bool CSimRzBridge::Start(const std::string& folder, std::string& error) {
     CUniqueFd theirs(ends[1]);
     ::fcntl(ours.Get(), F_SETFL, ::fcntl(ours.Get(), F_GETFL) | O_NONBLOCK);
 
+    SChildSetup setup;
+    setup.in.nFd = theirs.Get();
+    setup.out.nFd = theirs.Get();
+    setup.err.strPath = "/dev/null";
+    setup.strFolder = folder;
     // -b: stored byte for byte whatever the sender asks; -y: a file of the same name is replaced.
-    char program[] = "rz";
-    char quiet[] = "-q";
-    char binary[] = "-b";
-    char replace[] = "-y";
-    char* argv[] = {program, quiet, binary, replace, nullptr};
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, theirs.Get(), 0);
-    ::posix_spawn_file_actions_adddup2(&actions, theirs.Get(), 1);
-    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    const int result = ::posix_spawnp(&pid, program, &actions, nullptr, argv, environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) {
+    if (const int result = m_rz.Start({"rz", "-q", "-b", "-y"}, setup); result != 0) {
         error = std::string("cannot start rz: ") + std::strerror(result);
         return false;
     }
     m_socket = std::move(ours);
-    m_pid = pid;
     m_bEof = false;
     m_nExitStatus = -1;
     m_held.clear();
@@ -49,20 +35,16 @@ bool CSimRzBridge::Start(const std::string& folder, std::string& error) {
 }
 
 void CSimRzBridge::Stop() {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
+    if (m_rz.IsRunning()) {
+        m_rz.Kill();
         m_nExitStatus = 128 + SIGKILL;
-        m_pid = -1;
     }
     m_socket.Reset();
     m_held.clear();
 }
 
 void CSimRzBridge::Put(const uint8_t* data, size_t length) {
-    if (m_pid <= 0 || m_bEof)
+    if (!m_rz.IsRunning() || m_bEof)
         return;
     m_held.insert(m_held.end(), data, data + length);
     WriteHeld();
@@ -86,7 +68,7 @@ void CSimRzBridge::WriteHeld() {
 }
 
 bool CSimRzBridge::Pump(std::vector<uint8_t>& output) {
-    if (m_pid <= 0)
+    if (!m_rz.IsRunning())
         return true;
     WriteHeld();
     while (!m_bEof) {
@@ -103,8 +85,8 @@ bool CSimRzBridge::Pump(std::vector<uint8_t>& output) {
         m_bEof = true;
         m_held.clear();
     }
-    int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) != m_pid)
+    const int status = m_rz.WaitFor(std::chrono::milliseconds(0));
+    if (status == CChildProcess::kNotEnded)
         return false;
     // Whatever it wrote before it ended is still in the socket.
     for (;;) {
@@ -114,8 +96,7 @@ bool CSimRzBridge::Pump(std::vector<uint8_t>& output) {
             break;
         output.insert(output.end(), buffer, buffer + got);
     }
-    m_nExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    m_pid = -1;
+    m_nExitStatus = status;
     m_socket.Reset();
     m_held.clear();
     return true;

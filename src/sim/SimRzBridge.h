@@ -3,11 +3,11 @@
 // this object goes.
 #pragma once
 
+#include "platform/ChildProcess.h"
 #include "platform/UniqueFd.h"
 
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class CSimRzBridge {
@@ -21,7 +21,7 @@ public:
     bool Start(const std::string& folder, std::string& error);
     // Kills a running rz and reaps it.
     void Stop();
-    bool IsRunning() const { return m_pid > 0; }
+    bool IsRunning() const { return m_rz.IsRunning(); }
 
     // Bytes for rz; what its input cannot take now is held and written on later Pump calls.
     void Put(const uint8_t* data, size_t length);
@@ -37,7 +37,7 @@ private:
     void WriteHeld();
 
     CUniqueFd m_socket; // our end, non-blocking
-    pid_t m_pid = -1;
+    CChildProcess m_rz;
     bool m_bEof = false;
     int m_nExitStatus = -1;
     std::vector<uint8_t> m_held;

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -57,9 +56,9 @@ bool CUsbSocketServer::Start(const std::string& path, std::string& error) {
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     CUniqueFd listen(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
-    CUniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+    auto stop = std::make_unique<CStopEvent>();
     ::unlink(path.c_str());
-    if (!listen.IsValid() || !stop.IsValid() ||
+    if (!listen.IsValid() || !stop->IsValid() ||
         ::bind(listen.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(listen.Get(), 16) != 0) {
         error = "cannot serve the HID socket " + path + ": " + std::strerror(errno);
@@ -67,7 +66,7 @@ bool CUsbSocketServer::Start(const std::string& path, std::string& error) {
     }
     m_strPath = path;
     m_listen = std::move(listen);
-    m_stop = std::move(stop);
+    m_pStop = std::move(stop);
     m_bStopping = false;
     m_pHub->SetDeviceChangeHandler([this](bool arrived) { Notify(arrived); });
     m_acceptThread = std::thread(&CUsbSocketServer::AcceptProc, this);
@@ -78,8 +77,7 @@ void CUsbSocketServer::Stop() {
     if (!m_acceptThread.joinable())
         return;
     m_pHub->SetDeviceChangeHandler(nullptr);
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(m_stop.Get(), &one, sizeof(one));
+    m_pStop->Raise();
     m_acceptThread.join();
     std::vector<SWorker> workers;
     {
@@ -92,20 +90,12 @@ void CUsbSocketServer::Stop() {
     for (SWorker& worker : workers)
         worker.thread.join();
     m_listen.Reset();
-    m_stop.Reset();
+    m_pStop.reset();
     ::unlink(m_strPath.c_str());
 }
 
 void CUsbSocketServer::AcceptProc() {
-    pollfd pfds[2] = {{m_listen.Get(), POLLIN, 0}, {m_stop.Get(), POLLIN, 0}};
-    for (;;) {
-        if (::poll(pfds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (pfds[1].revents != 0)
-            return;
+    while (m_pStop->Wait(m_listen.Get(), POLLIN) == CStopEvent::EWait::Ready) {
         CUniqueFd fd(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!fd.IsValid())
             continue;

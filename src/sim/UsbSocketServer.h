@@ -5,6 +5,7 @@
 // and removals, or a test control request (unplug, plug, add a second device).
 #pragma once
 
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 #include "sim/UsbSimHub.h"
 
@@ -48,7 +49,7 @@ private:
     std::shared_ptr<CUsbSimHub> m_pHub;
     std::string m_strPath;
     CUniqueFd m_listen;
-    CUniqueFd m_stop; // eventfd that ends the accept loop
+    std::unique_ptr<CStopEvent> m_pStop; // ends the accept loop
     std::thread m_acceptThread;
 
     std::mutex m_lock;

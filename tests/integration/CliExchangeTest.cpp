@@ -1,5 +1,6 @@
 // dravik-cli as outside scripts use it: against the dxu-sim program on a pseudo-terminal, with the
 // messages on standard error and the exit codes of its contract.
+#include "support/ProgramOutput.h"
 #include "support/SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -7,62 +8,18 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-struct CliResult {
-    int nExit = -1;
-    std::string strErr;
-    std::string strOut;
-};
-
-std::string ReadWhole(const char* path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path, "r")) {
-        std::array<char, 256> buffer{};
-        size_t n = 0;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0)
-            text.append(buffer.data(), n);
-        std::fclose(file);
-    }
-    return text;
-}
+using CliResult = SProgramOutput;
 
 // Runs dravik-cli with the arguments, started without a shell, standard input empty.
 CliResult RunCli(const std::vector<std::string>& args) {
-    char outPath[] = "/tmp/dravik-cli-out-XXXXXX";
-    char errPath[] = "/tmp/dravik-cli-err-XXXXXX";
-    ::close(::mkstemp(outPath));
-    ::close(::mkstemp(errPath));
     std::vector<std::string> argv{DRAVIK_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (auto& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath, O_WRONLY | O_TRUNC, 0);
-    CliResult result;
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.strOut = ReadWhole(outPath);
-    result.strErr = ReadWhole(errPath);
-    std::remove(outPath);
-    std::remove(errPath);
-    return result;
+    return RunCapturing(argv);
 }
 
 size_t Count(const std::string& text, const std::string& part) {

@@ -5,6 +5,7 @@
 #include "engine/download/Download.h"
 #include "engine/download/ImageSource.h"
 #include "engine/download/ImageWriter.h"
+#include "platform/ChildProcess.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimProcess.h"
@@ -17,11 +18,7 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -131,22 +128,9 @@ Memory ReadDump(const std::string& path) {
 // Runs dravik-cli without a shell, its output thrown away; its exit status, or -1.
 int RunCliQuietly(std::vector<std::string> args) {
     args.insert(args.begin(), DRAVIK_CLI_PATH);
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    SChildSetup setup;
+    setup.in.strPath = setup.out.strPath = setup.err.strPath = "/dev/null";
+    return RunProgram(args, setup);
 }
 
 // The flash dump without the fill bytes the writer put into short gaps.

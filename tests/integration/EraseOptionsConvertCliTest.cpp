@@ -1,6 +1,7 @@
 // dravik-cli erase, options and convert as scripts use them: against the dxu-sim program on a
 // pseudo-terminal and the real srec_cat, with messages on standard error and the exit codes.
 #include "SimFlashTestSupport.h"
+#include "support/ProgramOutput.h"
 #include "support/SimProcess.h"
 #include "support/SimTraceEvents.h"
 
@@ -9,44 +10,16 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-struct CliResult {
-    int nExit = -1;
-    std::string strErr;
-};
-
 // Runs dravik-cli with the arguments, started without a shell, standard input empty.
-CliResult RunCli(CSimFlashTempDir& dir, const std::vector<std::string>& args) {
-    static int runs = 0;
-    const std::string errPath = dir.File("stderr-" + std::to_string(++runs));
+SProgramOutput RunCli(CSimFlashTempDir& dir, const std::vector<std::string>& args) {
     std::vector<std::string> argv{DRAVIK_CLI_PATH, "--settings", dir.File("none.cfg")};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (auto& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliResult result;
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const std::vector<uint8_t> err = SimFlashReadFile(errPath);
-    result.strErr.assign(err.begin(), err.end());
-    return result;
+    return RunCapturing(argv);
 }
 
 bool Contains(const std::string& text, const std::string& part) {

@@ -3,19 +3,16 @@
 #pragma once
 
 #include "SimTestLink.h"
+#include "platform/ChildProcess.h"
 #include "platform/UniqueFd.h"
 
 #include <cstdint>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 inline std::vector<uint8_t> SimFlashAddressFrame(uint32_t address) {
     return SimTestFrame({'M', 'R', ':', static_cast<uint8_t>(address >> 24),
@@ -97,17 +94,7 @@ private:
 
 // Runs a program found on PATH with arguments, no shell; its exit status, or -1.
 inline int SimFlashRun(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    return RunProgram(args);
 }
 
 inline std::vector<uint8_t> SimFlashReadFile(const std::string& path) {

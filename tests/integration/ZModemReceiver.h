@@ -3,23 +3,17 @@
 // a COM port. Also a second temporary folder for the files to send.
 #pragma once
 
+#include "platform/ChildProcess.h"
 #include "support/PtyPair.h"
 
 #include <chrono>
 #include <cstdint>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 // A temporary folder, removed with everything in it.
 class CTempFolder {
@@ -58,58 +52,21 @@ private:
 
 class CRzReceiver {
 public:
-    CRzReceiver() = default;
-    ~CRzReceiver() {
-        if (m_pid > 0 && Wait(std::chrono::milliseconds(0)) == kStillRunning) {
-            ::kill(m_pid, SIGKILL);
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
-    }
-    CRzReceiver(const CRzReceiver&) = delete;
-    CRzReceiver& operator=(const CRzReceiver&) = delete;
-
-    static constexpr int kStillRunning = -1000;
+    static constexpr int kStillRunning = CChildProcess::kNotEnded;
 
     // Starts "rz -q <options>" with stdin and stdout on the master; false when the spawn failed.
     bool Start(const std::vector<std::string>& options = {}) {
         std::vector<std::string> words = {"rz", "-q"};
         words.insert(words.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, m_pty.Master(), 0);
-        posix_spawn_file_actions_adddup2(&actions, m_pty.Master(), 1);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addchdir_np(&actions, m_folder.Path().c_str());
-        const int failed = ::posix_spawnp(&m_pid, "rz", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
-            m_pid = -1;
-        return failed == 0;
+        SChildSetup setup;
+        setup.in.nFd = setup.out.nFd = m_pty.Master();
+        setup.err.strPath = "/dev/null";
+        setup.strFolder = m_folder.Path().string();
+        return m_rz.Start(words, setup) == 0;
     }
 
     // rz's exit status once it has ended within the real time given; kStillRunning otherwise.
-    int Wait(std::chrono::milliseconds timeout) {
-        if (m_pid <= 0)
-            return m_nStatus;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            int status = 0;
-            const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-            if (done == m_pid) {
-                m_pid = -1;
-                m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return m_nStatus;
-            }
-            if (std::chrono::steady_clock::now() >= deadline)
-                return kStillRunning;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
+    int Wait(std::chrono::milliseconds timeout) { return m_rz.WaitFor(timeout); }
 
     CPtyPair& Pty() { return m_pty; }
     const CTempFolder& Folder() const { return m_folder; }
@@ -117,6 +74,5 @@ public:
 private:
     CTempFolder m_folder;
     CPtyPair m_pty;
-    pid_t m_pid = -1;
-    int m_nStatus = kStillRunning;
+    CChildProcess m_rz; // last, so it is killed before the terminal and folder go
 };

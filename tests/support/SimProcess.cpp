@@ -3,11 +3,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 CSimProcess::CSimProcess(const std::vector<std::string>& args) {
     int pipeFds[2];
@@ -16,23 +12,14 @@ CSimProcess::CSimProcess(const std::vector<std::string>& args) {
     m_stdout.Reset(pipeFds[0]);
     CUniqueFd writeEnd(pipeFds[1]);
 
-    std::vector<std::string> argvText{DXU_SIM_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argvText)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDOUT_FILENO);
-    const int rc = ::posix_spawn(&m_pid, DXU_SIM_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    std::vector<std::string> argv{DXU_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    SChildSetup setup;
+    setup.out.nFd = writeEnd.Get();
+    const int started = m_sim.Start(argv, setup);
     writeEnd.Reset();
-    if (rc != 0) {
-        m_pid = -1;
+    if (started != 0)
         return;
-    }
     // The first line is "PTY <path>"; a program that fails to start closes the pipe instead.
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -58,30 +45,15 @@ CSimProcess::~CSimProcess() {
 }
 
 int CSimProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    if (m_pid <= 0)
-        return m_nStatus;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return m_nStatus;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
-            return -1;
-        ::poll(nullptr, 0, 5);
-    }
+    const int status = m_sim.WaitFor(timeout);
+    return status == CChildProcess::kNotEnded || status >= 128 ? -1 : status;
 }
 
 int CSimProcess::Stop() {
-    if (m_pid <= 0)
-        return m_nStatus;
-    ::kill(m_pid, SIGTERM);
-    if (WaitForExit(std::chrono::seconds(5)) < 0 && m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        WaitForExit(std::chrono::seconds(5));
-        m_nStatus = -1;
+    m_sim.Signal(SIGTERM);
+    if (m_sim.WaitFor(std::chrono::seconds(5)) == CChildProcess::kNotEnded) {
+        m_sim.Kill();
+        return -1;
     }
-    return m_nStatus;
+    return WaitForExit(std::chrono::milliseconds(0));
 }

@@ -2,11 +2,11 @@
 // and ends and reaps it when the object goes.
 #pragma once
 
+#include "platform/ChildProcess.h"
 #include "platform/UniqueFd.h"
 
 #include <chrono>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class CSimProcess {
@@ -27,8 +27,7 @@ public:
     int Stop();
 
 private:
-    pid_t m_pid = -1;
-    int m_nStatus = -1;
     CUniqueFd m_stdout;
+    CChildProcess m_sim;
     std::string m_strSlavePath;
 };

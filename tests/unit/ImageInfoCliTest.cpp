@@ -2,65 +2,19 @@
 // file, an image ending inside a record, wrong argument count) with their exit codes.
 #include "ImageTestBytes.h"
 #include "engine/download/ImageWriter.h"
+#include "support/ProgramOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
-struct InfoResult {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
-
-std::string ReadAll(int fd) {
-    std::string text;
-    ::lseek(fd, 0, SEEK_SET);
-    char buffer[512];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof(buffer))) > 0)
-        text.append(buffer, static_cast<size_t>(got));
-    return text;
-}
-
-// Runs dravik-cli with the arguments, no shell, its output into unlinked temporary files.
-InfoResult RunCli(std::vector<std::string> args) {
-    char outPath[] = "/tmp/dravik-info-out-XXXXXX";
-    char errPath[] = "/tmp/dravik-info-err-XXXXXX";
-    const int out = ::mkstemp(outPath);
-    const int err = ::mkstemp(errPath);
-    ::unlink(outPath);
-    ::unlink(errPath);
+// Runs dravik-cli with the arguments, started without a shell, standard input empty.
+SProgramOutput RunCli(std::vector<std::string> args) {
     args.insert(args.begin(), DRAVIK_CLI_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    InfoResult result;
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.strOut = ReadAll(out);
-    result.strErr = ReadAll(err);
-    ::close(out);
-    ::close(err);
-    return result;
+    return RunCapturing(args);
 }
 
 class ImageInfoCli : public ::testing::Test {
@@ -108,7 +62,7 @@ TEST_F(ImageInfoCli, DescribesRecordsGapsTotalAndRegions) {
                   CImageWriter::EResult::Ok); // 252 fill bytes, then a record
         ASSERT_TRUE(sink.Close());
     }
-    const InfoResult result = RunCli({"info", path});
+    const SProgramOutput result = RunCli({"info", path});
     EXPECT_EQ(result.nExit, 0) << result.strErr;
     EXPECT_EQ(result.strErr, "");
     EXPECT_EQ(result.strOut, "Image " + path + ": " + std::to_string(9 + 124 + 252 + 9 + 20) +
@@ -125,7 +79,7 @@ TEST_F(ImageInfoCli, DescribesRecordsGapsTotalAndRegions) {
 TEST_F(ImageInfoCli, WarnsOfARecordTheAnalysisMisses) {
     // A data 0x7E right before a record hides it from the analysis: that region would not be erased.
     const std::string path = WriteRaw("hidden.img", "ab~" + ImageRecord(0x1E0000) + "xyz");
-    const InfoResult result = RunCli({"info", path});
+    const SProgramOutput result = RunCli({"info", path});
     EXPECT_EQ(result.nExit, 0);
     EXPECT_NE(result.strOut.find("Data before the first address record (no address): 3 bytes\n"),
               std::string::npos);
@@ -136,18 +90,19 @@ TEST_F(ImageInfoCli, WarnsOfARecordTheAnalysisMisses) {
 }
 
 TEST_F(ImageInfoCli, FailuresAndUsage) {
-    const InfoResult cut = RunCli({"info", WriteRaw("cut.img", ImageRecord(0x10000) + "abc~MR:\x01\x02")});
+    const SProgramOutput cut =
+        RunCli({"info", WriteRaw("cut.img", ImageRecord(0x10000) + "abc~MR:\x01\x02")});
     EXPECT_EQ(cut.nExit, 1);
     EXPECT_EQ(cut.strErr, "The image ends inside an address record (at byte 18).\n");
     EXPECT_NE(cut.strOut.find("  0x00010000  3 data bytes"), std::string::npos);
 
-    const InfoResult open = RunCli({"info", m_strFolder + "/missing.img"});
+    const SProgramOutput open = RunCli({"info", m_strFolder + "/missing.img"});
     EXPECT_EQ(open.nExit, 1);
     EXPECT_EQ(open.strErr,
               "Unable to open file " + m_strFolder + "/missing.img: No such file or directory\n");
     EXPECT_EQ(open.strOut, "");
 
-    const InfoResult empty = RunCli({"info", WriteRaw("empty.img", "")});
+    const SProgramOutput empty = RunCli({"info", WriteRaw("empty.img", "")});
     EXPECT_EQ(empty.nExit, 0);
     EXPECT_NE(empty.strOut.find("Address records: 0\nTotal data bytes: 0"), std::string::npos);
     EXPECT_NE(empty.strOut.find("Regions in any other state: none (0)\n"), std::string::npos);

@@ -2,22 +2,9 @@
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
+#include "platform/ThreadPriority.h"
 
 #include <mutex>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-namespace {
-
-// Above-normal priority where the system allows it; a refusal leaves the thread as it is.
-void RaiseThreadPriority() {
-    const pid_t thread = static_cast<pid_t>(::syscall(SYS_gettid));
-    const int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current - 2);
-}
-
-} // namespace
 
 void CDravikApp::StartImageDownload() {
     WaitForDownload(); // a previous worker has ended by now; collect it
@@ -59,7 +46,7 @@ void CDravikApp::CancelDownload() {
 }
 
 void CDravikApp::DownloadThreadProc(std::shared_ptr<CDownload> download) {
-    RaiseThreadPriority();
+    SetCurrentThreadPriority(EThreadPriority::AboveNormal);
     m_nLastLoadResult = kLoadPending;
     const int result = download->DownloadImage();
     m_nLastLoadResult = result;

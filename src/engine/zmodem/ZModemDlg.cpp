@@ -3,11 +3,10 @@
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
 
 #include <algorithm>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,13 +28,6 @@ constexpr uint32_t kDrainCheckMs = 500;
 // Reads on a USB link wait as long as a single-byte read on a COM port does.
 constexpr uint32_t kUsbReadTimeoutMs = 10000;
 constexpr int64_t kMaxFileLength = 0x7FFFFFFF; // offsets travel as signed 32-bit values
-
-// Below-normal priority where the system allows it; a refusal leaves the thread as it is.
-void LowerThreadPriority() {
-    const pid_t thread = static_cast<pid_t>(::syscall(SYS_gettid));
-    const int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current + 2);
-}
 
 void PutPosition(uint8_t data[4], int64_t position) {
     for (int i = 0; i < 4; ++i)
@@ -89,7 +81,7 @@ int CZModemDlg::DoModal() {
     View();
     std::atomic<bool> workerDone{false};
     std::thread worker([this, &workerDone] {
-        LowerThreadPriority();
+        SetCurrentThreadPriority(EThreadPriority::BelowNormal);
         SendFile();
         workerDone = true;
         m_pView->WorkerDone();
