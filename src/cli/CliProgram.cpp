@@ -183,16 +183,27 @@ int RunOptions(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& opt
     return app.SetControllerOptions(&choice) ? 0 : 1;
 }
 
-// convert IN OUT: the S-record file IN as the image OUT; no settings, link or controller.
-int RunConvert(const std::vector<std::string>& arguments, const CliOptions& options,
-               CCliEventWriter* events) {
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "%s\nconvert needs an input and an output file\n", CliUsageLine());
+// convert IN [OUT]: the S-record file IN as the image OUT (by default IN's name ending "img", beside it);
+// no settings, link or controller. A failure leaves no image behind.
+int RunConvert(const std::vector<std::string>& arguments, const CliOptions& options, CCliEventWriter* events,
+               std::vector<SCliResult>& results) {
+    if (arguments.empty() || arguments.size() > 2) {
+        std::fprintf(stderr, "%s\nconvert needs an input file and takes an output file\n", CliUsageLine());
         return kExitUsage;
     }
+    const std::string& input = arguments[0];
+    const size_t slash = input.find_last_of('/');
+    const std::string output =
+        arguments.size() == 2
+            ? arguments[1]
+            : input.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                  CDravikApp::DefaultImageName(slash == std::string::npos ? input : input.substr(slash + 1));
     CConsoleUserInterface ui({}, stderr, stdin, events, options.bQuiet);
     CDravikApp app(&ui);
-    return app.ConvertFile(arguments[0], arguments[1]) ? 0 : 1;
+    if (!app.ConvertFile(input, output, true))
+        return 1;
+    results.push_back({"image", "Image", output});
+    return 0;
 }
 
 } // namespace
@@ -201,7 +212,7 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
     if (options.strCommand == "info") // no settings, link or controller needed
         return RunInfo(options.arguments, events);
     if (options.strCommand == "convert")
-        return RunConvert(options.arguments, options, events);
+        return RunConvert(options.arguments, options, events, results);
     const bool known = options.strCommand == "probe" || options.strCommand == "command" ||
                        options.strCommand == "connect" || options.strCommand == "load" ||
                        options.strCommand == "erase" || options.strCommand == "options" ||

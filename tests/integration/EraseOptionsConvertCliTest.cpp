@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -111,10 +112,34 @@ TEST(EraseOptionsConvertCli, ConvertSrecCatOutput) {
     expected.insert(expected.end(), data.begin(), data.end());
     EXPECT_EQ(SimFlashReadFile(image), expected);
 
-    result = RunCli(dir, {"convert", binary, dir.File("raw.img")});
+    const std::string raw = dir.File("raw.img");
+    result = RunCli(dir, {"convert", binary, raw});
     EXPECT_EQ(result.nExit, 1);
     EXPECT_EQ(result.strErr, "Unknown file format.\n");
-    EXPECT_EQ(RunCli(dir, {"convert", srec}).nExit, 64);
+    EXPECT_NE(::access(raw.c_str(), F_OK), 0) << "no image is left after a failure";
+
+    // Without OUT the image goes beside the input under the window's suggested name.
+    const std::string beside = dir.File("app.img");
+    std::remove(image.c_str());
+    EXPECT_EQ(RunCli(dir, {"convert", srec}).nExit, 0);
+    EXPECT_EQ(SimFlashReadFile(beside), expected);
+    // A conversion that fails halfway leaves an older image as it was and no temporary file.
+    const std::string broken = dir.File("broken.bin");
+    file = std::fopen(broken.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("S1130000AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAEC\nS1130010AAAA\n", file);
+    std::fclose(file);
+    result = RunCli(dir, {"convert", broken, beside});
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_FALSE(result.strErr.empty());
+    EXPECT_EQ(SimFlashReadFile(beside), expected);
+    if (DIR* folder = ::opendir(beside.substr(0, beside.rfind('/')).c_str())) {
+        while (const dirent* entry = ::readdir(folder))
+            EXPECT_EQ(std::string(entry->d_name).find(".dravik-convert"), std::string::npos) << entry->d_name;
+        ::closedir(folder);
+    }
+    EXPECT_EQ(RunCli(dir, {"convert"}).nExit, 64);
+    EXPECT_EQ(RunCli(dir, {"convert", srec, beside, "extra"}).nExit, 64);
 }
 
 } // namespace

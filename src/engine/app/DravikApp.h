@@ -103,7 +103,13 @@ public:
     // Convert: the file dialogs, then ConvertFile; ConvertFile turns an S-record file into an image with
     // the "File Progress" window and its messages, false after any failure.
     void OnConvert();
-    bool ConvertFile(const std::string& inputPath, const std::string& outputPath);
+    // wholeOrNothing: the image is written beside the output under a temporary name and takes the output's
+    // name only when complete, so a failure leaves no partial image and an older file as it was (the
+    // command line); the window keeps what was converted before a fault.
+    bool ConvertFile(const std::string& inputPath, const std::string& outputPath,
+                     bool wholeOrNothing = false);
+    // The image name the Convert command suggests for an S-record file's name (APP.bin gives APP.img).
+    static std::string DefaultImageName(const std::string& inputName);
 
     // Port Setup, About and Update BIOS.
     void OnPortSetup();

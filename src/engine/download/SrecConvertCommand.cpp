@@ -5,16 +5,13 @@
 #include "engine/download/ImageSource.h"
 #include "engine/download/SrecConverter.h"
 
+#include "platform/ExitCleanup.h"
+
+#include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
-// The save dialog's first suggestion: the input's name with its last three characters made "img".
-std::string DefaultImageName(const std::string& inputName) {
-    if (inputName.size() <= 3)
-        return inputName + ".img";
-    return inputName.substr(0, inputName.size() - 3) + "img";
-}
 
 // True when both paths name one existing file: creating the output would then wipe the input.
 bool IsSameFile(const std::string& first, const std::string& second) {
@@ -25,6 +22,13 @@ bool IsSameFile(const std::string& first, const std::string& second) {
 }
 
 } // namespace
+
+// The save dialog's first suggestion: the input's name with its last three characters made "img".
+std::string CDravikApp::DefaultImageName(const std::string& inputName) {
+    if (inputName.size() <= 3)
+        return inputName + ".img";
+    return inputName.substr(0, inputName.size() - 3) + "img";
+}
 
 void CDravikApp::OnConvert() {
     FileDialogRequest open;
@@ -51,7 +55,8 @@ void CDravikApp::OnConvert() {
     ConvertFile(inputPath, outputPath);
 }
 
-bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& outputPath) {
+bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& outputPath,
+                             bool wholeOrNothing) {
     CImageFileSource input;
     if (!input.Open(inputPath)) {
         m_pUi->MessageBox("Cannot open input file.");
@@ -62,10 +67,18 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
         return false;
     }
     CImageFileSink output;
-    if (!output.Create(outputPath)) {
+    std::string writePath = outputPath;
+    if (wholeOrNothing) {
+        const size_t slash = outputPath.find_last_of('/');
+        writePath = outputPath.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".dravik-convert-" +
+                    std::to_string(::getpid()) + ".tmp";
+    }
+    if (!output.Create(writePath)) {
         m_pUi->MessageBox("Cannot open output file.");
         return false;
     }
+    if (wholeOrNothing)
+        ExitCleanup::AddPath(writePath); // an immediate exit by a signal leaves no part behind either
 
     auto progress = m_pUi->CreateProgressView();
     progress->SetProgressRange(static_cast<uint32_t>(input.Length() / CSrecConverter::kProgressChars));
@@ -80,5 +93,14 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
     }
     input.Close();
     progress.reset();
+    if (wholeOrNothing) {
+        if (ok && std::rename(writePath.c_str(), outputPath.c_str()) != 0) {
+            m_pUi->MessageBox("Cannot write the image file.\nIt could not take the name " + outputPath + ".");
+            ok = false;
+        }
+        if (!ok)
+            std::remove(writePath.c_str());
+        ExitCleanup::RemovePath(writePath);
+    }
     return ok;
 }
