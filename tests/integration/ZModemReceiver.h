@@ -5,6 +5,7 @@
 
 #include "platform/ChildProcess.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 
 #include <chrono>
 #include <cstdint>
@@ -15,40 +16,6 @@
 #include <unistd.h>
 #include <vector>
 
-// A temporary folder, removed with everything in it.
-class CTempFolder {
-public:
-    CTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dravik-zmodem-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
-    ~CTempFolder() {
-        std::error_code error;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, error);
-    }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string path = File(name);
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::vector<uint8_t> Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(m_path / name); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 class CRzReceiver {
 public:
