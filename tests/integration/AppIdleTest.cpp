@@ -6,6 +6,7 @@
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ namespace {
 class AppIdleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_app.m_strSettingsPath = "/tmp/dravik-idle-test-missing.cfg";
+        m_app.m_strSettingsPath = TestTempDir() + "/dravik-idle-test-missing.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
         m_app.m_strWizard = "WD";
@@ -99,7 +100,7 @@ TEST_F(AppIdleTest, TerminalPumpFeedsTheScreenUnlessACaptureHoldsTheBytes) {
 TEST(AppStartup, InitInstanceTakesTheCommandLineFileAndRefreshesTheStatus) {
     CTestUserInterface ui;
     CDravikApp app(&ui);
-    const std::string folder = "/tmp/dravik-startup-test";
+    const std::string folder = TestTempDir() + "/dravik-startup-test";
     std::remove((folder + "/Dravik.cfg").c_str());
     ASSERT_TRUE(app.InitInstance(folder + "/dravik", "/data/images/app v2.img"));
     EXPECT_EQ(app.m_strSettingsPath, "Dravik.cfg") << "no .exe in a Linux program path";

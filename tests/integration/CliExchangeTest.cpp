@@ -2,6 +2,7 @@
 // messages on standard error and the exit codes of its contract.
 #include "support/ProgramOutput.h"
 #include "support/SimProcess.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ size_t Count(const std::string& text, const std::string& part) {
 TEST(CliExchange, ProbeAndCommandsAgainstTheSimulator) {
     CSimProcess sim({"--protocol", "PL03", "--version", "V2.1", "--done-delay", "10"});
     ASSERT_TRUE(sim.IsReady());
-    const std::string settings = "/tmp/dravik-cli-test-settings.cfg";
+    const std::string settings = TestTempDir() + "/dravik-cli-test-settings.cfg";
     std::remove(settings.c_str());
 
     // Results on standard output, options after the command as well as before it.
@@ -55,18 +56,18 @@ TEST(CliExchange, RefusedCommandShowsItsMessageOnceAndFails) {
     CSimProcess sim({"--fault", "error-always:0"});
     ASSERT_TRUE(sim.IsReady());
     auto result =
-        RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
+        RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
     EXPECT_EQ(result.nExit, 1);
     EXPECT_EQ(Count(result.strErr, "Slave responded with ERROR.\n"), 1u) << result.strErr;
 }
 
 TEST(CliExchange, MissingPortAndUsageErrors) {
-    auto missing = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe"});
+    auto missing = RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe"});
     EXPECT_EQ(missing.nExit, 1);
     // The status bar's texts come first, as the window would show them, then the one message.
     EXPECT_EQ(missing.strErr, "Terminal mode off.\n/dev/no-such-port\nError opening specified COM port.\n");
     auto quiet =
-        RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
+        RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
     EXPECT_EQ(quiet.strErr, "Error opening specified COM port.\n");
     EXPECT_EQ(quiet.strOut, "");
 
@@ -88,8 +89,8 @@ TEST(CliExchange, MissingPortAndUsageErrors) {
 TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
     CSimProcess sim({"--done-delay", "0"});
     ASSERT_TRUE(sim.IsReady());
-    char folder[] = "/tmp/dravik-cli-json-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
+    std::string folder = TestTempDir() + "/dravik-cli-json-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
     const std::string image = std::string(folder) + "/app.img";
     std::string bytes = std::string("~MR:") + std::string("\x00\x10\x00\x00", 4) + ":";
     for (int i = 0; i < 3000; ++i)
@@ -102,7 +103,7 @@ TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
     auto load = RunCli({"--json", "--settings", std::string(folder) + "/none.cfg", "--port", sim.SlavePath(),
                         "--state", "bios", "--yes", "--no-restart", "--clock-speed", "20", "load", image});
     std::remove(image.c_str());
-    ::rmdir(folder);
+    ::rmdir(folder.c_str());
     EXPECT_EQ(load.nExit, 0) << load.strErr;
     std::vector<std::string> lines;
     for (size_t start = 0; start < load.strOut.size();) {
@@ -128,8 +129,8 @@ TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
 // the erase in a row, each from a new dravik-cli: a program that has closed the device must not take an
 // answer meant for the one that opens it next.
 TEST(CliExchange, TenConfigurationDownloadsInARowOverOneSimulatedUsbController) {
-    char folder[] = "/tmp/dravik-cli-usb-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
+    std::string folder = TestTempDir() + "/dravik-cli-usb-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
     const std::string page = std::string(folder) + "/logo.gif";
     const std::string socket = std::string(folder) + "/hid.sock";
     if (std::FILE* file = std::fopen(page.c_str(), "w")) {
@@ -153,7 +154,7 @@ TEST(CliExchange, TenConfigurationDownloadsInARowOverOneSimulatedUsbController) 
     }
     std::remove(page.c_str());
     std::remove((std::string(folder) + "/none.cfg").c_str());
-    ::rmdir(folder);
+    ::rmdir(folder.c_str());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "ZModemReceiver.h"
 #include "engine/app/DravikApp.h"
 #include "platform/Clock.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ const std::string kDone = "Download complete.  Controller must be reset.";
 
 size_t TemporaryCopies() {
     glob_t found{};
-    const int result = ::glob("/tmp/dravik-config-*", 0, nullptr, &found);
+    const int result = ::glob((TestTempDir() + "/dravik-config-*").c_str(), 0, nullptr, &found);
     const size_t count = result == 0 ? found.gl_pathc : 0;
     ::globfree(&found);
     return count;
@@ -41,6 +42,7 @@ public:
         m_thread.join();
     }
     std::string Commands() const { return m_strCommands; }  // read after the download ended
+    size_t CopiesWhileStoring() const { return m_nCopiesWhileStoring; }
 
 private:
     void Run() {
@@ -61,6 +63,7 @@ private:
                 m_rz.Start();
                 while (!m_bStop && m_rz.Wait(20ms) == CRzReceiver::kStillRunning) {
                 }
+                m_nCopiesWhileStoring = TemporaryCopies();
                 m_rz.Pty().WriteMaster("*");  // the file is stored
                 return;
             }
@@ -71,6 +74,7 @@ private:
     bool m_bRefuseErase;
     std::atomic<bool> m_bStop{false};
     std::string m_strCommands;
+    std::atomic<size_t> m_nCopiesWhileStoring{0};
     std::thread m_thread;
 };
 
@@ -107,6 +111,7 @@ TEST_F(ConfigDownloadTest, PageFileGoesAsConfigDatAfterEraseAndLoad) {
         CConfigController controller(m_rz);
         EXPECT_TRUE(m_app.LoadChosenFile(chosen));
         commands = controller.Commands();
+        EXPECT_EQ(controller.CopiesWhileStoring(), copiesBefore + 1) << "the copy is made under TMPDIR";
     }
     EXPECT_EQ(m_app.m_nLastLoadResult, 3);
     EXPECT_EQ(m_app.m_nLastLoadKind, 1);

@@ -7,6 +7,7 @@
 #include "sim/Simulator.h"
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ namespace {
 class ConnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_app.m_strSettingsPath = "/tmp/dravik-connect-test-none.cfg";
+        m_app.m_strSettingsPath = TestTempDir() + "/dravik-connect-test-none.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
         m_app.ForgoWizardStart();  // the idle passes here carry the reconnect, not the wizard
@@ -197,7 +198,7 @@ TEST_F(ConnectTest, AcceptedUsbRestartConnectsAgainByItselfAboutFiveSecondsLater
     SUsbSimOptions usb;
     usb.eRestart = EUsbRestartMode::Accept;
     usb.nRestartAwayMs = 2000;
-    CClockSpeedScope fast(20.0);
+    CClockSpeedScope fast(5.0); // slow enough that "about five seconds" has a margin a busy machine keeps
     StartUsb(options, usb);
     m_app.OnConnect();
     EXPECT_TRUE(m_ui.Messages().empty()) << "an accepted restart says nothing";
@@ -214,10 +215,10 @@ TEST_F(ConnectTest, AcceptedUsbRestartConnectsAgainByItselfAboutFiveSecondsLater
             reconnectedAfter = CClock::Instance().TickCount() - start;
         m_ui.RunPosted();
         CClock::Instance().Sleep(50);
-        ASSERT_LT(CClock::Instance().TickCount() - start, 20000u);
+        ASSERT_LT(CClock::Instance().TickCount() - start, 60000u);
     }
     EXPECT_GE(reconnectedAfter, 4900u);
-    EXPECT_LT(reconnectedAfter, 6000u);
+    EXPECT_LT(reconnectedAfter, 8000u);
     EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap) << "after its restart the controller waits in its bootstrap";
     ASSERT_FALSE(m_ui.Messages().empty());
     EXPECT_EQ(m_ui.Messages().back().rfind("Controller connected.\n Bootstrap Version", 0), 0u);

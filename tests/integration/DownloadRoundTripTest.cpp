@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimProcess.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,7 @@ Memory Programmed(const SimFlashRuns& runs, const Memory& source) {
 TEST(DownloadRoundTrip, RandomSparseLayoutsArriveByteForByte) {
     CClockSpeedScope fast(100.0);
     std::mt19937 random(20261208);
-    const std::string path = "/tmp/dravik-roundtrip-" + std::to_string(::getpid()) + ".img";
+    const std::string path = TestTempDir() + "/dravik-roundtrip-" + std::to_string(::getpid()) + ".img";
     for (int layout = 0; layout < 12; ++layout) {
         const Memory source = RandomLayout(random);
         ASSERT_TRUE(WriteImage(source, path));
@@ -145,16 +146,16 @@ Memory DumpedWithoutFill(const std::string& dump, const Memory& source) {
 TEST(DownloadRoundTrip, ConsoleLoadIntoTheSimulatorProgramAndItsFlashDump) {
     std::mt19937 random(4711);
     const Memory source = RandomLayout(random);
-    const std::string image = "/tmp/dravik-roundtrip-cli-" + std::to_string(::getpid()) + ".img";
-    const std::string dump = "/tmp/dravik-roundtrip-dump-" + std::to_string(::getpid()) + ".s19";
+    const std::string image = TestTempDir() + "/dravik-roundtrip-cli-" + std::to_string(::getpid()) + ".img";
+    const std::string dump = TestTempDir() + "/dravik-roundtrip-dump-" + std::to_string(::getpid()) + ".s19";
     ASSERT_TRUE(WriteImage(source, image));
     {
         CSimProcess sim({"--protocol", "PL02", "--done-delay", "5", "--flash-dump", dump});
         ASSERT_TRUE(sim.IsReady());
-        EXPECT_EQ(
-            RunCliQuietly({"--settings", "/tmp/dravik-roundtrip-none.cfg", "--clock-speed", "50", "--port",
-                           sim.SlavePath(), "--state", "bios", "--yes", "--no-restart", "load", image}),
-            0);
+        EXPECT_EQ(RunCliQuietly({"--settings", TestTempDir() + "/dravik-roundtrip-none.cfg", "--clock-speed",
+                                 "50", "--port", sim.SlavePath(), "--state", "bios", "--yes", "--no-restart",
+                                 "load", image}),
+                  0);
         EXPECT_EQ(sim.Stop(), 0); // the dump is written as the simulator ends
     }
     EXPECT_EQ(DumpedWithoutFill(dump, source), source);
@@ -165,7 +166,7 @@ TEST(DownloadRoundTrip, ConsoleLoadIntoTheSimulatorProgramAndItsFlashDump) {
 TEST(DownloadRoundTrip, ConsoleLoadOverTheSimulatedUsbController) {
     std::mt19937 random(815);
     const Memory source = RandomLayout(random);
-    const std::string stem = "/tmp/dravik-roundtrip-usb-" + std::to_string(::getpid());
+    const std::string stem = TestTempDir() + "/dravik-roundtrip-usb-" + std::to_string(::getpid());
     const std::string image = stem + ".img";
     const std::string dump = stem + ".s19";
     const std::string socket = stem + ".sock";
@@ -175,8 +176,8 @@ TEST(DownloadRoundTrip, ConsoleLoadOverTheSimulatedUsbController) {
             {"--protocol", "PL03", "--done-delay", "5", "--flash-dump", dump, "--hid-socket", socket});
         ASSERT_TRUE(sim.IsReady());
         // Connect runs first (over USB: no reset wait), then the download.
-        EXPECT_EQ(RunCliQuietly({"--settings", "/tmp/dravik-roundtrip-none.cfg", "--clock-speed", "50",
-                                 "--hid-socket", socket, "--yes", "--no-restart", "load", image}),
+        EXPECT_EQ(RunCliQuietly({"--settings", TestTempDir() + "/dravik-roundtrip-none.cfg", "--clock-speed",
+                                 "50", "--hid-socket", socket, "--yes", "--no-restart", "load", image}),
                   0);
         EXPECT_EQ(sim.Stop(), 0);
     }

@@ -6,7 +6,9 @@
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimTraceEvents.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +52,9 @@ Bytes operator+(Bytes a, const Bytes& b) {
 class ImageDownloadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strImage = "/tmp/dravik-download-test-" + std::to_string(::getpid()) + ".img";
-        m_strTrace = "/tmp/dravik-download-trace-" + std::to_string(::getpid()) + ".jsonl";
-        m_app.m_strSettingsPath = "/tmp/dravik-download-test-none.cfg";
+        m_strImage = TestTempDir() + "/dravik-download-test-" + std::to_string(::getpid()) + ".img";
+        m_strTrace = TestTempDir() + "/dravik-download-trace-" + std::to_string(::getpid()) + ".jsonl";
+        m_app.m_strSettingsPath = TestTempDir() + "/dravik-download-test-none.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
     }
@@ -296,7 +298,7 @@ TEST_F(ImageDownloadTest, DecliningTheEraseSendsNothingAndTheWizardIsNotAsked) {
 
 TEST_F(ImageDownloadTest, MissingFileAndMissingLink) {
     StartSim("PL03");
-    m_app.m_strPathName = "/tmp/no-such-image.img";
+    m_app.m_strPathName = TestTempDir() + "/no-such-image.img";
     m_app.StartImageDownload();
     m_app.WaitForDownload();
     EXPECT_EQ(m_app.m_nLastLoadResult, kLoadFileNotOpened);
@@ -337,8 +339,7 @@ TEST_F(ImageDownloadTest, CancelDuringTheTransferErasesTheSameRegionsAgain) {
         ui.QueueAnswer(IDYES);
         app.m_strPathName = m_strImage;
         app.StartImageDownload();
-        while (sim.Counters().nFrames < 3 && app.m_bDownloadRunning)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(WaitUntil([&] { return sim.Counters().nFrames >= 3 || !app.m_bDownloadRunning; }));
         ui.PressDownloadCancel();
         EXPECT_FALSE(app.m_bDownloadRunning) << "Cancel clears the busy flag at once";
         if (useUsbAfterCancel)

@@ -2,6 +2,7 @@
 // the last three characters of the name, and the size plausibility check for bootstrap controllers.
 #include "engine/app/DravikApp.h"
 #include "engine/download/Download.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ const char* kSizeWarning = "Please verify this is the correct software for your 
 class LoadCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strFolder = "/tmp/dravik-load-test-" + std::to_string(::getpid()) + "/";
+        m_strFolder = TestTempDir() + "/dravik-load-test-" + std::to_string(::getpid()) + "/";
         ::mkdir(m_strFolder.c_str(), 0700);
         m_app.m_strSettingsPath = m_strFolder + "none.cfg";
         m_app.LoadSettings();

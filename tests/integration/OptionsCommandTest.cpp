@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimTraceEvents.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ OptionsDialogData Choose(int rs232, int ir) {
 class OptionsCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strTrace = "/tmp/dravik-options-trace-" + std::to_string(::getpid()) + ".jsonl";
-        m_app.m_strSettingsPath = "/tmp/dravik-options-test-none.cfg";
+        m_strTrace = TestTempDir() + "/dravik-options-trace-" + std::to_string(::getpid()) + ".jsonl";
+        m_app.m_strSettingsPath = TestTempDir() + "/dravik-options-test-none.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
     }

@@ -6,7 +6,9 @@
 #include "platform/PortNames.h"
 #include "platform/SerialPort.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -67,11 +69,10 @@ TEST_F(SerialLinkTest, OpenResultCodes) {
 }
 
 TEST_F(SerialLinkTest, ComNamesResolveThroughTheRunsOwnMapAndTheUsersLinks) {
-    char folder[] = "/tmp/dravik-config-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    const std::string config = std::string(folder) + "/dravik";
+    // The test's own temporary folder stands in for the user's configuration home.
+    const std::string config = TestTempDir() + "/dravik";
     ASSERT_EQ(::mkdir(config.c_str(), 0700), 0);
-    ::setenv("XDG_CONFIG_HOME", folder, 1);
+    ::setenv("XDG_CONFIG_HOME", TestTempDir().c_str(), 1);
 
     EXPECT_EQ(ResolvePortName("COM7"), "/dev/ttyS6");
     EXPECT_EQ(ResolvePortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
@@ -94,9 +95,6 @@ TEST_F(SerialLinkTest, ComNamesResolveThroughTheRunsOwnMapAndTheUsersLinks) {
     SetPortNameOverride("COM7", "");
     EXPECT_EQ(ResolvePortName("COM7"), config + "/COM7");
 
-    ::unlink((config + "/COM7").c_str());
-    ::rmdir(config.c_str());
-    ::rmdir(folder);
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
@@ -241,9 +239,7 @@ TEST_F(SerialLinkTest, LinkKindDecidesHousekeepingAndUsbObjectsFailQuietly) {
     uint32_t errors = 0;
     CommStatus status;
     m_pty.WriteMaster("abc");
-    std::this_thread::sleep_for(20ms);
-    EXPECT_TRUE(link->ClearErrors(errors, status));
-    EXPECT_EQ(status.nInQueue, 3u);
+    EXPECT_TRUE(WaitUntil([&] { return link->ClearErrors(errors, status) && status.nInQueue == 3; }));
     EXPECT_TRUE(link->Purge(kPurgeRxClear | kPurgeRxAbort));
     EXPECT_TRUE(link->ClearErrors(errors, status));
     EXPECT_EQ(status.nInQueue, 0u);

@@ -1,6 +1,7 @@
 // The simulator's injected answer faults.
 #include "SimTestLink.h"
 #include "sim/Simulator.h"
+#include "support/TempFolder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -82,8 +83,8 @@ TEST(SimFaults, GarbageAnswersNoiseThatNoAnswerMatches) {
 }
 
 TEST(SimFaults, SilentSendsNothingAtAll) {
-    char dir[] = "/tmp/dxu-sim-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
+    std::string dir = TestTempDir() + "/dxu-sim-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
     const std::string tracePath = std::string(dir) + "/trace.jsonl";
     SimOptions options = WithFaults({{SimFaultKind::Silent, 0, 0}});
     options.strTracePath = tracePath;
@@ -96,7 +97,7 @@ TEST(SimFaults, SilentSendsNothingAtAll) {
     link.WriteBytewise("+++0");
     link.Write(SimTestFrame({1, 2}));
     sim.Reset();
-    ASSERT_TRUE(SimTestWaitUntil([&] {
+    ASSERT_TRUE(WaitUntil([&] {
         const SimCounters counters = sim.Counters();
         return counters.nFrames == 1 && counters.nResets == 1;
     }));
@@ -112,5 +113,5 @@ TEST(SimFaults, SilentSendsNothingAtAll) {
     EXPECT_EQ(rxLines, 3);
     EXPECT_EQ(link.Read(1, std::chrono::milliseconds(0)), "");
     ::unlink(tracePath.c_str());
-    ::rmdir(dir);
+    ::rmdir(dir.c_str());
 }

@@ -5,6 +5,7 @@
 #include "SimTestLink.h"
 #include "platform/ChildProcess.h"
 #include "platform/UniqueFd.h"
+#include "support/TempFolder.h"
 
 #include <cstdint>
 #include <poll.h>
@@ -44,8 +45,8 @@ inline std::string SimFlashCommand(CSimTestLink& link, const std::string& comman
 class CSimFlashTempDir {
 public:
     CSimFlashTempDir() {
-        char pattern[] = "/tmp/dxu-sim-flash-XXXXXX";
-        if (::mkdtemp(pattern))
+        std::string pattern = TestTempDir() + "/dxu-sim-flash-XXXXXX";
+        if (::mkdtemp(pattern.data()))
             m_strPath = pattern;
     }
     ~CSimFlashTempDir() {

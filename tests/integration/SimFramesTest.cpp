@@ -120,7 +120,7 @@ TEST(SimFrames, AnUnfinishedFrameIsDroppedAfterASilence) {
 
     // Three bytes of a frame that promised five: the rest never comes.
     link.Write(std::vector<uint8_t>{0x02, 0x05, 0x01});
-    ASSERT_TRUE(SimTestWaitUntil([&] { return sim.Counters().nFramesIncomplete == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Counters().nFramesIncomplete == 1; }));
     // Commands are heard again, not swallowed as frame bytes.
     link.WriteBytewise("+++D");
     EXPECT_EQ(link.Read(5), "PL01\n");

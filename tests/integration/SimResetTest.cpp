@@ -43,7 +43,7 @@ TEST(SimReset, WithoutEscTheApplicationRunsAgain) {
 
     sim.Reset();
     EXPECT_EQ(link.Read(1), "\x07");
-    ASSERT_TRUE(SimTestWaitUntil([&] { return sim.Counters().nEscWindowsMissed == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Counters().nEscWindowsMissed == 1; }));
     link.Write("\x1b");
     link.WriteBytewise("+++D");
     EXPECT_EQ(link.Read(5), "PL01\n");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/UniqueFd.h"
+#include "support/WaitUntil.h"
 
 #include <chrono>
 #include <cstdint>
@@ -83,16 +84,4 @@ inline std::vector<uint8_t> SimTestFrame(const std::vector<uint8_t>& payload) {
         sum ^= byte;
     frame.push_back(sum);
     return frame;
-}
-
-// Waits (real time, bounded) until the condition holds; true if it did.
-template <typename Condition>
-bool SimTestWaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        ::poll(nullptr, 0, 2);
-    }
-    return true;
 }

@@ -4,6 +4,7 @@
 #include "engine/app/DravikApp.h"
 #include "platform/Clock.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,11 @@ const std::string kTracePrompt = "\r\n press Enter to start trace dump, <esc> to
 class TerminalModeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_app.m_strSettingsPath = "/tmp/dravik-terminal-test-none.cfg";
+        m_app.m_strSettingsPath = TestTempDir() + "/dravik-terminal-test-none.cfg";
         m_app.LoadSettings();
         m_app.ForgoWizardStart();  // the idle passes here are the terminal's, not the wizard's
         m_app.m_strPort = m_pty.SlavePath();
-        m_strCapture = "/tmp/dravik-capture-" + std::to_string(::getpid()) + ".txt";
+        m_strCapture = TestTempDir() + "/dravik-capture-" + std::to_string(::getpid()) + ".txt";
         std::remove(m_strCapture.c_str());
     }
     void TearDown() override { std::remove(m_strCapture.c_str()); }

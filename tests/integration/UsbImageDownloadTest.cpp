@@ -7,6 +7,7 @@
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
 #include "support/SimTraceEvents.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,8 @@ namespace {
 TEST(UsbImageDownload, FramesGoThroughTheDeviceAndTheFlashWaitStaysWhileSpeedWaitsGo) {
     // Slow enough that the 9 s of waits that must not come stand out from the work a busy machine stretches.
     CClockSpeedScope fast(5.0);
-    const std::string trace = "/tmp/dravik-usb-download-" + std::to_string(::getpid()) + ".jsonl";
-    const std::string image = "/tmp/dravik-usb-download-" + std::to_string(::getpid()) + ".img";
+    const std::string trace = TestTempDir() + "/dravik-usb-download-" + std::to_string(::getpid()) + ".jsonl";
+    const std::string image = TestTempDir() + "/dravik-usb-download-" + std::to_string(::getpid()) + ".img";
     std::vector<uint8_t> bytes = {0x7E, 'M', 'R', ':', 0x00, 0x01, 0x00, 0x00, ':'};
     for (int i = 0; i < 300; ++i)
         bytes.push_back(static_cast<uint8_t>(i * 13));

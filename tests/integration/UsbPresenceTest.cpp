@@ -8,6 +8,7 @@
 #include "support/TestUserInterface.h"
 
 #include "support/ProcessAccounting.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -33,13 +34,10 @@ protected:
     }
     // Runs what the bus's notifications posted, waiting (bounded) until the condition holds.
     template <typename Pred> bool PumpUntil(Pred done) {
-        for (int i = 0; i < 3000; ++i) {
+        return WaitUntil([&] {
             m_ui.RunPosted();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+            return done();
+        });
     }
 
     CTestUserInterface m_ui;
@@ -99,9 +97,9 @@ TEST_F(UsbPresenceTest, ArrivalAndRemovalFollowTheBus) {
     // two changes nothing.
     auto twin = m_hub->AddDevice();
     ASSERT_TRUE(PumpUntil([&] { return !m_app->m_bUsbPresent; }));
-    m_hub->Unplug(twin);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     m_ui.RunPosted();
+    m_hub->Unplug(twin);
+    ASSERT_TRUE(WaitUntil([&] { return m_ui.RunPosted() > 0; })) << "the removal's notification was handled";
     EXPECT_FALSE(m_app->m_bUsbPresent);
     EXPECT_TRUE(m_app->m_usbDevice.IsOpen());
 
@@ -128,8 +126,9 @@ TEST_F(UsbPresenceTest, AHandleOfAnUnpluggedDeviceIsNotReusedForTheNextOne) {
     auto second = m_hub->AddDevice();
     m_app->CheckUsbDevice(); // two: not present, the first stays open
     m_hub->Unplug(first);
-    m_app->OnUsbDeviceRemoved();                                 // one left: nothing happens
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the reader notices the removal
+    m_app->OnUsbDeviceRemoved(); // one left: nothing happens
+    ASSERT_TRUE(WaitUntil([&] { return m_app->m_usbDevice.IsDeviceGone(); }))
+        << "the reader notices the removal";
     m_app->CheckUsbDevice();
     ASSERT_TRUE(m_app->m_bUsbPresent);
 

@@ -8,6 +8,8 @@
 #include "support/TestUserInterface.h"
 
 #include "support/ProcessAccounting.h"
+#include "support/TempFolder.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -39,18 +41,16 @@ class UsbSocketTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static int serial = 0;
-        m_strSocket = "/tmp/dravik-usb-test-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+        m_strSocket =
+            TestTempDir() + "/dravik-usb-test-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
     }
     void TearDown() override { SelectHidLibrary(nullptr); }
 
     template <typename Pred> bool PumpUntil(Pred done) {
-        for (int i = 0; i < 5000; ++i) {
+        return WaitUntil([&] {
             m_ui.RunPosted();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+            return done();
+        });
     }
 
     std::string m_strSocket;
@@ -103,9 +103,10 @@ TEST_F(UsbSocketTest, CommandExchangeRestartAndTwinOverTheSimulatorsSocket) {
         // A second controller appears: presence is withdrawn; it goes again: nothing changes.
         ASSERT_TRUE(BusControl(m_strSocket, HidSocket::kAddDevice, 0));
         ASSERT_TRUE(PumpUntil([&] { return !app->m_bUsbPresent; }));
-        ASSERT_TRUE(BusControl(m_strSocket, HidSocket::kUnplug, 1));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         m_ui.RunPosted();
+        ASSERT_TRUE(BusControl(m_strSocket, HidSocket::kUnplug, 1));
+        ASSERT_TRUE(WaitUntil([&] { return m_ui.RunPosted() > 0; }))
+            << "the removal's notification was handled";
         EXPECT_FALSE(app->m_bUsbPresent);
         EXPECT_TRUE(app->m_usbDevice.IsOpen());
 

@@ -4,6 +4,7 @@
 #include "engine/download/Download.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ const std::string kImageOk = "Download OK!\n \nThe Upgrade Wizard is complete.\n
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strFolder = "/tmp/dravik-wizard-" + std::to_string(::getpid()) + "/";
+        m_strFolder = TestTempDir() + "/dravik-wizard-" + std::to_string(::getpid()) + "/";
         ::mkdir(m_strFolder.c_str(), 0700);
         m_app.m_strSettingsPath = m_strFolder + "Dravik.cfg";
         m_app.LoadSettings();

@@ -1,4 +1,5 @@
 #include "support/CliProcess.h"
+#include "support/TempFolder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -35,14 +36,14 @@ bool WaitForText(const std::string& path, const std::string& text, std::chrono::
 
 CCliProcess::CCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
                          const std::string& inputPath) {
-    char errPath[] = "/tmp/dravik-cli-err-XXXXXX";
-    char outPath[] = "/tmp/dravik-cli-out-XXXXXX";
-    const int errFd = ::mkstemp(errPath);
+    std::string errPath = TestTempDir() + "/dravik-cli-err-XXXXXX";
+    std::string outPath = TestTempDir() + "/dravik-cli-out-XXXXXX";
+    const int errFd = ::mkstemp(errPath.data());
     if (errFd < 0)
         return;
     ::close(errFd);
     m_strErrPath = errPath;
-    const int outFd = ::mkstemp(outPath);
+    const int outFd = ::mkstemp(outPath.data());
     if (outFd < 0)
         return;
     ::close(outFd);

@@ -2,10 +2,10 @@
 // nothing is left running or open.
 #pragma once
 
-#include <chrono>
+#include "support/WaitUntil.h"
+
 #include <dirent.h>
 #include <string>
-#include <thread>
 
 inline unsigned CountEntries(const char* folder) {
     unsigned n = 0;
@@ -26,9 +26,6 @@ inline unsigned OpenDescriptors() { return CountEntries("/proc/self/fd"); }
 // and the check fails). Threads of earlier tests that end meanwhile only lower the count.
 inline unsigned ThreadCountSettled(unsigned expected) {
     unsigned n = ThreadCount();
-    for (int i = 0; i < 200 && n > expected; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        n = ThreadCount();
-    }
+    WaitUntil([&] { return (n = ThreadCount()) <= expected; });
     return n;
 }

@@ -3,6 +3,7 @@
 #include "ImageTestBytes.h"
 #include "engine/download/ImageWriter.h"
 #include "support/ProgramOutput.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,8 @@ SProgramOutput RunCli(std::vector<std::string> args) {
 class ImageInfoCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/dravik-info-XXXXXX";
-        ASSERT_NE(::mkdtemp(folder), nullptr);
+        std::string folder = TestTempDir() + "/dravik-info-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
         m_strFolder = folder;
     }
     void TearDown() override {

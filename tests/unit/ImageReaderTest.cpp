@@ -3,6 +3,7 @@
 // a source that hands out one byte per read, so that no rule depends on where the buffer is cut.
 #include "engine/download/ImageReader.h"
 #include "ImageTestBytes.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -162,8 +163,8 @@ TEST(ImageReader, AFailureStaysAndAFailingSourceIsReported) {
 }
 
 TEST(ImageReader, ReadsAFileFromDisk) {
-    char path[] = "/tmp/dravik-image-XXXXXX";
-    const int fd = ::mkstemp(path);
+    std::string path = TestTempDir() + "/dravik-image-XXXXXX";
+    const int fd = ::mkstemp(path.data());
     ASSERT_GE(fd, 0);
     const std::string bytes = ImageRecord(0x1E0000) + std::string(10000, '\x7E');
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -186,7 +187,7 @@ TEST(ImageReader, ReadsAFileFromDisk) {
     EXPECT_EQ(stop, EStop::End);
     EXPECT_EQ(total, 10000u);
     EXPECT_EQ(reader.Consumed(), bytes.size());
-    ::unlink(path);
+    ::unlink(path.c_str());
 
     CImageFileSource missing;
     EXPECT_FALSE(missing.Open(std::string(path) + "-missing"));

@@ -1,6 +1,7 @@
 // The settings file: what is read from each line, when the file is rewritten, and the exact bytes left on
 // disk; the settings path rule; the link choice commands and their status refreshes.
 #include "engine/app/DravikApp.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,8 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/dravik-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(folder), nullptr);
+        std::string folder = TestTempDir() + "/dravik-settings-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
         m_strFolder = folder;
         m_strPath = m_strFolder + "/Dravik.cfg";
         m_app.m_strSettingsPath = m_strPath;

@@ -5,6 +5,7 @@
 #include "sim/UsbSimHub.h"
 
 #include "support/ProcessAccounting.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -43,8 +44,7 @@ protected:
     }
     // Waits (bounded) until the reader has put this many bytes into ring 1.
     bool WaitForCount(uint32_t count) {
-        for (int i = 0; i < 2000 && m_device->Count(kIn) < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitUntil([&] { return m_device->Count(kIn) >= count; });
         return m_device->Count(kIn) == count;
     }
 
@@ -99,8 +99,7 @@ TEST_F(UsbHidDeviceTest, InputReportsFillTheirRingAndWakeAWaitingRead) {
     EXPECT_EQ(m_device->Count(kIn), 0u);
 
     m_sim->InjectInputReport(Report(1, {7, 8}));
-    for (int i = 0; i < 2000 && m_device->Count(1) < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    WaitUntil([&] { return m_device->Count(1) >= 2; });
     EXPECT_EQ(m_device->Count(1), 2u);
     EXPECT_EQ(m_device->Count(kIn), 0u);
 }
@@ -287,9 +286,9 @@ TEST_F(UsbHidDeviceTest, CloseLeavesNoThreadAndNoHandle) {
 TEST_F(UsbHidDeviceTest, AReaderOnAnUnpluggedDeviceWaitsInsteadOfSpinning) {
     OpenDevice();
     m_hub->Unplug(m_sim);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WaitUntil([&] { return m_device->IsDeviceGone(); }));
     const uint64_t calls = m_hub->InputReadCalls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a spinning reader would call meanwhile
     EXPECT_EQ(m_hub->InputReadCalls(), calls);
     EXPECT_EQ(m_device->Close(), kHidSuccess);
     EXPECT_FALSE(m_device->IsReaderRunning());

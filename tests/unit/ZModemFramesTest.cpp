@@ -8,6 +8,7 @@
 #include "engine/zmodem/ZModemUtil.h"
 #include "platform/Clock.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -280,8 +281,8 @@ TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooMa
         std::snprintf(digits, sizeof digits, "%02X", crc & 0xFF);
         return text + digits + "\r\n\x11";
     };
-    char path[] = "/tmp/dravik-zmodem-stubborn-XXXXXX";
-    const CUniqueFd file(::mkstemp(path));
+    std::string path = TestTempDir() + "/dravik-zmodem-stubborn-XXXXXX";
+    const CUniqueFd file(::mkstemp(path.data()));
     ASSERT_TRUE(file.IsValid());
     const std::string content(20000, 'p');
     ASSERT_EQ(::write(file.Get(), content.data(), content.size()), static_cast<ssize_t>(content.size()));
@@ -311,7 +312,7 @@ TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooMa
         receiver.join();
         EXPECT_LE(requests, 20) << int{trigger};
     }
-    ::unlink(path);
+    ::unlink(path.c_str());
 }
 
 } // namespace
