@@ -129,8 +129,7 @@ TEST(CliExchange, JsonLoadPrintsOnlyEventsEndingWithTheResult) {
 // the erase in a row, each from a new dravik-cli: a program that has closed the device must not take an
 // answer meant for the one that opens it next.
 TEST(CliExchange, TenConfigurationDownloadsInARowOverOneSimulatedUsbController) {
-    std::string folder = TestTempDir() + "/dravik-cli-usb-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string folder = TestTempDir(); // the test's own
     const std::string page = std::string(folder) + "/logo.gif";
     const std::string socket = std::string(folder) + "/hid.sock";
     if (std::FILE* file = std::fopen(page.c_str(), "w")) {
@@ -152,9 +151,6 @@ TEST(CliExchange, TenConfigurationDownloadsInARowOverOneSimulatedUsbController) 
         }
         EXPECT_EQ(sim.Stop(), 0);
     }
-    std::remove(page.c_str());
-    std::remove((std::string(folder) + "/none.cfg").c_str());
-    ::rmdir(folder.c_str());
 }
 
 } // namespace

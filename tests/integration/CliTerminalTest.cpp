@@ -4,6 +4,7 @@
 #include "support/CliProcess.h"
 #include "support/PtyPair.h"
 #include "support/SimProcess.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +66,7 @@ bool WaitForSecond(const CCliProcess& cli, const std::string& text) {
 TEST(CliTerminal, CapturesATraceDumpByteForByteAndLeavesTheTerminalAsItWas) {
     CSimProcess sim({"--console"});
     ASSERT_TRUE(sim.IsReady());
-    char folder[] = "/tmp/dravik-terminal-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string folder = TestTempDir(); // the test's own
     const std::string capture = std::string(folder) + "/trace.txt";
     const std::string settings = std::string(folder) + "/none.cfg";
     CUserTerminal user;
@@ -95,8 +95,6 @@ TEST(CliTerminal, CapturesATraceDumpByteForByteAndLeavesTheTerminalAsItWas) {
     cli.Signal(SIGTERM);
     EXPECT_EQ(cli.WaitForExit(kWait), 0) << cli.ErrorText();
     EXPECT_TRUE(user.IsCooked()) << "the settings came back after SIGTERM";
-    std::remove(capture.c_str());
-    ::rmdir(folder);
 }
 
 } // namespace
