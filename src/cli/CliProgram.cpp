@@ -74,6 +74,7 @@ bool RunConnect(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& op
     // An accepted USB restart connects again about 5 s later, as the desktop's idle pass would.
     while (app.m_bRestartPending) {
         CClock::Instance().Sleep(std::max<uint32_t>(1, app.ReconnectDueInMs()));
+        ui.RunPosted(); // the device's removal and arrival first, then the reconnect
         app.OnIdle(1);
         ui.RunPosted();
     }
@@ -256,6 +257,9 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
     }
     if (options.bUsb)
         app.m_nLinkKind = kLinkUsb;
+    // As the desktop does: the device leaving and coming back (an accepted restart) closes and opens it.
+    if (app.m_nLinkKind == kLinkUsb)
+        app.WatchUsbDevices();
     app.CheckUsbDevice();
     if (options.nState > 0)
         app.m_nConnectState = options.nState;

@@ -1,5 +1,6 @@
 #include "gui/DemoSession.h"
 
+#include "engine/app/DravikApp.h"
 #include "platform/PortNames.h"
 
 #include <sys/stat.h>
@@ -28,4 +29,14 @@ bool CDemoSession::Start(std::string& error) {
     SetPortNameOverride(kPortName, m_simulator.SlavePath());
     m_bMapped = true;
     return true;
+}
+
+void CDemoSession::KeepSettings(CDravikApp& app) { app.m_bSettingsReadOnly = true; }
+
+void CDemoSession::UseDemoLink(CDravikApp& app) {
+    if (app.m_nLinkKind == kLinkUsb && app.m_usbDevice.IsOpen())
+        app.m_usbDevice.Close();
+    app.m_nLinkKind = kLinkCom;
+    app.m_strPort = kPortName;
+    app.RefreshStatus();
 }

@@ -4,6 +4,8 @@
 
 #include "sim/Simulator.h"
 
+class CDravikApp;
+
 #include <string>
 
 class CDemoSession {
@@ -21,6 +23,11 @@ public:
     // The folder of the sample files the build made (an image, an S-record file, a configuration file);
     // empty when it is not there.
     static std::string SamplesFolder();
+
+    // Before start-up: nothing in this run writes the settings file, whatever the user changes.
+    static void KeepSettings(CDravikApp& app);
+    // After start-up: the link is COM1, this simulator, whatever the settings say.
+    static void UseDemoLink(CDravikApp& app);
 
 private:
     CSimulator m_simulator;

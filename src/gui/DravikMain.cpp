@@ -98,14 +98,12 @@ int DravikMain(int argc, char** argv) {
     CMainFrame frame(app);
     ui.SetMainFrame(&frame);
     frame.show();
+    // The demo runs over COM1 whatever the settings say, and never writes them.
+    if (demo)
+        CDemoSession::KeepSettings(app);
     app.InitInstance(QApplication::applicationFilePath().toStdString(), arguments.strFile);
     if (demo) {
-        // The demo runs over COM1 whatever the settings say, without writing them.
-        if (app.m_nLinkKind == kLinkUsb && app.m_usbDevice.IsOpen())
-            app.m_usbDevice.Close();
-        app.m_nLinkKind = kLinkCom;
-        app.m_strPort = CDemoSession::kPortName;
-        app.RefreshStatus();
+        CDemoSession::UseDemoLink(app);
         ui.SetDefaultFolder(CDemoSession::SamplesFolder());
     }
     const int code = application.exec();

@@ -15,9 +15,12 @@ std::map<std::string, std::string>& Overrides() {
     return overrides;
 }
 
-// "COM" followed by a number from 1 on; the number, or 0 when the name is not of that form.
+// "COM" in any case followed by a number from 1 on (port names are not case-sensitive); the number, or 0
+// when the name is not of that form.
 unsigned ComNumber(const std::string& name) {
-    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
+    if (name.size() < 4 || std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
+        std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
+        std::toupper(static_cast<unsigned char>(name[2])) != 'M')
         return 0;
     unsigned number = 0;
     for (size_t i = 3; i < name.size(); ++i) {
@@ -46,7 +49,14 @@ void SetPortNameOverride(const std::string& portName, const std::string& deviceP
         Overrides()[portName] = devicePath;
 }
 
-std::string ResolvePortName(const std::string& portName) {
+std::string CanonicalPortName(const std::string& portName) {
+    if (ComNumber(portName) == 0)
+        return portName;
+    return "COM" + portName.substr(3);
+}
+
+std::string ResolvePortName(const std::string& rawName) {
+    const std::string portName = CanonicalPortName(rawName);
     {
         std::lock_guard<std::mutex> guard(g_overrideLock);
         const auto found = Overrides().find(portName);

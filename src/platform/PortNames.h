@@ -8,7 +8,10 @@
 // $XDG_CONFIG_HOME/dravik, or ~/.config/dravik.
 std::string DravikConfigFolder();
 
-// The device path for a port name; empty when the name is neither COMn nor a path.
+// "COMn" in upper case for a COM port name written in any case ("com5"); any other name unchanged.
+std::string CanonicalPortName(const std::string& portName);
+
+// The device path for a port name (COMn in any case); empty when the name is neither COMn nor a path.
 std::string ResolvePortName(const std::string& portName);
 
 // Maps a port name to a device path for this process only (never stored). An empty path removes it.

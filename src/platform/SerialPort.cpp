@@ -212,9 +212,13 @@ int CSerialPort::WaitReadable(int realMilliseconds) {
             return -1;
         if (ready == 0)
             return 0;
+        // A port that hung up also reports POLLIN, and its reads then return 0 at once: it counts as gone,
+        // or every wait would end at once and the read would spin until its deadline.
+        if (entry.revents & (POLLHUP | POLLERR | POLLNVAL))
+            return -1;
         if (entry.revents & POLLIN)
             return 1;
-        return -1; // POLLHUP, POLLERR, POLLNVAL: the device went away
+        return -1;
     }
 }
 
@@ -285,9 +289,15 @@ bool CSerialPort::Read(uint8_t* buffer, size_t length, size_t& got) {
         const int wait = PollTimeout(hasDeadline, deadline);
         if (hasDeadline && wait == 0)
             return true; // time-out: success with fewer bytes
-        const int ready = WaitReadable(wait);
-        if (ready < 0)
-            return false;
+        if (WaitReadable(wait) < 0) {
+            // Bytes that arrived before the hang-up are still delivered; the next pass fails.
+            const long last = ReadAvailable(buffer + got, length - got);
+            if (last <= 0)
+                return false;
+            got += static_cast<size_t>(last);
+            if (firstByteOnly)
+                return true;
+        }
     }
     return true;
 }

@@ -30,6 +30,7 @@ const char kUsage[] =
     "                          drop-ack:N           frame N (from 1) not acknowledged\n"
     "                          wrong-ack:N          frame N acknowledged with 0x86 instead of 0x06\n"
     "                          ignore-frame:N       no reaction to frame N\n"
+    "                          hang-up:N            the line hangs up at frame N\n"
     "                          garbage              commands and probes answered with noise\n"
     "                          silent               never send anything\n"
     "                        LETTER is the character after \"+++\" (C and D are the probes)\n"
@@ -110,6 +111,7 @@ bool ParseFault(const std::string& text, SimFault& fault) {
         {"drop-ack", SimFaultKind::DropAck, 'N'},
         {"wrong-ack", SimFaultKind::WrongAck, 'N'},
         {"ignore-frame", SimFaultKind::IgnoreFrame, 'N'},
+        {"hang-up", SimFaultKind::HangUp, 'N'},
         {"garbage", SimFaultKind::Garbage, 0},
         {"silent", SimFaultKind::Silent, 0},
     };

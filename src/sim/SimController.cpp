@@ -93,7 +93,7 @@ const SimFault* CSimController::FindFrameFault(unsigned frame) const {
     for (const SimFault& fault : m_options.faults) {
         if (fault.nFrame == frame &&
             (fault.nKind == SimFaultKind::DropAck || fault.nKind == SimFaultKind::WrongAck ||
-             fault.nKind == SimFaultKind::IgnoreFrame))
+             fault.nKind == SimFaultKind::IgnoreFrame || fault.nKind == SimFaultKind::HangUp))
             return &fault;
     }
     return nullptr;
@@ -401,6 +401,11 @@ void CSimController::HandleFrame(SimFrame frame, uint32_t nowMs) {
     const SimFault* fault = FindFrameFault(frame.nNumber);
     if (fault && fault->nKind == SimFaultKind::IgnoreFrame) {
         Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " ignored (fault)");
+        return;
+    }
+    if (fault && fault->nKind == SimFaultKind::HangUp) {
+        Trace(nowMs, true, frame.nSpeed, frame.bytes, meaning + " line hung up (fault)");
+        m_bHungUp = true;
         return;
     }
     const unsigned expected = m_options.nExpectFrameSpeed;

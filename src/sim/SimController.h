@@ -69,6 +69,8 @@ public:
     int BridgeFd() const;
     bool BridgeWantsWrite() const { return m_bridge.HoldsInput(); }
     bool IsBridging() const { return m_bridge.IsRunning(); }
+    // A hang-up fault fired: the server closes the line and stops serving.
+    bool HasHungUp() const { return m_bHungUp; }
     // Where received files are stored; empty without SimOptions::bReceiveFiles or when no folder could be
     // made.
     const std::string& ReceiveDir() const { return m_receiveFolder.Path(); }
@@ -135,6 +137,7 @@ private:
     bool m_bInEscWindow = false;
     bool m_bResetArmed = false;
     unsigned m_nFrameNumber = 0;
+    bool m_bHungUp = false;
     bool m_bLoadOpen = false;       // "+++4" came and the load has not ended
     bool m_bHaveAddress = false;    // an address frame set m_nLoadAddress in this load
     bool m_bAddressRefused = false; // the last address frame was not four bytes: data has no place

@@ -15,6 +15,7 @@ enum class SimFaultKind {
     DropAck,     // frame N (counting from 1) gets no acknowledge
     WrongAck,    // frame N is acknowledged with kSimWrongAck instead of ACK
     IgnoreFrame, // frame N is not even looked at: no acknowledge, no record
+    HangUp,      // frame N is not answered: the line hangs up (the pseudo-terminal's master closes)
     Garbage,     // every command and probe is answered with a line of noise
     Silent,      // nothing is ever sent
 };

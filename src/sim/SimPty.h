@@ -26,6 +26,11 @@ public:
     long Read(uint8_t* buffer, size_t length);
     // Writes as much as the slave's input queue takes now; the count written, -1 on failure.
     long Write(const uint8_t* data, size_t length);
+    // Closes the master and the own slave: whoever has the slave open sees a hang-up.
+    void HangUp() {
+        m_master.Reset();
+        m_slave.Reset();
+    }
     // The line speed the program set on the slave (the master reports the slave's settings); 0 unknown.
     unsigned LineSpeed() const;
 

@@ -226,8 +226,13 @@ void CSimPtyServer::Serve(int stopFd) {
         }
         m_control.Service(fds, controlFirst,
                           [this](const std::string& line) { return HandleControlLine(line); });
+        if (m_pController->HasHungUp()) {
+            m_pty.HangUp();
+            break;
+        }
     }
-    WritePending();
+    if (m_pty.MasterFd() >= 0)
+        WritePending();
     if (!m_strFlashDumpPath.empty()) {
         std::string error;
         if (!DumpFlash(m_strFlashDumpPath, error))

@@ -95,13 +95,20 @@ TEST_F(BiosLauncherTest, KeyWithoutValueSaysCouldNotLocate) {
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{kCouldNotLocate});
 }
 
-TEST_F(BiosLauncherTest, EmptyOrNonStringValueSaysCouldNotLocate) {
-    WriteToolKey("\"Install_Dir\"=\"\"");
+TEST_F(BiosLauncherTest, EmptyNonStringOrRelativeValueSaysCouldNotLocate) {
+    // A relative folder holding the tool, under the current folder: it is still not run.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    ASSERT_EQ(::mkdir("bios", 0755), 0);
+    std::ofstream("bios/Tessoran.exe") << "#!/bin/sh\ntouch ran\n";
+    ASSERT_EQ(::chmod("bios/Tessoran.exe", 0755), 0);
     CDravikApp app(&m_ui);
-    app.OnUpdateBios();
-    WriteToolKey("\"Install_Dir\"=dword:00000001");
-    app.OnUpdateBios();
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{kCouldNotLocate, kCouldNotLocate}));
+    for (const char* value : {"\"\"", "dword:00000001", "\"bios\"", "\"./bios/\""}) {
+        WriteToolKey(std::string("\"Install_Dir\"=") + value);
+        app.OnUpdateBios();
+    }
+    QDir::setCurrent(previous);
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>(4, kCouldNotLocate));
 }
 
 TEST_F(BiosLauncherTest, FolderWithoutTheToolSaysCouldNotExecute) {

@@ -1,6 +1,7 @@
 // dravik-cli as outside scripts use it: against the dxu-sim program on a pseudo-terminal, with the
 // messages on standard error and the exit codes of its contract.
 #include "support/ProgramOutput.h"
+#include "support/PtyPair.h"
 #include "support/SimProcess.h"
 #include "support/TempFolder.h"
 
@@ -9,7 +10,14 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +30,64 @@ CliResult RunCli(const std::vector<std::string>& args) {
     argv.insert(argv.end(), args.begin(), args.end());
     return RunCapturing(argv);
 }
+
+std::string ReadWhole(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// dravik-cli started with the arguments, without a shell, standard input empty, output into files; for
+// tests that act while it runs and measure what it cost.
+struct CliRun {
+    pid_t pid = -1;
+    char outPath[32] = "/tmp/dravik-cli-out-XXXXXX";
+    char errPath[32] = "/tmp/dravik-cli-err-XXXXXX";
+
+    explicit CliRun(const std::vector<std::string>& args) {
+        ::close(::mkstemp(outPath));
+        ::close(::mkstemp(errPath));
+        std::vector<std::string> argv{DRAVIK_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (auto& arg : argv)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_TRUNC, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath, O_WRONLY | O_TRUNC, 0);
+        if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    // Waits for the end (killing the program after the real time-out); the result and its CPU time.
+    CliResult Finish(std::chrono::milliseconds timeout, double* cpuSeconds = nullptr) {
+        CliResult result;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        rusage usage{};
+        while (pid > 0 && ::wait4(pid, &status, WNOHANG, &usage) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::wait4(pid, &status, 0, &usage);
+                status = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        result.nExit = pid > 0 && status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (cpuSeconds)
+            *cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        pid = -1;
+        result.strOut = ReadWhole(outPath);
+        result.strErr = ReadWhole(errPath);
+        std::remove(outPath);
+        std::remove(errPath);
+        return result;
+    }
+};
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -59,6 +125,45 @@ TEST(CliExchange, RefusedCommandShowsItsMessageOnceAndFails) {
         RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
     EXPECT_EQ(result.nExit, 1);
     EXPECT_EQ(Count(result.strErr, "Slave responded with ERROR.\n"), 1u) << result.strErr;
+}
+
+// The line hangs up while the controller works on a command: the program ends at once with the read
+// error, without spinning on the dead line.
+TEST(CliExchange, HangUpMidCommandEndsAtOnceWithoutSpinning) {
+    CPtyPair pty;
+    CliRun run({"--settings", "/tmp/dravik-cli-none.cfg", "--port", pty.SlavePath(), "command", "2"});
+    const auto command = pty.ReadMaster(4, std::chrono::seconds(10));
+    EXPECT_EQ(std::string(command.begin(), command.end()), "+++0");
+    pty.HangUp();
+    const auto hungUp = std::chrono::steady_clock::now();
+    double cpu = 1.0;
+    const CliResult result = run.Finish(std::chrono::seconds(10), &cpu);
+    EXPECT_LT(std::chrono::steady_clock::now() - hungUp, std::chrono::seconds(1));
+    EXPECT_LT(cpu, 0.1);
+    EXPECT_EQ(result.nExit, 1);
+    EXPECT_NE(result.strErr.find("Error reading COM port.\n"), std::string::npos) << result.strErr;
+}
+
+// Over USB an accepted restart takes the device away: the console follows it leaving and coming back,
+// connects again and goes on with the load.
+TEST(CliExchange, UsbRestartIsFollowedByTheReconnectAndTheLoad) {
+    const std::string stem = "/tmp/dravik-cli-usb-" + std::to_string(::getpid());
+    const std::string socket = stem + ".sock";
+    const std::string image = stem + ".img";
+    std::FILE* file = std::fopen(image.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(std::string(600, 'a').c_str(), file);
+    std::fclose(file);
+    CSimProcess sim({"--hid-socket", socket, "--usb-restart", "accept", "--usb-restart-away", "300",
+                     "--protocol", "PL01", "--done-delay", "10"});
+    ASSERT_TRUE(sim.IsReady());
+    auto result = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--hid-socket", socket, "--clock-speed", "10",
+                          "--yes", "--no-restart", "load", image});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    EXPECT_NE(result.strErr.find("Controller connected.\n Bootstrap Version"), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("Download complete."), std::string::npos) << result.strErr;
+    std::remove(image.c_str());
+    std::remove(socket.c_str());
 }
 
 TEST(CliExchange, MissingPortAndUsageErrors) {

@@ -255,6 +255,17 @@ TEST_F(ImageDownloadTest, FailuresEndWithTheirMessageAndResult) {
          {},
          kLoadUnexpectedEnd,
          {"Unexpected end of file.", kCutShort}},
+        {"line hangs up mid-transfer",
+         Data(600),
+         {{SimFaultKind::HangUp, 0, 2}},
+         kLoadRefused,
+         {kEraseQuestion, "Error downloading file to controller."}},
+        // The closing frame's acknowledge is not examined, but a line that is gone took nothing.
+        {"line hangs up at the closing frame",
+         Data(600),
+         {{SimFaultKind::HangUp, 0, 4}},
+         kLoadComPortFailed,
+         {kEraseQuestion, "Error reading COM port."}},
     };
     for (const auto& c : cases) {
         CTestUserInterface ui;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +95,9 @@ TEST_F(SerialLinkTest, ComNamesResolveThroughTheRunsOwnMapAndTheUsersLinks) {
     }
     SetPortNameOverride("COM7", "");
     EXPECT_EQ(ResolvePortName("COM7"), config + "/COM7");
+    // Port names do not depend on case: "com7" is the same port, link included.
+    EXPECT_EQ(ResolvePortName("com7"), config + "/COM7");
+    EXPECT_EQ(ResolvePortName("Com5"), "/dev/ttyS4");
 
     ::unsetenv("XDG_CONFIG_HOME");
 }
@@ -285,6 +289,50 @@ TEST_F(SerialLinkTest, OverlappedReceiveAndQueuedKeystrokes) {
     EXPECT_TRUE(link->PostBytes(arrow, 3));
     const auto wire = m_pty.ReadMaster(13, 2000ms);
     EXPECT_EQ(std::string(wire.begin(), wire.end()), "abcdefghij\x1b[D");
+
+    // Nobody reads the other side: the port's buffer fills, the queue behind it stays bounded.
+    const std::vector<uint8_t> chunk(4096, 'x');
+    for (int i = 0; i < 64; ++i)
+        link->PostBytes(chunk.data(), chunk.size());
+    EXPECT_LE(link->PendingSendBytes(), 4096u);
+}
+
+double ThreadCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Closing the other side is a real hang-up: reads and writes fail at once, without spinning, the
+// exchange reports the failed read and does not repeat a command on a line that is gone.
+TEST_F(SerialLinkTest, HangUpFailsAtOnceWithoutSpinning) {
+    int result = -1;
+    auto link = Open(result);
+    ASSERT_EQ(result, CSerialHandler::kOpenOk);
+    m_pty.HangUp();
+    const auto start = SteadyClock::now();
+    const double cpuBefore = ThreadCpuSeconds();
+    uint8_t buffer[4] = {};
+    size_t got = 9;
+    EXPECT_FALSE(link->Read(buffer, sizeof buffer, got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_FALSE(link->SendCommand(2));
+    EXPECT_FALSE(link->WaitForByte('*'));
+    EXPECT_FALSE(link->WriteByte('x'));
+    EXPECT_LT(SteadyClock::now() - start, 1s);
+    EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1);
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Error reading COM port.", "Slave failed to respond.",
+                                                         "Error reading COM port."}));
+
+    // Terminal mode's receive on a port that hangs up reports it once and stays failed.
+    CPtyPair other;
+    auto terminal = std::make_unique<CSerialHandler>(m_context, other.SlavePath(), kSettingNormal, result, true);
+    ASSERT_EQ(result, CSerialHandler::kOpenOk);
+    EXPECT_FALSE(terminal->HasFailed());
+    other.HangUp();
+    EXPECT_EQ(terminal->PollReceive(), 0u);
+    EXPECT_TRUE(terminal->HasFailed());
+    EXPECT_EQ(m_ui.Messages().size(), 4u);
 }
 
 } // namespace

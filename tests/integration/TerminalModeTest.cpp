@@ -103,6 +103,21 @@ TEST_F(TerminalModeTest, KeysGoOnlyWhileTerminalModeIsOn) {
     EXPECT_EQ(Screen(), "\n") << "no local echo";
 }
 
+TEST_F(TerminalModeTest, HangUpShowsOneMessageAndLeavesTerminalMode) {
+    m_app.OnCommand(ID_COMMANDS_TERMINAL);
+    ASSERT_EQ(m_app.m_nTerminalMode, 1);
+    EXPECT_EQ(Sent(1), "\x1b");
+    m_pty.HangUp();
+    for (int i = 0; i < 20; ++i)
+        m_app.OnIdle(1);
+    EXPECT_EQ(m_app.m_nTerminalMode, 0);
+    EXPECT_EQ(m_app.m_pTermLink, nullptr);
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Error reading COM port."});
+    // Keys typed afterwards go nowhere and are not queued.
+    m_app.SendTerminalBytes(reinterpret_cast<const uint8_t*>("ab"), 2);
+    EXPECT_EQ(m_ui.Messages().size(), 1u);
+}
+
 TEST_F(TerminalModeTest, PortThatCannotOpenLeavesTerminalModeOff) {
     m_app.m_strPort = "/dev/no-such-port";
     m_app.SetTerminalMode(1);
@@ -138,6 +153,40 @@ TEST_F(TerminalModeTest, DumpIsCapturedUpToItsClosingWord) {
 
     Receive(" rest\r\n");
     EXPECT_NE(Screen().find(" rest"), std::string::npos) << "after the closing word bytes go to the screen";
+}
+
+TEST_F(TerminalModeTest, CaptureWritesThroughAndEndsWithTerminalMode) {
+    m_app.SetTerminalMode(1);
+    Sent(1);
+    m_ui.QueueFileName(m_strCapture);
+    Receive(kTracePrompt);
+    EXPECT_EQ(Sent(1), "\r");
+    Receive("line one\r\n");
+    EXPECT_EQ(CaptureFile(), "line one\r\n") << "on disk while the dump still runs";
+    m_app.SetTerminalMode(0);
+    EXPECT_EQ(m_app.m_nCaptureBusy, 0);
+    EXPECT_EQ(CaptureFile(), "line one\r\n");
+    m_app.SetTerminalMode(1);
+    Sent(1);
+    Receive("DXU> ");
+    EXPECT_NE(Screen().find("DXU> "), std::string::npos) << "the console shows again";
+    EXPECT_EQ(CaptureFile(), "line one\r\n");
+    EXPECT_TRUE(m_ui.Messages().empty());
+}
+
+TEST_F(TerminalModeTest, CaptureWriteErrorShowsTheReasonAndEndsTheCapture) {
+    m_app.SetTerminalMode(1);
+    Sent(1);
+    m_ui.QueueFileName(std::string("/dev/full"));
+    Receive(kTracePrompt);
+    EXPECT_EQ(Sent(1), "\r");
+    Receive("line one\r\n");
+    EXPECT_EQ(m_app.m_nCaptureBusy, 0);
+    EXPECT_EQ(Sent(1), "\x1b") << "the controller abandons the dump";
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Error writing capture file.\nNo space left on device\n"
+                                                        "Check the disk and choose another file for the next dump."});
+    Receive("DXU> ");
+    EXPECT_NE(Screen().find("DXU> "), std::string::npos);
 }
 
 TEST_F(TerminalModeTest, DoubleEscapeEndsTheCaptureWithTheNextByteButEscapeArrowDoesNot) {

@@ -3,6 +3,10 @@
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/link/UsbHidDevice.h"
+#include "engine/zmodem/ZModemCrc.h"
+#include "engine/zmodem/ZModemDlg.h"
+#include "engine/zmodem/ZModemTypes.h"
+#include "engine/zmodem/ZModemUtil.h"
 #include "platform/Clock.h"
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
@@ -11,15 +15,43 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
+// A receiver's hex header: "**", ZDLE, 'B', type and four bytes in hex, CRC-16, CR LF, XON.
+std::vector<uint8_t> HexHeader(int type, uint32_t position) {
+    std::vector<uint8_t> header{'*', '*', ZDLE, ZHEX};
+    const uint8_t bytes[5] = {static_cast<uint8_t>(type), static_cast<uint8_t>(position),
+                              static_cast<uint8_t>(position >> 8), static_cast<uint8_t>(position >> 16),
+                              static_cast<uint8_t>(position >> 24)};
+    uint16_t crc = 0;
+    auto hex = [&header](uint8_t byte) {
+        header.push_back("0123456789abcdef"[byte >> 4]);
+        header.push_back("0123456789abcdef"[byte & 15]);
+    };
+    for (uint8_t byte : bytes) {
+        hex(byte);
+        crc = UpdateCrc16(crc, byte);
+    }
+    hex(static_cast<uint8_t>(crc >> 8));
+    hex(static_cast<uint8_t>(crc));
+    header.insert(header.end(), {'\r', '\n', 0x11});
+    return header;
+}
+
 class UsbLinkTest : public ::testing::Test {
 protected:
-    void Start(const SimOptions& options = {}) {
+    // With a controller behind the device, or (withController false) the test as the far side.
+    void Start(const SimOptions& options = {}, bool withController = true) {
         m_hub = std::make_shared<CUsbSimHub>();
         m_sim = m_hub->AddDevice();
-        m_controller = std::make_unique<CUsbSimController>(m_sim, options);
+        if (withController)
+            m_controller = std::make_unique<CUsbSimController>(m_sim, options);
         SelectHidLibrary(m_hub);
         m_context.m_nLinkKind = kLinkUsb;
         m_context.m_bUsbPresent = true;
@@ -116,10 +148,17 @@ TEST_F(UsbLinkTest, UsbPathOnlyWhileChosenAndPresent) {
     Start();
     m_link->SetReadTimeout(500);
     EXPECT_EQ(m_link->ReadTimeout(), 500u);
+    // The receive ring is the input queue: its count shows, a receive purge empties it.
+    const uint8_t report[] = {3, 2, 'a', 'b'};
+    m_device.StoreReport(report, sizeof report);
     uint32_t errors = 1;
     CommStatus status;
     EXPECT_TRUE(m_link->ClearErrors(errors, status));
+    EXPECT_EQ(status.nInQueue, 2u);
+    EXPECT_TRUE(m_link->Purge(kPurgeTxClear));
+    EXPECT_EQ(m_device.Count(3), 2u);
     EXPECT_TRUE(m_link->Purge(0xF));
+    EXPECT_EQ(m_device.Count(3), 0u);
     EXPECT_TRUE(m_link->SetTimeouts(1, 2, 3, 4, 5));
 
     // Presence withdrawn: the link falls to the COM path, which has no port, and fails quietly.
@@ -134,6 +173,67 @@ TEST_F(UsbLinkTest, UsbPathOnlyWhileChosenAndPresent) {
     EXPECT_FALSE(m_link->Read(buffer, sizeof(buffer), got));
     EXPECT_EQ(got, 0u);
     EXPECT_TRUE(m_ui.Messages().empty());
+}
+
+TEST_F(UsbLinkTest, UnpluggedDeviceFailsReadsAndWritesAtOnce) {
+    Start();
+    m_link->SetReadTimeout(kDefaultReadTimeout);
+    // The read is waiting when the device goes (it fails the same if the unplug comes first).
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(100ms);
+        m_hub->Unplug(m_sim);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_link->ReadAnswer(), kAnswerNothing);
+    unplug.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s); // not the 20 s read time-out
+    EXPECT_TRUE(m_link->HasFailed());
+    EXPECT_FALSE(m_link->WriteByte('x'));
+    EXPECT_FALSE(m_link->WaitForByte(0x07));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Error reading COM port.", "Error reading from USB link."}));
+}
+
+// The test is the ZModem receiver behind the device: a resend request and then a skip, both sent while
+// data is still going out, take effect at once, not after the end of the file.
+TEST_F(UsbLinkTest, ZModemSeesTheReceiversHeadersMidStream) {
+    Start({}, false);
+    const std::string path = "/tmp/dravik-usb-zmodem-" + std::to_string(::getpid()) + ".bin";
+    constexpr size_t kFileSize = 400000;
+    std::ofstream(path, std::ios::binary) << std::string(kFileSize, 'z');
+    size_t received = 0;
+    size_t resendAt = 0;
+    int stage = 0;
+    // Runs on the sender's thread; each header waits until it has reached the receive ring.
+    auto reply = [this](const std::vector<uint8_t>& header) {
+        m_sim->SendToHost(header.data(), header.size());
+        for (int i = 0; i < 2000 && m_device.Count(3) == 0; ++i)
+            std::this_thread::sleep_for(1ms);
+    };
+    m_sim->SetHostBytesHandler([&](const uint8_t*, size_t n) {
+        received += n;
+        if (stage == 0) { // the file header: go from the start
+            m_sim->SendToHost(HexHeader(ZRPOS, 0).data(), HexHeader(ZRPOS, 0).size());
+            stage = 1;
+        } else if (stage == 1 && received >= 100000) {
+            reply(HexHeader(ZRPOS, 0));
+            resendAt = received;
+            stage = 2;
+        } else if (stage == 2 && received >= resendAt + 50000) {
+            reply(HexHeader(ZSKIP, 0));
+            stage = 3;
+        }
+    });
+    const auto init = HexHeader(ZRINIT, 0x03000000); // full duplex, overlapped I/O
+    m_sim->SendToHost(init.data(), init.size());
+    const ZModemOptions options{1, 0, 0};
+    EXPECT_EQ(ZModemSendFile(m_ui, path, &options, *m_link), ZModemSkipped);
+    EXPECT_EQ(stage, 3);
+    EXPECT_LT(received, kFileSize);                     // never reached the end of the file
+    EXPECT_LT(m_ui.ZModemView()->Pos(), 100000u);       // went back to the start when asked
+    m_sim->SetHostBytesHandler(nullptr);
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -24,6 +24,8 @@ public:
     std::vector<uint8_t> ReadMaster(size_t count, std::chrono::milliseconds timeout);
     // The line speed the program set on the slave, seen from the master.
     unsigned SlaveBaud() const;
+    // Closes the master side: a real hang-up for whoever has the slave open.
+    void HangUp() { m_master.Reset(); }
 
 private:
     CUniqueFd m_master;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -96,6 +97,8 @@ TEST_F(SettingsTest, InvalidLinesAreCorrectedAndRewritten) {
         {"", "COM1\nWE\nDBGD\nuseCOM\n"},
         {"COM6\nWD\nDBGE\nuseUSB\nextra line\n", ""},
         {std::string(300, 'C') + "\nWD\n", "COM1\nWE\nDBGD\nuseCOM\n"},
+        {"/dev/serial/by-id/usb-Adapter_0001-if00-port0\nWD\nDBGE\nuseCOM\n", ""},
+        {"/\nWD\nDBGE\nuseCOM\n", "COM1\nWD\nDBGE\nuseCOM\n"},
     };
     for (const auto& c : cases) {
         CDravikApp app(&m_ui);
@@ -145,36 +148,91 @@ TEST_F(SettingsTest, ReadOnlyFileIsSilentlyNotWritten) {
     EXPECT_EQ(OtherFiles(), 0);
 }
 
-TEST_F(SettingsTest, UnwritableFolderLeavesTheFileWholeAndNoTemporary) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into every folder";
+// A folder that takes no new file, with the file itself writable: rewritten in place. Root writes into
+// every folder, so the save runs as an unprivileged user in a child when the test runs as root.
+TEST_F(SettingsTest, UnwritableFolderRewritesTheWritableFileInPlace) {
     WriteFile("COM3\nWD\nDBGD\nuseCOM\n");
-    ::chmod(m_strFolder.c_str(), 0500);
-    m_app.LoadSettings();
-    m_app.SetPortName("COM8");
-    m_app.SaveSettings();
-    EXPECT_EQ(ReadFile(), "COM3\nWD\nDBGD\nuseCOM\n");
+    const bool root = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    if (root)
+        ASSERT_EQ(::chown(m_strPath.c_str(), nobody, nobody), 0);
+    ::chmod(m_strPath.c_str(), 0640);
+    ::chmod(m_strFolder.c_str(), 0555);
+    struct stat before {};
+    ASSERT_EQ(::stat(m_strPath.c_str(), &before), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(2);
+        CTestUserInterface ui;
+        CDravikApp app(&ui);
+        app.m_strSettingsPath = m_strPath;
+        app.LoadSettings();
+        app.SetPortName("COM8");
+        app.SaveSettings();
+        ::_exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(), "COM8\nWD\nDBGD\nuseCOM\n");
+    struct stat after {};
+    ASSERT_EQ(::stat(m_strPath.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(OtherFiles(), 0);
 }
 
-TEST_F(SettingsTest, PortNameIsCutToFourCharactersAndLinkKindNoneWritesNoLine) {
+TEST_F(SettingsTest, PortNamesAreCutToFourCharactersUnlessADevicePathAndLinkKindNoneWritesNoLine) {
     m_app.LoadSettings();
     m_app.SetPortName("COM12");
     m_app.SaveSettings();
     EXPECT_EQ(ReadFile(), "COM1\nWE\nDBGD\nuseCOM\n");
+    m_app.SetPortName("com5");
+    m_app.SaveSettings();
+    EXPECT_EQ(ReadFile(), "COM5\nWE\nDBGD\nuseCOM\n");
+    const std::string byId = "/dev/serial/by-id/usb-Adapter_0001-if00-port0";
+    m_app.SetPortName(byId);
+    m_app.SaveSettings();
+    EXPECT_EQ(ReadFile(), byId + "\nWE\nDBGD\nuseCOM\n");
+    CDravikApp next(&m_ui);
+    next.m_strSettingsPath = m_strPath;
+    next.LoadSettings();
+    EXPECT_EQ(next.m_strPort, byId);
     m_app.SetPortName("");
     m_app.m_nLinkKind = kLinkNone;
     m_app.SaveSettings();
     EXPECT_EQ(ReadFile(), "\nWE\nDBGD\n");
 }
 
-TEST_F(SettingsTest, SavingKeepsTheFilesPermissions) {
+TEST_F(SettingsTest, SavingKeepsTheFilesOwnerGroupAndPermissions) {
     WriteFile("COM3\nWD\nDBGD\nuseCOM\n");
     ::chmod(m_strPath.c_str(), 0640);
+    // As root the file can belong to somebody else, as a shared installation's file does.
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ASSERT_EQ(::chown(m_strPath.c_str(), 1234, 5678), 0);
     m_app.LoadSettings();
+    m_app.SetPortName("COM7");
     m_app.SaveSettings();
+    EXPECT_EQ(ReadFile(), "COM7\nWD\nDBGD\nuseCOM\n");
     struct stat info {};
     ASSERT_EQ(::stat(m_strPath.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(info.st_uid, root ? 1234u : ::geteuid());
+    EXPECT_EQ(info.st_gid, root ? 5678u : ::getegid());
+    EXPECT_EQ(OtherFiles(), 0);
+}
+
+TEST_F(SettingsTest, FifoOrDeviceInPlaceOfTheFileReadsAsNoFileWithoutBlocking) {
+    ASSERT_EQ(::mkfifo(m_strPath.c_str(), 0600), 0);
+    m_app.LoadSettings(); // opening a FIFO for reading would wait for a writer forever
+    EXPECT_EQ(m_app.m_strPort, "COM1");
+    EXPECT_EQ(m_app.m_strWizard, "WE");
+    ::unlink(m_strPath.c_str());
+    ASSERT_EQ(::symlink("/dev/null", m_strPath.c_str()), 0);
+    m_app.LoadSettings();
+    EXPECT_EQ(m_app.m_strPort, "COM1");
 }
 
 TEST(SettingsPath, ProgramPathRule) {

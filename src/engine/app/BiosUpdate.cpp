@@ -36,7 +36,10 @@ bool CDravikApp::IsBiosToolInstalled() {
 void CDravikApp::OnUpdateBios() {
     CRegistryKey key;
     std::string folder;
-    if (!key.Open(kBiosToolKey) || !key.QueryString(kBiosToolValue, folder) || folder.empty()) {
+    // Only an absolute folder locates the tool: a relative one would run whatever program of that name
+    // lies under the current folder.
+    if (!key.Open(kBiosToolKey) || !key.QueryString(kBiosToolValue, folder) || folder.empty() ||
+        folder[0] != '/') {
         m_pUi->MessageBox(kCouldNotLocate);
         return;
     }

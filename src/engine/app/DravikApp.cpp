@@ -36,8 +36,8 @@ CDravikApp::~CDravikApp() {
         m_pWizard->Stop();
     WaitForDownload();
     m_pTermLink.reset();
-    if (m_pCaptureFile)
-        std::fclose(m_pCaptureFile);
+    if (m_captureFile.IsValid())
+        CloseCapture();
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
         m_usbDevice.Close();
 }
@@ -107,11 +107,16 @@ void CDravikApp::PumpTerminal() {
         uint8_t byte = 0;
         while (m_usbDevice.PopByte(kControllerDataReport, byte, 0))
             DeliverTerminalByte(byte);
+        FlushCapture();
     } else if (m_nLinkKind == kLinkCom && m_pTermLink) {
         const unsigned got = m_pTermLink->PollReceive();
         const uint8_t* bytes = m_pTermLink->ReceiveBuffer();
         for (unsigned i = 0; i < got; ++i)
             DeliverTerminalByte(bytes[i]);
+        FlushCapture();
+        // The port hung up (its message has been shown): terminal mode ends instead of asking again.
+        if (m_pTermLink && m_pTermLink->HasFailed())
+            SetTerminalMode(0);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "engine/link/LinkContext.h"
 #include "engine/link/UsbHidDevice.h"
 #include "engine/terminal/TerminalScreen.h"
+#include "platform/UniqueFd.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -185,6 +186,8 @@ public:
     char m_szProtocol[5] = {};
 
     bool m_bStatusBarShown = true;
+    // This run never writes the settings file (the demo runs on settings of its own).
+    bool m_bSettingsReadOnly = false;
 
     // The terminal's screen model (the view paints it).
     CTerminalScreen m_terminal;
@@ -193,9 +196,14 @@ private:
     void PumpTerminal();
     void SendControlByte(uint8_t byte);
     bool MatchPattern(int pattern, uint8_t byte);
+    // Writes the captured bytes not yet written; on failure shows why and ends the capture. False then.
+    bool FlushCapture();
+    // Ends the capture: what was received is written, the file closed, the counters reset.
+    void CloseCapture();
 
     uint8_t m_nLastSent[2] = {0, 0}; // the last byte the user sent, and the one before
-    std::FILE* m_pCaptureFile = nullptr;
+    CUniqueFd m_captureFile;
+    std::string m_captureBuffer; // bytes of the chunk being pumped, written when the chunk ends
     std::string m_strCapturePath;
     int m_nCaptureLines = 0;
     int m_nPatternPos[5] = {0, 0, 0, 0, 0};

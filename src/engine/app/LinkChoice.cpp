@@ -1,5 +1,6 @@
 // The user's choice of link: the port name, COM or USB, and the Port Setup command that edits both.
 #include "engine/app/DravikApp.h"
+#include "platform/PortNames.h"
 #include "engine/app/UserInterface.h"
 
 namespace {
@@ -9,7 +10,8 @@ constexpr const char* kOpenUsbFailed =
 
 } // namespace
 
-void CDravikApp::SetPortName(const std::string& name) { m_strPort = name; }
+// COM port names are taken without regard to case, and kept as "COMn" so the settings file takes them.
+void CDravikApp::SetPortName(const std::string& name) { m_strPort = CanonicalPortName(name); }
 
 void CDravikApp::UseUsb() {
     if (m_nLinkKind == kLinkCom) {

@@ -1,5 +1,7 @@
 // The settings file: four LF-ended lines (port, wizard setting, debug option, link kind). It is written
-// through a temporary file beside it and renamed into place, so it is never left truncated.
+// through a temporary file beside it and renamed into place, so it is never left truncated; the new file
+// keeps the old one's owner, group and mode, and a file whose folder takes no new file is rewritten in
+// place.
 #include "engine/app/DravikApp.h"
 
 #include <cerrno>
@@ -29,7 +31,10 @@ std::string ReadSettingsLine(std::FILE* file) {
     return line;
 }
 
+// "COM1".."COM9", or a device path, which is stored whole.
 bool IsValidPort(const std::string& line) {
+    if (line.size() > 1 && line[0] == '/')
+        return true;
     return line.size() == 4 && line.compare(0, 3, "COM") == 0 && line[3] >= '1' && line[3] <= '9';
 }
 
@@ -55,6 +60,39 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// The settings file opened for reading when it is a regular file; null for anything else. A FIFO or
+// device in its place must not block start-up: it is looked at before the open, and the open itself
+// cannot block.
+std::FILE* OpenSettingsForReading(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    // Checked again on what was opened: the name may have been replaced in between.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
+// Truncates and rewrites the file itself, which keeps its owner, group and mode. Only when no new file
+// can take its place: a failure half-way leaves it short.
+void RewriteInPlace(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) == 0 && WriteAll(fd, text))
+        ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 std::string CDravikApp::SettingsPathFor(const std::string& programPath) {
@@ -74,12 +112,7 @@ std::string CDravikApp::SettingsPathFor(const std::string& programPath) {
 }
 
 void CDravikApp::LoadSettings() {
-    std::FILE* file = std::fopen(m_strSettingsPath.c_str(), "rb");
-    struct stat info {};
-    if (file && (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-        std::fclose(file);  // a folder or device in place of the file reads as no file
-        file = nullptr;
-    }
+    std::FILE* file = OpenSettingsForReading(m_strSettingsPath);
     if (!file) {
         m_strPort = "COM1";
         m_strWizard = "WE";
@@ -115,7 +148,10 @@ void CDravikApp::LoadSettings() {
 }
 
 void CDravikApp::SaveSettings() {
-    std::string text = m_strPort.substr(0, 4) + "\n";
+    if (m_bSettingsReadOnly)
+        return;
+    const bool devicePath = !m_strPort.empty() && m_strPort[0] == '/';
+    std::string text = (devicePath ? m_strPort : m_strPort.substr(0, 4)) + "\n";
     text += m_strWizard.substr(0, 2) + "\n";
     text += m_bDebug ? "DBGE\n" : "DBGD\n";
     if (m_nLinkKind == kLinkCom)
@@ -137,12 +173,22 @@ void CDravikApp::SaveSettings() {
         mode = 0666 & ~mask;
     }
 
+    // The replacement takes the old file's owner and group as well as its mode. Where that cannot be
+    // done, or the folder takes no new file, the file itself is rewritten in place.
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    if (fd < 0) {
+        if (exists)
+            RewriteInPlace(target, text);
         return;
-    const bool written = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    }
+    const bool owned = !exists || ((info.st_uid == ::geteuid() && info.st_gid == ::getegid()) ||
+                                   ::fchown(fd, info.st_uid, info.st_gid) == 0);
+    const bool written = owned && WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0)
-        ::unlink(temporary.c_str());
+    if (written && closed && ::rename(temporary.c_str(), target.c_str()) == 0)
+        return;
+    ::unlink(temporary.c_str());
+    if (exists && !owned)
+        RewriteInPlace(target, text);
 }

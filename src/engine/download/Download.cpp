@@ -197,9 +197,14 @@ int CDownload::LoadPhase(CImageFileSource& file) {
 
 int CDownload::CloseDownload(CImageFileSource& file) {
     IUserInterface& ui = m_app.Ui();
-    // The closing frame ends the load; its acknowledge is not examined.
+    // The closing frame ends the load; its acknowledge is not examined. A line that hung up took nothing,
+    // though: that is no download.
     const uint8_t closing[4] = {0, 0, 0, 0};
     m_pLink->SendMRBlock(closing, sizeof closing);
+    if (m_pLink->HasFailed()) {
+        ui.MessageBox(m_nLinkKind == kLinkUsb ? "Error reading from USB link." : "Error reading COM port.");
+        return kLoadComPortFailed;
+    }
     if (!SwitchSpeed(kSettingNormal, "Slave rejected comm port command."))
         return kLoadBaudChangeFailed;
 

@@ -99,6 +99,8 @@ bool CSerialHandler::SendCommand(int code) {
         } else {
             failure = "Slave failed to respond.";
         }
+        if (HasFailed())
+            break;  // a line that hung up answers no second attempt
     }
     if (failure)
         ShowMessage(failure);

@@ -16,6 +16,9 @@ namespace {
 constexpr uint32_t kOpenReadConstant = 20000;
 constexpr uint32_t kOpenWriteConstant = 100;
 constexpr uint32_t kPollReceiveWaitMs = 10;
+constexpr uint8_t kUsbDataReport = 3;
+// Typed keys waiting for a slow port; beyond this a stuck port loses keys instead of taking memory.
+constexpr size_t kMaxPendingSend = 4096;
 
 } // namespace
 
@@ -67,6 +70,8 @@ void CSerialHandler::ShowMessage(const char* text) const {
 bool CSerialHandler::Write(const uint8_t* data, size_t length, size_t& written) {
     written = 0;
     if (UsesUsbPath()) {
+        if (m_pUsbDevice->IsDeviceGone())
+            return false;
         m_pUsbDevice->SendReport(4, data, length);
         written = length;
         return true;
@@ -87,7 +92,14 @@ bool CSerialHandler::Read(uint8_t* buffer, size_t length, size_t& got) {
     }
     if (!HasPort())
         return false;
-    return m_port.Read(buffer, length, got);
+    if (m_port.Read(buffer, length, got))
+        return true;
+    m_bFailed = true;  // hung up or gone: the port will not deliver again
+    return false;
+}
+
+bool CSerialHandler::HasFailed() const {
+    return m_bFailed || (UsesUsbPath() && m_pUsbDevice->IsDeviceGone());
 }
 
 bool CSerialHandler::WriteByte(uint8_t byte) {
@@ -148,12 +160,23 @@ uint32_t CSerialHandler::ReadTimeout() const {
 bool CSerialHandler::ClearErrors(uint32_t& errors, CommStatus& status) {
     errors = 0;
     status = CommStatus{};
+    // Over USB the controller's bytes wait in the receive ring: its count is the input queue, so a
+    // transfer sees a header the receiver sent while data was still going out.
+    if (UsesUsbPath()) {
+        status.nInQueue = m_pUsbDevice->Count(kUsbDataReport);
+        return true;
+    }
     if (m_context.m_nLinkKind != kLinkCom)
         return true;
     return m_port.ClearErrors(errors, status);
 }
 
 bool CSerialHandler::Purge(uint32_t flags) {
+    if (UsesUsbPath()) {
+        if (flags & (kPurgeRxAbort | kPurgeRxClear))
+            m_pUsbDevice->ClearRing(kUsbDataReport);
+        return true;
+    }
     if (m_context.m_nLinkKind != kLinkCom)
         return true;
     return m_port.Purge(flags);
@@ -176,7 +199,8 @@ unsigned CSerialHandler::PollReceive() {
     if (!HasPort())
         return 0;
     FlushPendingSends();
-    long got = m_port.ReadAvailable(m_receiveBuffer, sizeof m_receiveBuffer);
+    // A send that found the port gone is reported here, where the receive side would find it too.
+    long got = m_bFailed ? -1 : m_port.ReadAvailable(m_receiveBuffer, sizeof m_receiveBuffer);
     if (got == 0) {
         // Nothing yet: the read stays pending for at most one short wait.
         m_bReadPending = true;
@@ -186,15 +210,14 @@ unsigned CSerialHandler::PollReceive() {
         const int ready = m_port.WaitReadable(waitMs);
         if (ready == 0)
             return 0;
-        if (ready < 0) {
-            m_bReadPending = false;
-            ShowMessage("Error reading COM port.");
-            return 0;
-        }
+        // A hang-up may still leave the bytes that came before it.
         got = m_port.ReadAvailable(m_receiveBuffer, sizeof m_receiveBuffer);
+        if (ready < 0 && got == 0)
+            got = -1;
     }
     if (got < 0) {
         m_bReadPending = false;
+        m_bFailed = true;
         ShowMessage("Error reading COM port.");
         return 0;
     }
@@ -216,6 +239,11 @@ void CSerialHandler::FlushPendingSends() {
         }
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            m_bFailed = true;  // the port is gone: nothing queued will ever leave
+            m_pendingSend.clear();
+            return;
+        }
         break;
     }
     m_pendingSend.erase(0, sent);
@@ -226,7 +254,10 @@ bool CSerialHandler::PostByte(uint8_t byte) {
 }
 
 bool CSerialHandler::PostBytes(const uint8_t* data, size_t length) {
-    // A send still in progress must not lose the next keystroke: queue behind it.
+    // A send still in progress must not lose the next keystroke: queue behind it, within a bound.
+    if (m_bFailed)
+        return true;
+    length = std::min(length, kMaxPendingSend - std::min(kMaxPendingSend, m_pendingSend.size()));
     m_pendingSend.append(reinterpret_cast<const char*>(data), length);
     FlushPendingSends();
     return true;

@@ -63,6 +63,11 @@ public:
     const uint8_t* ReceiveBuffer() const { return m_receiveBuffer; }
     bool PostByte(uint8_t byte);
     bool PostBytes(const uint8_t* data, size_t length);
+    // The port hung up or failed under a read or terminal mode's send (it stays failed), or the USB
+    // device in use was removed.
+    bool HasFailed() const;
+    // Typed bytes waiting for the port to take them.
+    size_t PendingSendBytes() const { return m_pendingSend.size(); }
     // The port's descriptor, for readiness notification; -1 on USB.
     int Descriptor() const { return m_port.Descriptor(); }
 
@@ -92,7 +97,8 @@ private:
     bool m_bOverlapped = false;
     uint8_t m_receiveBuffer[128] = {};
     bool m_bReadPending = false;
-    std::string m_pendingSend; // typed bytes not yet accepted by the port; never dropped
+    bool m_bFailed = false;
+    std::string m_pendingSend; // typed bytes not yet accepted by the port, up to a bound
     CSerialPort m_port;
     CUsbHidDevice* m_pUsbDevice = nullptr;
     uint32_t m_nUsbReadTimeout = 0;

@@ -78,8 +78,12 @@ void CUsbHidDevice::ReaderProc() {
             StoreReport(m_readBuffer, std::min(returned, sizeof(m_readBuffer)));
         } else if (status == kHidDeviceRemoved || status == kHidInvalidHandle) {
             // The device is gone and will not come back on this handle: wait for Close instead of
-            // spinning on an error that repeats at once.
-            m_bDeviceGone = true;
+            // spinning on an error that repeats at once. Readers waiting for bytes learn it at once.
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_bDeviceGone = true;
+            }
+            m_dataEvent.notify_all();
             std::unique_lock<std::mutex> lock(m_stopLock);
             m_stopEvent.wait(lock, [this] { return m_bStop.load(); });
         }
@@ -132,10 +136,12 @@ void CUsbHidDevice::SetDataHandler(std::function<void()> handler) {
 
 bool CUsbHidDevice::WaitDataEvent(std::unique_lock<std::mutex>& lock,
                                   std::chrono::steady_clock::time_point deadline) {
-    const bool came = m_dataEvent.wait_until(lock, deadline, [this] { return m_bDataSignalled; });
+    // A device found gone ends the wait too, reported as no event.
+    const bool came =
+        m_dataEvent.wait_until(lock, deadline, [this] { return m_bDataSignalled || m_bDeviceGone; });
     if (came)
         m_bDataSignalled = false;
-    return came;
+    return came && !m_bDeviceGone;
 }
 
 bool CUsbHidDevice::ReadRing(uint8_t reportId, uint8_t* buffer, size_t length, size_t& count,
@@ -153,8 +159,12 @@ bool CUsbHidDevice::ReadRing(uint8_t reportId, uint8_t* buffer, size_t length, s
         const auto deadline =
             std::chrono::steady_clock::now() + CClock::Instance().TimeoutDuration(timeoutMs);
         for (;;) {
-            if (!WaitDataEvent(lock, deadline))
+            if (!WaitDataEvent(lock, deadline)) {
+                // A device that is gone sends no more: what it sent before is delivered, nothing waited for.
+                if (m_bDeviceGone)
+                    bAvailable = ring->nCount >= 1;
                 break;
+            }
             // Once a byte has come, the read succeeds with what it has when the time-out passes.
             bAvailable = ring->nCount >= 1;
             if (ring->nCount >= wanted)

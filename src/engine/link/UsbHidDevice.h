@@ -42,6 +42,8 @@ public:
     // Stops the reader, then closes the device; the library's status (kHidInvalidHandle when not open).
     int Close();
     bool IsOpen() const;
+    // The reader found the open device removed: reads and writes on it fail at once until it is opened again.
+    bool IsDeviceGone() const { return m_bDeviceGone; }
     void StartReader();
 
     void SendReport(uint8_t reportId, const uint8_t* data, size_t length);

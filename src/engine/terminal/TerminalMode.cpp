@@ -4,7 +4,10 @@
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +35,11 @@ void CDravikApp::OnTerminalMode() { SetTerminalMode(m_nTerminalMode != 0 ? 0 : 1
 
 void CDravikApp::SetTerminalMode(int on) {
     if (on == 0) {
+        // A capture does not outlive terminal mode: the file keeps everything received so far.
+        if (m_nCaptureBusy != 0) {
+            CloseCapture();
+            m_nPatternPos[3] = m_nPatternPos[4] = 0;
+        }
         m_nTerminalMode = 0;
         m_terminal.PutChar(0x0C);
         m_terminal.BlankTerminal();
@@ -112,8 +120,43 @@ bool CDravikApp::AskCaptureFile() {
         m_strCapturePath = path;
     if (m_strCapturePath.empty())
         return false;
-    m_pCaptureFile = std::fopen(m_strCapturePath.c_str(), "wb");
-    return m_pCaptureFile != nullptr;
+    m_captureBuffer.clear();
+    m_captureFile.Reset(::open(m_strCapturePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666));
+    return m_captureFile.IsValid();
+}
+
+bool CDravikApp::FlushCapture() {
+    if (!m_captureFile.IsValid() || m_captureBuffer.empty())
+        return true;
+    size_t done = 0;
+    while (done < m_captureBuffer.size()) {
+        const ssize_t n = ::write(m_captureFile.Get(), m_captureBuffer.data() + done, m_captureBuffer.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            m_captureBuffer.clear();
+            CloseCapture();
+            SendControlByte(kEscape); // the controller abandons the dump
+            m_pUi->MessageBox(std::string("Error writing capture file.\n") + std::strerror(error) +
+                              "\nCheck the disk and choose another file for the next dump.");
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    m_captureBuffer.clear();
+    return true;
+}
+
+void CDravikApp::CloseCapture() {
+    FlushCapture();
+    if (m_captureFile.IsValid() && ::close(m_captureFile.Release()) != 0) {
+        const int error = errno;
+        m_pUi->MessageBox(std::string("Error writing capture file.\n") + std::strerror(error));
+    }
+    m_captureBuffer.clear();
+    m_nCaptureLines = 0;
+    m_nCaptureBusy = 0;
 }
 
 int CDravikApp::CaptureByte(uint8_t byte) {
@@ -144,8 +187,8 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         return 1;
     }
 
-    if (m_pCaptureFile)
-        std::fputc(byte, m_pCaptureFile);
+    if (m_captureFile.IsValid())
+        m_captureBuffer.push_back(static_cast<char>(byte));
     if (byte == kReturn) {
         ++m_nCaptureLines;
         char text[32];
@@ -160,12 +203,7 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         m_nLastSent[0] = m_nLastSent[1] = 0;
     }
     if (ended) {
-        if (m_pCaptureFile) {
-            std::fclose(m_pCaptureFile);
-            m_pCaptureFile = nullptr;
-        }
-        m_nCaptureLines = 0;
-        m_nCaptureBusy = 0;
+        CloseCapture();
         SendControlByte(kReturn);
     }
     return m_nCaptureBusy;
