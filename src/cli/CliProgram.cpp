@@ -21,6 +21,9 @@
 
 namespace {
 
+// How often the console looks at device arrivals and removals while it waits for a reconnect.
+constexpr uint32_t kDevicePollMs = 50;
+
 std::string ProgramPath() {
     char path[4096] = {};
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -73,8 +76,9 @@ bool RunConnect(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& op
     app.OnConnect();
     // An accepted USB restart connects again about 5 s later, as the desktop's idle pass would.
     while (app.m_bRestartPending) {
-        CClock::Instance().Sleep(std::max<uint32_t>(1, app.ReconnectDueInMs()));
-        ui.RunPosted(); // the device's removal and arrival first, then the reconnect
+        // The device's removal and arrival are handled as they come, as the desktop does, then the reconnect.
+        CClock::Instance().Sleep(std::clamp<uint32_t>(app.ReconnectDueInMs(), 1, kDevicePollMs));
+        ui.RunPosted();
         app.OnIdle(1);
         ui.RunPosted();
     }

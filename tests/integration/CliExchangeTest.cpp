@@ -154,8 +154,9 @@ TEST(CliExchange, UsbRestartIsFollowedByTheReconnectAndTheLoad) {
     ASSERT_NE(file, nullptr);
     std::fputs(std::string(600, 'a').c_str(), file);
     std::fclose(file);
-    CSimProcess sim({"--hid-socket", socket, "--usb-restart", "accept", "--usb-restart-away", "300",
-                     "--protocol", "PL01", "--done-delay", "10"});
+    // Both clocks run ten times fast: the device is away 1.2 s of the 5 s before the reconnect.
+    CSimProcess sim({"--hid-socket", socket, "--usb-restart", "accept", "--usb-restart-away", "1000",
+                     "--protocol", "PL01", "--done-delay", "10", "--clock-speed", "10"});
     ASSERT_TRUE(sim.IsReady());
     auto result = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--hid-socket", socket, "--clock-speed", "10",
                           "--yes", "--no-restart", "load", image});

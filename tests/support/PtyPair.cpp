@@ -16,6 +16,9 @@ CPtyPair::CPtyPair() {
     ::cfmakeraw(&raw);
     if (::openpty(&master, &slave, name, &raw, nullptr) != 0)
         throw std::runtime_error("openpty failed");
+    // Programs the test starts must not hold the master: closing it is the test's hang-up.
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     m_master.Reset(master);
     m_slaveKeeper.Reset(slave);
     m_strSlavePath = name;

@@ -154,8 +154,9 @@ TEST_F(SettingsTest, UnwritableFolderRewritesTheWritableFileInPlace) {
     WriteFile("COM3\nWD\nDBGD\nuseCOM\n");
     const bool root = ::geteuid() == 0;
     const uid_t nobody = 65534;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(m_strPath.c_str(), nobody, nobody), 0);
+    }
     ::chmod(m_strPath.c_str(), 0640);
     ::chmod(m_strFolder.c_str(), 0555);
     struct stat before {};
@@ -210,8 +211,9 @@ TEST_F(SettingsTest, SavingKeepsTheFilesOwnerGroupAndPermissions) {
     ::chmod(m_strPath.c_str(), 0640);
     // As root the file can belong to somebody else, as a shared installation's file does.
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(m_strPath.c_str(), 1234, 5678), 0);
+    }
     m_app.LoadSettings();
     m_app.SetPortName("COM7");
     m_app.SaveSettings();

@@ -30,6 +30,8 @@ void CDravikApp::CheckUsbDevice() {
 }
 
 void CDravikApp::OnUsbDeviceRemoved() {
+    if (m_usbDevice.IsOpen())
+        m_usbDevice.NoteRemoval();
     if (m_usbDevice.CountDevices() > 0)
         return;
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb) {

@@ -22,9 +22,11 @@ int CUsbHidDevice::Open() {
     // The presence check opens again on every arrival of any HID device; a second handle would leak the
     // first and leave the reader on it.
     if (IsOpen()) {
-        if (!m_bDeviceGone)
+        if (!m_bDeviceGone && !m_bRemovalSeen)
             return kHidSuccess;
-        // The handle belongs to a device that has been unplugged since: open the one attached now.
+        // The handle may belong to a device that has been unplugged since (a restarting controller is
+        // back before its removal is handled, and the reader need not have noticed yet): open the one
+        // attached now.
         Close();
     }
     std::shared_ptr<IHidLibrary> library = CurrentHidLibrary();
@@ -35,6 +37,7 @@ int CUsbHidDevice::Open() {
     m_pLibrary = std::move(library);
     m_device = handle;
     m_bDeviceGone = false;
+    m_bRemovalSeen = false;
     StartReader();
     return kHidSuccess;
 }

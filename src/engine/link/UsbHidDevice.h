@@ -44,6 +44,8 @@ public:
     bool IsOpen() const;
     // The reader found the open device removed: reads and writes on it fail at once until it is opened again.
     bool IsDeviceGone() const { return m_bDeviceGone; }
+    // A device was removed while this one was open: the next Open opens afresh.
+    void NoteRemoval() { m_bRemovalSeen = true; }
     void StartReader();
 
     void SendReport(uint8_t reportId, const uint8_t* data, size_t length);
@@ -84,6 +86,7 @@ private:
     std::shared_ptr<IHidLibrary> m_pLibrary; // the backend the open device belongs to
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bDeviceGone{false}; // the reader found the device removed under its handle
+    std::atomic<bool> m_bRemovalSeen{false}; // a removal was notified while the device was open
     std::mutex m_stopLock;                  // wakes a reader parked on a removed device
     std::condition_variable m_stopEvent;
     SReceiveRing m_rings[2];
