@@ -31,7 +31,9 @@ bool CDemoSession::Start(std::string& error) {
     return true;
 }
 
-void CDemoSession::KeepSettings(CDravikApp& app) { app.m_bSettingsReadOnly = true; }
+void CDemoSession::KeepSettings(CDravikApp& app) {
+    app.m_bSettingsReadOnly = true;
+}
 
 void CDemoSession::UseDemoLink(CDravikApp& app) {
     if (app.m_nLinkKind == kLinkUsb && app.m_usbDevice.IsOpen())

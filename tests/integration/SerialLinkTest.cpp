@@ -300,7 +300,8 @@ TEST_F(SerialLinkTest, OverlappedReceiveAndQueuedKeystrokes) {
 double ThreadCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Closing the other side is a real hang-up: reads and writes fail at once, without spinning, the
@@ -321,12 +322,14 @@ TEST_F(SerialLinkTest, HangUpFailsAtOnceWithoutSpinning) {
     EXPECT_FALSE(link->WriteByte('x'));
     EXPECT_LT(SteadyClock::now() - start, 1s);
     EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1);
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Error reading COM port.", "Slave failed to respond.",
-                                                         "Error reading COM port."}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Error reading COM port.", "Slave failed to respond.",
+                                        "Error reading COM port."}));
 
     // Terminal mode's receive on a port that hangs up reports it once and stays failed.
     CPtyPair other;
-    auto terminal = std::make_unique<CSerialHandler>(m_context, other.SlavePath(), kSettingNormal, result, true);
+    auto terminal =
+        std::make_unique<CSerialHandler>(m_context, other.SlavePath(), kSettingNormal, result, true);
     ASSERT_EQ(result, CSerialHandler::kOpenOk);
     EXPECT_FALSE(terminal->HasFailed());
     other.HangUp();

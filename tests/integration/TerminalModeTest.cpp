@@ -183,8 +183,9 @@ TEST_F(TerminalModeTest, CaptureWriteErrorShowsTheReasonAndEndsTheCapture) {
     Receive("line one\r\n");
     EXPECT_EQ(m_app.m_nCaptureBusy, 0);
     EXPECT_EQ(Sent(1), "\x1b") << "the controller abandons the dump";
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Error writing capture file.\nNo space left on device\n"
-                                                        "Check the disk and choose another file for the next dump."});
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"Error writing capture file.\nNo space left on device\n"
+                                       "Check the disk and choose another file for the next dump."});
     Receive("DXU> ");
     EXPECT_NE(Screen().find("DXU> "), std::string::npos);
 }

@@ -230,8 +230,8 @@ TEST_F(UsbLinkTest, ZModemSeesTheReceiversHeadersMidStream) {
     const ZModemOptions options{1, 0, 0};
     EXPECT_EQ(ZModemSendFile(m_ui, path, &options, *m_link), ZModemSkipped);
     EXPECT_EQ(stage, 3);
-    EXPECT_LT(received, kFileSize);                     // never reached the end of the file
-    EXPECT_LT(m_ui.ZModemView()->Pos(), 100000u);       // went back to the start when asked
+    EXPECT_LT(received, kFileSize);               // never reached the end of the file
+    EXPECT_LT(m_ui.ZModemView()->Pos(), 100000u); // went back to the start when asked
     m_sim->SetHostBytesHandler(nullptr);
     std::remove(path.c_str());
 }

@@ -1,7 +1,7 @@
 // The user's choice of link: the port name, COM or USB, and the Port Setup command that edits both.
 #include "engine/app/DravikApp.h"
-#include "platform/PortNames.h"
 #include "engine/app/UserInterface.h"
+#include "platform/PortNames.h"
 
 namespace {
 
@@ -11,7 +11,9 @@ constexpr const char* kOpenUsbFailed =
 } // namespace
 
 // COM port names are taken without regard to case, and kept as "COMn" so the settings file takes them.
-void CDravikApp::SetPortName(const std::string& name) { m_strPort = CanonicalPortName(name); }
+void CDravikApp::SetPortName(const std::string& name) {
+    m_strPort = CanonicalPortName(name);
+}
 
 void CDravikApp::UseUsb() {
     if (m_nLinkKind == kLinkCom) {

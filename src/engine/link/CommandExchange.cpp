@@ -100,7 +100,7 @@ bool CSerialHandler::SendCommand(int code) {
             failure = "Slave failed to respond.";
         }
         if (HasFailed())
-            break;  // a line that hung up answers no second attempt
+            break; // a line that hung up answers no second attempt
     }
     if (failure)
         ShowMessage(failure);

@@ -94,7 +94,7 @@ bool CSerialHandler::Read(uint8_t* buffer, size_t length, size_t& got) {
         return false;
     if (m_port.Read(buffer, length, got))
         return true;
-    m_bFailed = true;  // hung up or gone: the port will not deliver again
+    m_bFailed = true; // hung up or gone: the port will not deliver again
     return false;
 }
 
@@ -240,7 +240,7 @@ void CSerialHandler::FlushPendingSends() {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            m_bFailed = true;  // the port is gone: nothing queued will ever leave
+            m_bFailed = true; // the port is gone: nothing queued will ever leave
             m_pendingSend.clear();
             return;
         }

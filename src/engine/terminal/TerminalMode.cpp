@@ -121,7 +121,8 @@ bool CDravikApp::AskCaptureFile() {
     if (m_strCapturePath.empty())
         return false;
     m_captureBuffer.clear();
-    m_captureFile.Reset(::open(m_strCapturePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666));
+    m_captureFile.Reset(
+        ::open(m_strCapturePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666));
     return m_captureFile.IsValid();
 }
 
@@ -130,7 +131,8 @@ bool CDravikApp::FlushCapture() {
         return true;
     size_t done = 0;
     while (done < m_captureBuffer.size()) {
-        const ssize_t n = ::write(m_captureFile.Get(), m_captureBuffer.data() + done, m_captureBuffer.size() - done);
+        const ssize_t n =
+            ::write(m_captureFile.Get(), m_captureBuffer.data() + done, m_captureBuffer.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
