@@ -158,7 +158,7 @@ TEST_F(ImageDownloadTest, RegionSetsChooseEraseCommandsAndResults) {
         ui.QueueAnswer(IDYES);
         app.StartImageDownload();
         app.WaitForDownload();
-        EXPECT_EQ(app.m_nLastLoadResult, c.nResult);
+        EXPECT_EQ(app.m_nLastLoadResult, c.nResult) << ::testing::PrintToString(ui.Messages());
         sim.Stop();
         auto wire = ReadSimTraceEvents(m_strTrace);
         std::vector<std::string> erases;
