@@ -158,10 +158,11 @@ TEST(CliExchange, UsbRestartIsFollowedByTheReconnectAndTheLoad) {
     CSimProcess sim({"--hid-socket", socket, "--usb-restart", "accept", "--usb-restart-away", "1000",
                      "--protocol", "PL01", "--done-delay", "10", "--clock-speed", "10"});
     ASSERT_TRUE(sim.IsReady());
-    auto result = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--hid-socket", socket, "--clock-speed", "10",
-                          "--yes", "--no-restart", "load", image});
+    auto result = RunCli({"--settings", "/tmp/dravik-cli-none.cfg", "--hid-socket", socket, "--clock-speed",
+                          "10", "--yes", "--no-restart", "load", image});
     EXPECT_EQ(result.nExit, 0) << result.strErr;
-    EXPECT_NE(result.strErr.find("Controller connected.\n Bootstrap Version"), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("Controller connected.\n Bootstrap Version"), std::string::npos)
+        << result.strErr;
     EXPECT_NE(result.strErr.find("Download complete."), std::string::npos) << result.strErr;
     std::remove(image.c_str());
     std::remove(socket.c_str());
