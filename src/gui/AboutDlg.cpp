@@ -2,6 +2,7 @@
 
 #include "gui/AppIcon.h"
 #include "gui/DialogUnits.h"
+#include "gui/TextFit.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,6 +31,7 @@ CAboutDlg::CAboutDlg(QWidget* owner, const QString& versionText) : QDialog(owner
     ok->setGeometry(DialogRect(this, 186, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    FitTextsToDialog(this);
 }
 
 QString CAboutDlg::VersionText() const {

@@ -1,4 +1,7 @@
 #include "gui/DownloadWindow.h"
+#include "gui/CenterOver.h"
+
+#include "engine/download/Download.h"
 
 #include "gui/WideProgressBar.h"
 
@@ -7,10 +10,12 @@
 #include "gui/TransferFields.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -44,14 +49,28 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
 
     m_fields.Build(this, kRows, rows);
     m_pProgress = m_fields.ProgressBar();
+    // The status field holds its longest text at the font in use; the window widens with it if need be.
+    if (QLineEdit* status = findChild<QLineEdit*>(QString("field%1").arg(IDC_DOWNLOAD_STATUS))) {
+        int wanted = 0;
+        for (const char* text : kDownloadStatusTexts)
+            wanted = std::max(wanted, status->fontMetrics().horizontalAdvance(text));
+        const int extra =
+            std::max(0, wanted + 2 * status->fontMetrics().averageCharWidth() - status->width());
+        if (extra > 0) {
+            for (QLineEdit* field : findChildren<QLineEdit*>())
+                field->resize(field->width() + extra, field->height());
+            m_pProgress->resize(m_pProgress->width() + extra, m_pProgress->height());
+            setFixedSize(width() + extra, height());
+        }
+    }
 
     m_pCancel = new QPushButton("&Cancel", this);
-    m_pCancel->setGeometry(DialogRect(this, (kWidth - 50) / 2, buttonTop, 50, 14));
+    const QRect cancel = DialogRect(this, 0, buttonTop, 50, 14);
+    m_pCancel->setGeometry((width() - cancel.width()) / 2, cancel.y(), cancel.width(), cancel.height());
     m_pCancel->setDefault(true);
     connect(m_pCancel, &QPushButton::clicked, this, &CDownloadWindow::reject);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    CenterOverMainWindow(this);
     show();
     raise();
 }

@@ -3,6 +3,7 @@
 #include "engine/app/DravikApp.h"
 #include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
+#include "gui/TextFit.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -37,6 +38,7 @@ CEraseDialog::CEraseDialog(QWidget* owner, int kind) : QDialog(owner) {
         AreaBox(IDC_ERASE_PARAMETER)->setEnabled(false);
         AreaBox(IDC_ERASE_LON)->setEnabled(false);
     }
+    FitTextsToDialog(this);
 }
 
 QCheckBox* CEraseDialog::AreaBox(int controlId) const {

@@ -2,6 +2,7 @@
 
 #include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
+#include "gui/TextFit.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -38,6 +39,7 @@ COptionsDialog::COptionsDialog(QWidget* owner) : QDialog(owner) {
 
     m_pRs232 = MakeGroup(this, "RS232 Port Options", kFirstRs232, 7);
     m_pIr = MakeGroup(this, "IR Port Options", kFirstIr, 80);
+    FitTextsToDialog(this);
 }
 
 QRadioButton* COptionsDialog::Choice(int controlId) const {

@@ -1,4 +1,5 @@
 #include "gui/ProgressDialog.h"
+#include "gui/CenterOver.h"
 
 #include "gui/DialogUnits.h"
 
@@ -20,8 +21,7 @@ CProgressDialog::CProgressDialog()
     m_pBar->setGeometry(DialogRect(this, 7, 22, 172, 14));
     m_pBar->setTextVisible(false);
     SetProgressRange(0);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CenterOverMainWindow(this);
     show();
     raise();
     repaint();

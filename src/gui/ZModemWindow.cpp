@@ -1,4 +1,5 @@
 #include "gui/ZModemWindow.h"
+#include "gui/CenterOver.h"
 
 #include "gui/WideProgressBar.h"
 
@@ -56,8 +57,7 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
     m_pCancel->setAutoDefault(false);
     connect(m_pCancel, &QPushButton::clicked, this, &CZModemWindow::reject);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    CenterOverMainWindow(this);
     show();
     raise();
 }

@@ -31,6 +31,15 @@ constexpr int kLoadBaudChangeFailed = 10;
 constexpr int kLoadUnexpectedEnd = 11;
 constexpr int kLoadNoLink = 14;
 
+// The texts the "File Download" window's status field shows, so a face can make room for the longest.
+constexpr const char* kDownloadStatusTexts[] = {"Please wait",
+                                                "Analyzing File",
+                                                "Unable to open file",
+                                                "Erasing. Please wait while memory is erased",
+                                                "Download complete... Please wait while flash is programmed",
+                                                "Preparing download",
+                                                "Downloading file"};
+
 class CDownload {
 public:
     CDownload(CDravikApp& app, std::unique_ptr<IDownloadView> view);
