@@ -202,7 +202,8 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
     EXPECT_GT(thousands, 0);
     EXPECT_LE(thousands, 60);
     EXPECT_LE(std::abs(percent - thousands * 100 / 60), 2);
-    EXPECT_TRUE(QRegularExpression("^00:\\d\\d$").match(last[IDC_DOWNLOAD_ELAPSED]).hasMatch())
+    // Minutes too: on the raised clock a busy machine stretches the transfer past a clock minute.
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(last[IDC_DOWNLOAD_ELAPSED]).hasMatch())
         << last[IDC_DOWNLOAD_ELAPSED].toStdString();
     EXPECT_NE(last[IDC_DOWNLOAD_ELAPSED], "00:00");
     if (percent < 2) {

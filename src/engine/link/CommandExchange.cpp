@@ -5,6 +5,7 @@
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -110,9 +111,10 @@ bool CSerialHandler::SendCommand(int code) {
 }
 
 bool CSerialHandler::WaitForByte(uint8_t awaited) {
-    const int64_t limit = ReadTimeout() / 1000;
-    CClock& clock = CClock::Instance();
-    const int64_t start = clock.CalendarSeconds();
+    // Other bytes do not prolong the wait beyond one read time-out. A real deadline, so that a raised
+    // clock speed does not cut it shorter than any other time-out.
+    const auto deadline =
+        std::chrono::steady_clock::now() + CClock::Instance().TimeoutDuration(ReadTimeout());
     for (;;) {
         uint8_t byte = 0;
         size_t got = 0;
@@ -127,7 +129,7 @@ bool CSerialHandler::WaitForByte(uint8_t awaited) {
             return false;
         if (byte == awaited)
             return true;
-        if (clock.CalendarSeconds() - start > limit)
+        if (std::chrono::steady_clock::now() >= deadline)
             return false;
     }
 }
