@@ -66,8 +66,6 @@ public:
     uint32_t Count(uint8_t reportId);
     // Whether a reader thread exists (tests check that Close leaves none).
     bool IsReaderRunning() const;
-    // Whether the reader found the device removed under its handle (the next Open opens afresh).
-    bool IsDeviceGone() const { return m_bDeviceGone; }
 
 private:
     SReceiveRing* RingOf(uint8_t reportId);
