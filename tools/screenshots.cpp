@@ -7,9 +7,11 @@
 #include "gui/AboutDlg.h"
 #include "gui/CommDialog.h"
 #include "gui/DownloadWindow.h"
+#include "gui/EraseDialog.h"
 #include "gui/EraseOKDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/MessageDialog.h"
+#include "gui/OptionsDialog.h"
 #include "gui/QtUserInterface.h"
 #include "gui/TextView.h"
 #include "gui/WizardDialogs.h"
@@ -146,10 +148,37 @@ int main(int argc, char** argv) {
         ok &= Save(download.grab(), folder, "file-download.png");
     }
     {
+        // The transfer's end: the final figures stay while the controller programs its flash.
+        CDownloadWindow download([] {});
+        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
+        download.SetField(IDC_DOWNLOAD_STATUS, "Download complete... Please wait while flash is programmed");
+        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
+        download.SetField(IDC_DOWNLOAD_BYTES, "400K / 400K (100%)");
+        download.SetField(IDC_DOWNLOAD_ELAPSED, "03:20");
+        download.SetField(IDC_DOWNLOAD_REMAINING, "00:00");
+        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetProgressRange(400);
+        download.SetProgressPos(400);
+        Settle();
+        ok &= Save(download.grab(), folder, "file-download-done.png");
+    }
+    {
         CEraseOKDialog dialog(&frame);
         dialog.show();
         Settle();
+        ok &= Save(dialog.grab(), folder, "erase-confirm.png");
+    }
+    {
+        CEraseDialog dialog(&frame, ConnectBios);
+        dialog.show();
+        Settle();
         ok &= Save(dialog.grab(), folder, "erase-memory.png");
+    }
+    {
+        COptionsDialog dialog(&frame);
+        dialog.show();
+        Settle();
+        ok &= Save(dialog.grab(), folder, "controller-options.png");
     }
 
     {
