@@ -163,11 +163,12 @@ TEST_F(SettingsTest, UnwritableFolderRewritesTheWritableFileInPlace) {
     ASSERT_EQ(::stat(m_strPath.c_str(), &before), 0);
     const pid_t child = ::fork();
     if (child == 0) {
-        if (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+        // From inside the folder: the test's own temporary folders above it are closed to that user.
+        if (::chdir(m_strFolder.c_str()) != 0 || (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)))
             ::_exit(2);
         CTestUserInterface ui;
         CDravikApp app(&ui);
-        app.m_strSettingsPath = m_strPath;
+        app.m_strSettingsPath = "Dravik.cfg";
         app.LoadSettings();
         app.SetPortName("COM8");
         app.SaveSettings();
