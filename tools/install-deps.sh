@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libudev-dev
   lrzsz srecord
+  desktop-file-utils dpkg-dev
   clang-format clang libclang-rt-14-dev
 )
 

@@ -18,6 +18,8 @@ enum EOption {
     OptQuiet,
     OptJson,
     OptCapture,
+    OptSysfs,
+    OptDev,
     OptHelp,
     OptVersion
 };
@@ -29,7 +31,8 @@ constexpr SOptionSpec kOptions[] = {
     {"state", 0, true, OptState},          {"clock-speed", 0, true, OptClockSpeed},
     {"quiet", 'q', false, OptQuiet},       {"json", 0, false, OptJson},
     {"capture", 0, true, OptCapture},      {"help", 'h', false, OptHelp},
-    {"version", 'V', false, OptVersion},
+    {"version", 'V', false, OptVersion},   {"sysfs", 0, true, OptSysfs},
+    {"dev", 0, true, OptDev},
 };
 
 bool TakeOption(CliOptions& options, int id, const std::string& value, std::string& error) {
@@ -82,6 +85,12 @@ bool TakeOption(CliOptions& options, int id, const std::string& value, std::stri
     case OptCapture:
         options.strCapture = value;
         break;
+    case OptSysfs:
+        options.strSysfs = value;
+        break;
+    case OptDev:
+        options.strDev = value;
+        break;
     case OptHelp:
         options.bHelp = true;
         break;
@@ -119,6 +128,8 @@ std::string CliHelpText() {
                "demonstrations)\n"
                "  -q, --quiet            do not print the status bar's texts\n"
                "      --json             standard output carries one JSON object per line for every event\n"
+               "      --sysfs DIR        ports, doctor: read sysfs below DIR instead of /sys (tests)\n"
+               "      --dev DIR          ports, doctor: device nodes below DIR instead of /dev (tests)\n"
                "  -h, --help             show this text\n"
                "  -V, --version          show the program's version\n"
                "COMMANDS\n"
@@ -160,6 +171,13 @@ std::string CliHelpText() {
                "                         A diagnostic dump the controller offers is saved into FILE "
                "(without\n"
                "                         --capture the dump is refused)\n"
+               "  ports                  list the serial ports (USB VID:PID, maker, product, COM name, "
+               "access) and the\n"
+               "                         controller's USB devices with their hidraw nodes\n"
+               "  doctor                 print a checklist for support: ports, access, groups, lock files, "
+               "udev rule,\n"
+               "                         modem manager, settings file, version; exit 0 when the chosen port "
+               "opens\n"
                "EXIT CODES\n") +
            CliExitCodeText();
 }

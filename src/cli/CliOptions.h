@@ -18,6 +18,8 @@ struct CliOptions {
     bool bQuiet = false;      // no status-bar texts
     bool bJson = false;       // every event as one JSON object per line on standard output
     std::string strCapture;   // terminal: the file a diagnostic dump capture writes
+    std::string strSysfs;     // ports, doctor: sysfs root (default /sys)
+    std::string strDev;       // ports, doctor: device folder (default /dev)
     bool bHelp = false;
     bool bVersion = false;
     std::string strCommand;

@@ -1,13 +1,16 @@
 #include "cli/CliProgram.h"
 
+#include "cli/CliDoctor.h"
 #include "cli/CliEventWriter.h"
 #include "cli/CliImageInfo.h"
+#include "cli/CliPorts.h"
 #include "cli/CliSignalCancel.h"
 #include "cli/CliTerminal.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/app/VersionText.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 #include "platform/HidLibrary.h"
@@ -211,11 +214,37 @@ int RunConvert(const std::vector<std::string>& arguments, const CliOptions& opti
     return 0;
 }
 
+// ports and doctor: this computer's ports and devices; doctor also opens the chosen port once.
+int RunSystemCommand(const CliOptions& options) {
+    if (!options.arguments.empty()) {
+        std::fprintf(stderr, "%s\n%s takes no arguments\n", CliUsageLine(), options.strCommand.c_str());
+        return kExitUsage;
+    }
+    SSystemPaths paths;
+    if (!options.strSysfs.empty())
+        paths.strSys = options.strSysfs;
+    if (!options.strDev.empty())
+        paths.strDev = options.strDev;
+    if (options.strCommand == "ports")
+        return RunPorts(paths, stdout);
+    if (!options.strHidSocket.empty())
+        SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
+    SDoctorRequest request;
+    request.strSettingsPath =
+        options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
+    request.strPort = options.strPort;
+    request.bUsb = options.bUsb;
+    request.strVersion = std::string("dravik-cli ") + kDravikVersionText;
+    return RunDoctor(request, paths, stdout);
+}
+
 } // namespace
 
 int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vector<SCliResult>& results) {
     if (options.strCommand == "info") // no settings, link or controller needed
         return RunInfo(options.arguments, events);
+    if (options.strCommand == "ports" || options.strCommand == "doctor")
+        return RunSystemCommand(options);
     if (options.strCommand == "convert")
         return RunConvert(options.arguments, options, events, results);
     const bool known = options.strCommand == "probe" || options.strCommand == "command" ||

@@ -129,6 +129,19 @@ int CConsoleUserInterface::MessageBox(const std::string& text, EMsgButtons butto
     return Ask(text, buttons);
 }
 
+void CConsoleUserInterface::MessageBoxWithReason(const std::string& text,
+                                                 const std::vector<std::string>& reason) {
+    // One message event carries the reason too, so a front end shows the lines together.
+    std::string joined;
+    m_output.Line(text, false);
+    for (const std::string& line : reason) {
+        m_output.Line(line, false);
+        joined += (joined.empty() ? "" : "\n") + line;
+    }
+    if (CCliEventWriter* events = m_output.Events())
+        events->Write("message", {JsonText("text", text), JsonText("reason", joined)});
+}
+
 void CConsoleUserInterface::Post(std::function<void()> task) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_posted.push_back(std::move(task));

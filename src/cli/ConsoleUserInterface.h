@@ -28,6 +28,7 @@ public:
                           CCliEventWriter* events = nullptr, bool quiet = false);
 
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) override;
     void Post(std::function<void()> task) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
     void ShowStatusMessage(const std::string& text) override { m_output.Status(text); }

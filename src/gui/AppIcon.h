@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
+// Needs no application object: the installed PNG sizes are rendered with it at build time.
+QImage AppIconImage(int size);
 QPixmap AppIconPixmap(int size);
 QIcon AppIcon();

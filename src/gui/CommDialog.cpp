@@ -3,13 +3,15 @@
 #include "gui/DialogButtons.h"
 #include "gui/DialogUnits.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
-CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& currentPort)
+CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& currentPort,
+                         const std::vector<std::string>& devicePorts)
     : QDialog(owner), m_nLinkChoice(linkChoice) {
     setWindowTitle("COM Port");
     setFixedSize(DialogRect(this, 0, 0, 186, 113).size());
@@ -25,6 +27,10 @@ CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& curr
     m_pPortList->setGeometry(DialogRect(this, 10, 20, 60, 14));
     for (int i = 1; i <= 9; ++i)
         m_pPortList->addItem(QString("COM%1").arg(i));
+    for (const std::string& device : devicePorts)
+        m_pPortList->addItem(QString::fromStdString(device));
+    // Device paths are wider than the box; the list that drops down shows them whole.
+    m_pPortList->view()->setMinimumWidth(m_pPortList->view()->sizeHintForColumn(0) + 24);
     m_pPortList->setCurrentIndex(-1);
     m_pPortList->setEditText(QString());
     const QString current = QString::fromStdString(currentPort);

@@ -177,6 +177,19 @@ int CQtUserInterface::MessageBox(const std::string& text, EMsgButtons buttons, E
     return answer;
 }
 
+void CQtUserInterface::MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) {
+    QStringList lines;
+    for (const std::string& line : reason)
+        lines << QString::fromStdString(line);
+    m_caller.Call([&] {
+        QMessageBox box(QMessageBox::NoIcon, "Dravik", QString::fromStdString(text), QMessageBox::Ok,
+                        Owner());
+        box.setInformativeText(lines.join('\n'));
+        box.setTextFormat(Qt::PlainText); // after the informative text, so that it is plain as well
+        box.exec();
+    });
+}
+
 void CQtUserInterface::Post(std::function<void()> task) {
     m_caller.Post(std::move(task));
 }
@@ -246,7 +259,7 @@ std::unique_ptr<IWaitWindow> CQtUserInterface::CreateWaitWindow(const std::strin
 bool CQtUserInterface::RunCommDialog(CommDialogData& data) {
     bool ok = false;
     m_caller.Call([&] {
-        CCommDialog dialog(Owner(), data.nLinkChoice, data.strCurrentPort);
+        CCommDialog dialog(Owner(), data.nLinkChoice, data.strCurrentPort, data.devicePorts);
         if (dialog.exec() == QDialog::Accepted) {
             data.strPort = dialog.PortText();
             data.nLinkChoice = dialog.LinkChoice();

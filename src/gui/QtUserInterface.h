@@ -25,6 +25,8 @@ public:
     CMainFrame* MainFrame() const { return m_pFrame; }
 
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    // The reason goes in the box's informative text, under the message.
+    void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) override;
     void Post(std::function<void()> task) override;
     void PostCommand(int commandId, std::function<void()> run) override;
     void RunControllerWork(std::function<void()> work) override;

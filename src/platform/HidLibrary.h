@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 constexpr uint16_t kDxuVendorId = 0x10C4;
 constexpr uint16_t kDxuProductId = 0x8468;
@@ -40,6 +41,11 @@ public:
     virtual int SetOutputReportControl(HidHandle handle, const uint8_t* report, size_t length) = 0;
     // buffer[0] holds the report id on entry; the answer follows it.
     virtual int GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t length) = 0;
+
+    // Why no single controller was found, or why opening it failed, in lines for a person; empty when
+    // the backend cannot tell.
+    virtual std::vector<std::string> ExplainNoDevice() { return {}; }
+    virtual std::vector<std::string> ExplainOpenFailure() { return {}; }
 
     // Device arrival (true) and removal (false) of any HID device; called from the library's own thread.
     // An empty function stops the notifications (and waits for a call in progress to end).

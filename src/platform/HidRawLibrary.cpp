@@ -1,6 +1,7 @@
 // The real HID backend: hidraw device nodes for the reports, libudev to find the controller by vendor and
 // product and to watch HID devices come and go.
 #include "platform/HidLibrary.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
@@ -98,6 +99,9 @@ public:
         handle = device.release();
         return kHidSuccess;
     }
+
+    std::vector<std::string> ExplainNoDevice() override { return ExplainNoControllerDevice(); }
+    std::vector<std::string> ExplainOpenFailure() override { return ExplainControllerOpenFailure(); }
 
     int Close(HidHandle handle) override {
         if (handle == nullptr)

@@ -97,21 +97,25 @@ int PollTimeout(bool hasDeadline, SteadyClock::time_point deadline) {
 
 bool CSerialPort::Open(const std::string& devicePath, bool nonBlocking) {
     Close();
+    if (!m_uucpLock.Acquire(devicePath))
+        return false;
+    // Any failure below gives the lock file back, keeping the errno that says why.
+    auto fail = [this](int error) {
+        m_uucpLock.Release();
+        errno = error;
+        return false;
+    };
     CUniqueFd fd(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsValid())
-        return false;
+        return fail(errno);
     // No sharing: the lock keeps out other programs (and root, which TIOCEXCL does not stop).
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-        errno = EBUSY;
-        return false;
-    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+        return fail(EBUSY);
     if (::ioctl(fd.Get(), TIOCEXCL) != 0)
-        return false;
+        return fail(errno);
     struct termios settings {};
-    if (::tcgetattr(fd.Get(), &settings) != 0) {
-        errno = ENOTTY;
-        return false;
-    }
+    if (::tcgetattr(fd.Get(), &settings) != 0)
+        return fail(ENOTTY);
     // The descriptor stays non-blocking; blocking behaviour comes from poll() deadlines.
     m_fd = std::move(fd);
     ExitCleanup::AddPort(m_fd.Get());
@@ -126,6 +130,7 @@ void CSerialPort::Close() {
         ::ioctl(m_fd.Get(), TIOCNXCL);
         m_fd.Reset();
     }
+    m_uucpLock.Release();
 }
 
 bool CSerialPort::ApplyMode(const SerialMode& mode) {

@@ -4,6 +4,7 @@
 
 #include "platform/SerialMode.h"
 #include "platform/UniqueFd.h"
+#include "platform/UucpLock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +37,8 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens the device with exclusive use. Non-blocking mode serves the terminal. False and errno on failure.
+    // Opens the device with exclusive use and its lock file. Non-blocking mode serves the terminal. False
+    // and errno on failure (EBUSY when another program holds the device or its lock file).
     bool Open(const std::string& devicePath, bool nonBlocking);
     void Close();
     bool IsOpen() const { return m_fd.IsValid(); }
@@ -64,6 +66,7 @@ public:
     unsigned Baud() const { return m_nBaud; }
 
 private:
+    CUucpLock m_uucpLock; // declared first: released after the descriptor closes
     CUniqueFd m_fd;
     CommTimeouts m_timeouts;
     unsigned m_nBaud = 0;

@@ -8,6 +8,8 @@
 #include "gui/MainFrame.h"
 #include "gui/MessageDialog.h"
 #include "gui/QtUserInterface.h"
+#include "platform/SystemPaths.h"
+#include "support/FakeSystemTree.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -57,6 +59,10 @@ protected:
 
 TEST_F(DialogsTest, PortSetupOpensOnCurrentPortAndComThenOkRewritesSettings) {
     WriteSettingsFile("COM3\nWE\nDBGD\nuseCOM\nextra line\n");
+    // The computer's serial ports follow COM1..COM9.
+    CFakeSystemTree tree;
+    tree.AddUsbTty("ttyUSB0", "ftdi_sio", {0x0403, 0x6001, "FTDI", "FT232R"}, 1);
+    SetSystemPaths(tree.Paths());
     QString selected;
     bool comChosen = false;
     QStringList entries;
@@ -70,10 +76,12 @@ TEST_F(DialogsTest, PortSetupOpensOnCurrentPortAndComThenOkRewritesSettings) {
         dialog->accept();
     });
     m_app.OnCommand(ID_SETUP_PORT);
+    SetSystemPaths({});
     EXPECT_EQ(title, "COM Port");
     EXPECT_EQ(selected, "COM3");
     EXPECT_TRUE(comChosen);
-    EXPECT_EQ(entries, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"}));
+    EXPECT_EQ(entries, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                    QString::fromStdString(tree.Dev("ttyUSB0"))}));
     // Unchanged choice, yet the file is written anew (the extra line is gone).
     EXPECT_EQ(SettingsFile(), "COM3\nWE\nDBGD\nuseCOM\n");
     EXPECT_EQ(m_app.m_strPort, "COM3");
@@ -129,6 +137,8 @@ TEST_F(DialogsTest, PortSetupTakesTypedTextAsShown) {
 TEST(CommDialog, SelectsFirstEntryBeginningWithThePortIgnoringCase) {
     CCommDialog lower(nullptr, 0, "com4");
     EXPECT_EQ(lower.PortList()->currentText(), "COM4");
+    CCommDialog device(nullptr, 0, "/dev/ttyUSB1", {"/dev/ttyS0", "/dev/ttyUSB1"});
+    EXPECT_EQ(device.PortList()->currentIndex(), 10);
     CCommDialog unknown(nullptr, 0, "COM12");
     EXPECT_EQ(unknown.PortList()->currentIndex(), -1);
     EXPECT_EQ(unknown.PortList()->currentText(), "");
@@ -224,6 +234,22 @@ TEST_F(DialogsTest, MessageBoxFromAWorkerBlocksUntilAnswered) {
 TEST_F(DialogsTest, MessageBoxOnTheGuiThreadRunsDirectly) {
     OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Retry)->click(); });
     EXPECT_EQ(m_ui.MessageBox("Retry?", EMsgButtons::RetryCancel, EMsgIcon::Warning), IDRETRY);
+}
+
+TEST_F(DialogsTest, FailureReasonStandsUnderTheMessageAsPlainText) {
+    QString text, informative;
+    Qt::TextFormat format = Qt::AutoText;
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        informative = box->informativeText();
+        format = box->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    m_ui.MessageBoxWithReason("Error opening specified COM port.",
+                              {"Port busy: <b>x</b> && y", "To fix: close that program."});
+    EXPECT_EQ(text, "Error opening specified COM port.");
+    EXPECT_EQ(informative, "Port busy: <b>x</b> && y\nTo fix: close that program.");
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST_F(DialogsTest, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {

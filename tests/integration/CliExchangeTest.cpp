@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
@@ -171,11 +172,18 @@ TEST(CliExchange, UsbRestartIsFollowedByTheReconnectAndTheLoad) {
 TEST(CliExchange, MissingPortAndUsageErrors) {
     auto missing = RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe"});
     EXPECT_EQ(missing.nExit, 1);
-    // The status bar's texts come first, as the window would show them, then the one message.
-    EXPECT_EQ(missing.strErr, "Terminal mode off.\n/dev/no-such-port\nError opening specified COM port.\n");
+    // The status bar's texts come first, as the window would show them, then the one message and why.
+    const std::string expected = "Terminal mode off.\n/dev/no-such-port\nError opening specified COM port.\n"
+                                 "No such port: /dev/no-such-port.\n";
+    EXPECT_EQ(missing.strErr.substr(0, expected.size()), expected) << missing.strErr;
+    const std::string ports = missing.strErr.substr(std::min(expected.size(), missing.strErr.size()));
+    EXPECT_TRUE(ports.rfind("Serial ports on this computer:\n", 0) == 0 ||
+                ports == "No serial ports were found on this computer: plug in the USB serial adapter or the "
+                         "cable, then try again.\n")
+        << ports;
     auto quiet =
         RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
-    EXPECT_EQ(quiet.strErr, "Error opening specified COM port.\n");
+    EXPECT_EQ(quiet.strErr, "Error opening specified COM port.\nNo such port: /dev/no-such-port.\n" + ports);
     EXPECT_EQ(quiet.strOut, "");
 
     EXPECT_EQ(RunCli({}).nExit, 64);

@@ -106,6 +106,20 @@ int CTestUserInterface::MessageBox(const std::string& text, EMsgButtons buttons,
     return buttons == EMsgButtons::YesNo ? IDNO : IDCANCEL;
 }
 
+void CTestUserInterface::MessageBoxWithReason(const std::string& text,
+                                              const std::vector<std::string>& reason) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back({"message", text, EMsgButtons::Ok, EMsgIcon::None, reason});
+}
+
+std::vector<std::string> CTestUserInterface::LastReason() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (auto event = m_events.rbegin(); event != m_events.rend(); ++event)
+        if (!event->reason.empty())
+            return event->reason;
+    return {};
+}
+
 void CTestUserInterface::Post(std::function<void()> task) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_posted.push_back(std::move(task));

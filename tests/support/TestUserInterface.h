@@ -18,11 +18,13 @@ struct ShownEvent {
     std::string strText;
     EMsgButtons buttons = EMsgButtons::Ok;
     EMsgIcon icon = EMsgIcon::None;
+    std::vector<std::string> reason = {}; // the lines after a failure's text
 };
 
 class CTestUserInterface : public IUserInterface {
 public:
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
+    void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) override;
     void Post(std::function<void()> task) override;
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
     void ShowStatusMessage(const std::string& text) override { Record({"status-message", text}); }
@@ -71,6 +73,8 @@ public:
     std::vector<ShownEvent> Events() const;
     // The texts of the message boxes shown, in order.
     std::vector<std::string> Messages() const;
+    // The reason lines shown under the last message box that had any.
+    std::vector<std::string> LastReason() const;
     std::string LastStatusMessagePane() const;
     std::string LastStatusLinkPane() const;
     FileDialogRequest LastFileRequest() const;

@@ -6,6 +6,7 @@
 #include "engine/link/SerialHandler.h"
 #include "engine/wizard/Wizard.h"
 #include "platform/Clock.h"
+#include "platform/HidLibrary.h"
 
 #include <unistd.h>
 
@@ -144,7 +145,9 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb)
         return std::make_unique<CSerialHandler>(*this, &m_usbDevice);
     if (m_nLinkKind != kLinkCom) {
-        if (noLinkMessage)
+        if (noLinkMessage && m_nLinkKind == kLinkUsb)
+            m_pUi->MessageBoxWithReason(noLinkMessage, HidLibrary().ExplainNoDevice());
+        else if (noLinkMessage)
             m_pUi->MessageBox(noLinkMessage);
         return nullptr;
     }
@@ -165,8 +168,9 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     int result = 0;
     auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
     if (result != CSerialHandler::kOpenOk) {
+        const std::vector<std::string> reason = link->OpenFailureReason(m_strPort);
         link.reset(); // the port closes before the person reads the message
-        m_pUi->MessageBox("Error opening specified COM port.");
+        m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
         return nullptr;
     }
     return link;

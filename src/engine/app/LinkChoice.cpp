@@ -1,7 +1,9 @@
 // The user's choice of link: the port name, COM or USB, and the Port Setup command that edits both.
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "platform/HidLibrary.h"
 #include "platform/PortNames.h"
+#include "platform/SerialPortList.h"
 
 namespace {
 
@@ -19,7 +21,7 @@ void CDravikApp::UseUsb() {
     if (m_nLinkKind == kLinkCom) {
         if (m_bUsbPresent && m_usbDevice.Open() != 0) {
             m_bUsbPresent = false;
-            m_pUi->MessageBox(kOpenUsbFailed);
+            m_pUi->MessageBoxWithReason(kOpenUsbFailed, HidLibrary().ExplainOpenFailure());
         }
         m_nLinkKind = kLinkUsb;
         SaveSettings();
@@ -42,6 +44,8 @@ void CDravikApp::OnPortSetup() {
     CommDialogData data;
     data.strCurrentPort = m_strPort;
     data.nLinkChoice = m_nLinkKind == kLinkUsb ? 1 : 0;
+    for (const SSerialPortInfo& port : ListSerialPorts())
+        data.devicePorts.push_back(port.strDevice);
     if (!m_pUi->RunCommDialog(data))
         return;
     SetPortName(data.strPort);

@@ -3,6 +3,7 @@
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "platform/Clock.h"
+#include "platform/HidLibrary.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ void CDravikApp::CheckUsbDevice() {
     SetUsbPresent(true);
     if (m_nLinkKind == kLinkUsb && m_usbDevice.Open() != 0) {
         SetUsbPresent(false);
-        m_pUi->MessageBox(kOpenUsbFailed);
+        m_pUi->MessageBoxWithReason(kOpenUsbFailed, HidLibrary().ExplainOpenFailure());
     }
 }
 

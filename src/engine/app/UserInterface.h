@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 enum class EMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class EMsgIcon { None, Information, Warning, Error, Question };
@@ -41,7 +42,8 @@ public:
 struct CommDialogData {
     std::string strPort;
     int nLinkChoice = 0;
-    std::string strCurrentPort; // the application's port name, for the initial selection
+    std::string strCurrentPort;           // the application's port name, for the initial selection
+    std::vector<std::string> devicePorts; // this computer's serial ports, listed after COM1..COM9
 };
 
 // Control ids of the "File Download" window's fields.
@@ -166,6 +168,16 @@ public:
     // A message box with "Dravik" as caption; returns IDOK, IDCANCEL, IDRETRY, IDYES or IDNO.
     virtual int MessageBox(const std::string& text, EMsgButtons buttons = EMsgButtons::Ok,
                            EMsgIcon icon = EMsgIcon::None) = 0;
+
+    // A failure's message box (OK button) followed by why it happened and how to fix it, one line each: a
+    // window shows them under the text, a console on the next lines. A face without a place for them
+    // puts them into the text after a blank line.
+    virtual void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) {
+        std::string full = text;
+        for (size_t i = 0; i < reason.size(); ++i)
+            full += (i == 0 ? "\n\n" : "\n") + reason[i];
+        MessageBox(full);
+    }
 
     // Runs a task later on the user-interface thread, in the order posted (status refreshes, posted
     // commands). Never runs it inside the call.

@@ -2,6 +2,7 @@
 // an optional erase of its configuration area and the load command, under the name "config.dat" for
 // page files when the person agrees; the controller then stores it.
 #include "engine/app/DravikApp.h"
+#include "engine/app/FileReason.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
 #include "engine/commands/ZModemLoadResult.h"
@@ -63,12 +64,12 @@ private:
 int CDravikApp::CopyFileTo(const std::string& source, const std::string& destination, size_t bufferSize) {
     const CUniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in.IsValid()) {
-        m_pUi->MessageBox("Could not open the input file.");
+        m_pUi->MessageBoxWithReason("Could not open the input file.", FileReason(source, errno));
         return 0;
     }
     CUniqueFd out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!out.IsValid()) {
-        m_pUi->MessageBox("Could not open the output file.");
+        m_pUi->MessageBoxWithReason("Could not open the output file.", FileReason(destination, errno));
         return 0;
     }
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bufferSize == 0 ? 1 : bufferSize]);
@@ -83,7 +84,7 @@ int CDravikApp::CopyFileTo(const std::string& source, const std::string& destina
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            m_pUi->MessageBox(std::strerror(errno));
+            m_pUi->MessageBoxWithReason(std::strerror(errno), {source + " could not be read."});
             return 0;
         }
         if (got == 0)
@@ -94,7 +95,7 @@ int CDravikApp::CopyFileTo(const std::string& source, const std::string& destina
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0) {
-                m_pUi->MessageBox(std::strerror(errno));
+                m_pUi->MessageBoxWithReason(std::strerror(errno), {destination + " could not be written."});
                 return 0;
             }
             done += put;
@@ -106,7 +107,7 @@ int CDravikApp::CopyFileTo(const std::string& source, const std::string& destina
     ::futimens(out.Get(), times);
     // A failing close can be the first report of a write that did not reach the disk.
     if (::close(out.Release()) != 0) {
-        m_pUi->MessageBox(std::strerror(errno));
+        m_pUi->MessageBoxWithReason(std::strerror(errno), {destination + " could not be written."});
         return 0;
     }
     return 1;

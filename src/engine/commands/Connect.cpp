@@ -113,9 +113,10 @@ void CDravikApp::OnConnect() {
                 int result = 0;
                 link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, false);
                 if (result != CSerialHandler::kOpenOk) {
+                    const std::vector<std::string> reason = link->OpenFailureReason(m_strPort);
                     link.reset();
                     wait.reset();
-                    m_pUi->MessageBox("Error opening specified COM port.");
+                    m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
                     return;
                 }
             }

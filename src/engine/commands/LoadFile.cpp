@@ -1,11 +1,13 @@
 // The Load command: a file chosen in the dialog of the requested type goes to the transfer its extension
 // selects; software images first pass the size plausibility check.
 #include "engine/app/DravikApp.h"
+#include "engine/app/FileReason.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -83,7 +85,7 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
             }
             std::fclose(file);
         } else {
-            m_pUi->MessageBox("Cannot open input file.");
+            m_pUi->MessageBoxWithReason("Cannot open input file.", FileReason(m_strPathName, errno));
         }
     }
 
@@ -109,6 +111,8 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         return true;
     }
     m_nLastLoadKind = 0;
-    m_pUi->MessageBox("Error: Unknown file type.");
+    m_pUi->MessageBoxWithReason("Error: Unknown file type.",
+                                {m_strPathName + ": Load takes *.img, *.dat, *.gif, *.htm, *.nxe, *.xif and "
+                                                 "*.txt files."});
     return false;
 }

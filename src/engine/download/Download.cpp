@@ -1,6 +1,7 @@
 #include "engine/download/Download.h"
 
 #include "engine/app/DravikApp.h"
+#include "engine/app/FileReason.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageAnalysis.h"
 #include "engine/download/ImageFormat.h"
@@ -9,6 +10,7 @@
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -181,7 +183,7 @@ int CDownload::ErasePhase() {
 int CDownload::LoadPhase(CImageFileSource& file) {
     IUserInterface& ui = m_app.Ui();
     if (!file.Open(m_app.m_strPathName)) {
-        ui.MessageBox("Unable to open file");
+        ui.MessageBoxWithReason("Unable to open file", FileReason(m_app.m_strPathName, errno));
         return kLoadFileNotOpened;
     }
     if (!m_pLink->SendCommand(CommandLoadSoftware)) {

@@ -1,12 +1,14 @@
 // The Convert command: asks for an S-record file and where its image goes, then converts it on the
 // calling thread behind the "File Progress" window. Needs no controller and no link.
 #include "engine/app/DravikApp.h"
+#include "engine/app/FileReason.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageSource.h"
 #include "engine/download/SrecConverter.h"
 
 #include "platform/ExitCleanup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,11 +61,12 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
                              bool wholeOrNothing) {
     CImageFileSource input;
     if (!input.Open(inputPath)) {
-        m_pUi->MessageBox("Cannot open input file.");
+        m_pUi->MessageBoxWithReason("Cannot open input file.", FileReason(inputPath, errno));
         return false;
     }
     if (IsSameFile(inputPath, outputPath)) {
-        m_pUi->MessageBox("Cannot open output file.\nThe output file must not be the input file.");
+        m_pUi->MessageBoxWithReason("Cannot open output file.\nThe output file must not be the input file.",
+                                    {outputPath + " is " + inputPath + "."});
         return false;
     }
     CImageFileSink output;
@@ -74,7 +77,7 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
                     std::to_string(::getpid()) + ".tmp";
     }
     if (!output.Create(writePath)) {
-        m_pUi->MessageBox("Cannot open output file.");
+        m_pUi->MessageBoxWithReason("Cannot open output file.", FileReason(outputPath, errno));
         return false;
     }
     if (wholeOrNothing)
@@ -88,7 +91,7 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
         m_pUi->MessageBox(converter.ErrorText());
     // What was converted before a fault stays in the image.
     if (!output.Close() && ok) {
-        m_pUi->MessageBox("Cannot write the image file.");
+        m_pUi->MessageBoxWithReason("Cannot write the image file.", FileReason(outputPath, errno));
         ok = false;
     }
     input.Close();

@@ -4,6 +4,7 @@
 #include "engine/link/LinkContext.h"
 #include "engine/link/UsbHidDevice.h"
 #include "platform/Clock.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
 
 #include <algorithm>
@@ -28,12 +29,13 @@ CSerialHandler::CSerialHandler(CLinkContext& context, const std::string& portNam
     result = kOpenOk;
     SerialMode mode;
     if (!ParseSerialMode(setting, mode)) {
-        result = kOpenBadSetting;
+        result = m_nOpenResult = kOpenBadSetting;
         return;
     }
-    const std::string device = ResolvePortName(portName);
-    if (device.empty() || !m_port.Open(device, overlapped)) {
-        result = kOpenFailed;
+    m_strDevice = ResolvePortName(portName);
+    if (m_strDevice.empty() || !m_port.Open(m_strDevice, overlapped)) {
+        m_nOpenError = m_strDevice.empty() ? 0 : errno;
+        result = m_nOpenResult = kOpenFailed;
         return;
     }
     CommTimeouts timeouts;
@@ -41,12 +43,26 @@ CSerialHandler::CSerialHandler(CLinkContext& context, const std::string& portNam
     timeouts.nWriteConstant = kOpenWriteConstant;
     if (!m_port.ApplyMode(mode) || !m_port.SetTimeouts(timeouts)) {
         // The destructor closes the handle that did open.
-        result = kOpenConfigFailed;
+        m_nOpenError = errno;
+        result = m_nOpenResult = kOpenConfigFailed;
         return;
     }
     m_bReadPending = false;
     m_pUsbDevice = nullptr;
     m_nUsbReadTimeout = 0;
+}
+
+std::vector<std::string> CSerialHandler::OpenFailureReason(const std::string& portName) const {
+    switch (m_nOpenResult) {
+    case kOpenFailed:
+        return ExplainPortOpenFailure(portName, m_strDevice, m_nOpenError);
+    case kOpenConfigFailed:
+        return ExplainPortSetupFailure(m_strDevice, m_nOpenError);
+    case kOpenBadSetting:
+        return {"The line settings were not understood."};
+    default:
+        return {};
+    }
 }
 
 CSerialHandler::CSerialHandler(CLinkContext& context, CUsbHidDevice* usbDevice)

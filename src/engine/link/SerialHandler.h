@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CLinkContext;
 class CUsbHidDevice;
@@ -40,6 +41,9 @@ public:
     CSerialHandler(CLinkContext& context, CUsbHidDevice* usbDevice);
     virtual ~CSerialHandler();
     CSerialHandler(const CSerialHandler&) = delete;
+    // Why the COM constructor did not open the port (its result code not 0): the lines that follow
+    // "Error opening specified COM port.".
+    std::vector<std::string> OpenFailureReason(const std::string& portName) const;
     CSerialHandler& operator=(const CSerialHandler&) = delete;
 
     // Blocking transfer.
@@ -100,6 +104,9 @@ private:
     bool m_bFailed = false;
     std::string m_pendingSend; // typed bytes not yet accepted by the port, up to a bound
     CSerialPort m_port;
+    std::string m_strDevice; // the device path the port name resolved to
+    int m_nOpenResult = kOpenOk;
+    int m_nOpenError = 0; // errno of the failed step
     CUsbHidDevice* m_pUsbDevice = nullptr;
     uint32_t m_nUsbReadTimeout = 0;
 };
