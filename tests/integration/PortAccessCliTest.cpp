@@ -100,6 +100,12 @@ TEST(PortAccessCli, DoctorOnAFreePortPassesAndNamesTheHolderOfABusyOne) {
     EXPECT_NE(probe.strErr.find("Error opening specified COM port.\nPort busy: "), std::string::npos)
         << probe.strErr;
     EXPECT_NE(probe.strErr.find(pid), std::string::npos) << probe.strErr;
+    // With --json the message event carries the reason.
+    const SCliRun json =
+        RunCliProcess({"--settings", kNoSettings, "--port", pty.SlavePath(), "--json", "probe"});
+    EXPECT_NE(json.strOut.find("\"text\":\"Error opening specified COM port.\",\"reason\":\"Port busy: "),
+              std::string::npos)
+        << json.strOut;
 }
 
 TEST(PortAccessCli, PortAnotherUserMayNotOpenNamesTheDeviceTheGroupAndTheFix) {
