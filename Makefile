@@ -4,8 +4,10 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= Debug
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 JOBS ?= 2
+# Where `make install` puts the programs; DESTDIR=/some/stage is honoured as usual.
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build test run screenshots bench format clean
+.PHONY: all deps configure build test run install package screenshots bench format clean
 
 all: build
 
@@ -25,6 +27,13 @@ test: build
 run: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target dravik demo-samples
 	$(BUILD_DIR)/src/gui/dravik --demo
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package (stripped), in the build folder: make package BUILD_TYPE=Release for a release.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 screenshots: configure
 	DRAVIK_BUILD=$(abspath $(BUILD_DIR)) tools/screenshots.sh
