@@ -64,6 +64,12 @@ while read -r command; do
         fail "the completion lacks the command $command"
 done < <("$root/bin/dravik-cli" --help | sed -n '/^COMMANDS/,/^EXIT CODES/p' | grep -E '^  [a-z]' | awk '{print $1}')
 
+# Every option of dxu-sim --help is in its manual.
+sim_manual=$(zcat "$root/share/man/man1/dxu-sim.1.gz" | sed 's/\\-/-/g')
+while read -r option; do
+    grep -qe "$option" <<<"$sim_manual" || fail "dxu-sim.1 lacks $option"
+done < <("$root/bin/dxu-sim" --help 2>&1 | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+')
+
 # Completion: commands, options and erase areas.
 complete_words() {
     bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _dravik_cli
