@@ -7,7 +7,18 @@ JOBS ?= 2
 # Where `make install` puts the programs; DESTDIR=/some/stage is honoured as usual.
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build test run install package screenshots bench format clean
+# The sanitizer builds: clang, unit and integration tests (and the fuzz targets) under ASan and UBSan;
+# integration and GUI tests under TSan.
+ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
+SANITIZER_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
+ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tools/tsan.supp
+# make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
+
+.PHONY: all deps configure build test asan tsan fuzz run install package screenshots bench format clean
 
 all: build
 
@@ -22,6 +33,22 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory asan
+
+asan: deps
+	@cmake -S . -B $(ASAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=address -DDRAVIK_BUILD_GUI=OFF > /dev/null
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) -L 'unit|integration|fuzz'
+
+tsan: deps
+	@cmake -S . -B $(TSAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=thread > /dev/null
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) -L 'integration|gui'
+
+fuzz: deps
+	@cmake -S . -B $(ASAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=address -DDRAVIK_BUILD_GUI=OFF > /dev/null
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	$(ASAN_ENV) tools/fuzz.sh $(ASAN_DIR) $(FUZZ_SECONDS) $(FUZZ_JOBS)
 
 # Only the desktop program and the demo's sample files, not the tests.
 run: configure
@@ -42,7 +69,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
 
 bench: build
 	$(BUILD_DIR)/bench/dravik-bench-download

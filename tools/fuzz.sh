@@ -1,30 +1,39 @@
-#!/bin/sh
-# Builds the libFuzzer targets with clang and runs each for a few seconds (or the seconds given):
-#   tools/fuzz.sh [BUILD_FOLDER] [SECONDS]
-set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build}/fuzz
-seconds=${2:-5}
-mkdir -p "$out"
-flags="-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root/src"
-
-build() {
-  name=$1; shift
-  clang++ $flags -o "$out/$name" "$@"
-}
-
-build terminal-screen "$root/tests/fuzz/TerminalScreenFuzz.cpp" "$root/src/engine/terminal/TerminalScreen.cpp"
-build image-reader "$root/tests/fuzz/ImageReaderFuzz.cpp" "$root/src/engine/download/ImageAnalysis.cpp" \
-  "$root/src/engine/download/ImageFormat.cpp" "$root/src/engine/download/ImageReader.cpp" \
-  "$root/src/engine/download/ImageSource.cpp"
-
-for target in terminal-screen image-reader; do
-  corpus="$out/$target-corpus"
-  mkdir -p "$corpus"
-  "$out/$target" -max_total_time="$seconds" -max_len=4096 -seed=1 -artifact_prefix="$out/$target-" "$corpus" \
-    2>"$out/$target.log" || {
-    tail -n 40 "$out/$target.log"
-    exit 1
-  }
-  tail -n 1 "$out/$target.log"
+#!/usr/bin/env bash
+# Runs the fuzz targets of a sanitizer build folder for the seconds given each, at the lowest priority,
+# JOBS of them at a time, each on its own corpus in BUILD_FOLDER/fuzz/<target>:
+#   tools/fuzz.sh BUILD_FOLDER SECONDS JOBS [TARGET...]
+# A crash leaves its input as BUILD_FOLDER/fuzz/<target>-crash-*; the script then fails.
+set -euo pipefail
+build=$1
+seconds=$2
+jobs=$3
+shift 3
+if [ $# -eq 0 ]; then
+    set -- $(cd "$build/tests/fuzz" && ls -1 | grep 'Fuzz$')
+fi
+failed=0
+running=0
+for target in "$@"; do
+    corpus="$build/fuzz/$target"
+    mkdir -p "$corpus"
+    (
+        if nice -n 19 "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len=4096 \
+            -artifact_prefix="$corpus-" "$corpus" >"$corpus.log" 2>&1; then
+            echo "$target: $(grep -E '^(#[0-9]+|Done)' "$corpus.log" | tail -n 1)"
+        else
+            echo "$target: FAILED, see $corpus.log"
+            tail -n 30 "$corpus.log"
+            exit 1
+        fi
+    ) &
+    running=$((running + 1))
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
 done
+while [ "$running" -gt 0 ]; do
+    wait -n || failed=1
+    running=$((running - 1))
+done
+exit $failed
