@@ -25,13 +25,20 @@ enum EOption {
 };
 
 constexpr SOptionSpec kOptions[] = {
-    {"port", 'p', true, OptPort},          {"usb", 0, false, OptUsb},
-    {"hid-socket", 0, true, OptHidSocket}, {"settings", 0, true, OptSettings},
-    {"yes", 'y', false, OptYes},           {"no-restart", 0, false, OptNoRestart},
-    {"state", 0, true, OptState},          {"clock-speed", 0, true, OptClockSpeed},
-    {"quiet", 'q', false, OptQuiet},       {"json", 0, false, OptJson},
-    {"capture", 0, true, OptCapture},      {"help", 'h', false, OptHelp},
-    {"version", 'V', false, OptVersion},   {"sysfs", 0, true, OptSysfs},
+    {"port", 'p', true, OptPort},
+    {"usb", 0, false, OptUsb},
+    {"hid-socket", 0, true, OptHidSocket},
+    {"settings", 0, true, OptSettings},
+    {"yes", 'y', false, OptYes},
+    {"no-restart", 0, false, OptNoRestart},
+    {"state", 0, true, OptState},
+    {"clock-speed", 0, true, OptClockSpeed},
+    {"quiet", 'q', false, OptQuiet},
+    {"json", 0, false, OptJson},
+    {"capture", 0, true, OptCapture},
+    {"help", 'h', false, OptHelp},
+    {"version", 'V', false, OptVersion},
+    {"sysfs", 0, true, OptSysfs},
     {"dev", 0, true, OptDev},
 };
 

@@ -71,6 +71,6 @@ std::string ResolvePortName(const std::string& rawName) {
     const std::string link = DravikConfigFolder() + "/" + portName;
     struct stat info {};
     if (::lstat(link.c_str(), &info) == 0)
-        return link;  // opening the link follows it to the device it names
+        return link; // opening the link follows it to the device it names
     return "/dev/ttyS" + std::to_string(number - 1);
 }

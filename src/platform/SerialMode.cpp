@@ -33,16 +33,35 @@ bool ParseBaud(const std::string& text, unsigned& baud) {
         return false;
     // The old two-digit abbreviations of the mode command.
     switch (value) {
-    case 11: baud = 110; return true;
-    case 15: baud = 150; return true;
-    case 30: baud = 300; return true;
-    case 60: baud = 600; return true;
-    case 12: baud = 1200; return true;
-    case 24: baud = 2400; return true;
-    case 48: baud = 4800; return true;
-    case 96: baud = 9600; return true;
-    case 19: baud = 19200; return true;
-    default: break;
+    case 11:
+        baud = 110;
+        return true;
+    case 15:
+        baud = 150;
+        return true;
+    case 30:
+        baud = 300;
+        return true;
+    case 60:
+        baud = 600;
+        return true;
+    case 12:
+        baud = 1200;
+        return true;
+    case 24:
+        baud = 2400;
+        return true;
+    case 48:
+        baud = 4800;
+        return true;
+    case 96:
+        baud = 9600;
+        return true;
+    case 19:
+        baud = 19200;
+        return true;
+    default:
+        break;
     }
     if (value < 50)
         return false;
@@ -132,7 +151,7 @@ bool ParseKeywordForm(const std::string& text, SerialMode& mode) {
             ok = ParseStopBits(value, parsed.nStopBits);
         else if (key == "xon" || key == "octs" || key == "odsr" || key == "idsr" || key == "to" ||
                  key == "dtr" || key == "rts")
-            ok = true;  // Accepted and ignored: the program asks for no flow control.
+            ok = true; // Accepted and ignored: the program asks for no flow control.
         if (!ok)
             return false;
     }

@@ -5,9 +5,9 @@
 
 struct SerialMode {
     unsigned nBaud = 0;
-    char cParity = 'n';  // n, e, o, m, s
-    int nDataBits = 8;   // 5 to 8
-    int nStopBits = 1;   // 1 or 2 (1.5 is taken as 2, as POSIX has no 1.5)
+    char cParity = 'n'; // n, e, o, m, s
+    int nDataBits = 8;  // 5 to 8
+    int nStopBits = 1;  // 1 or 2 (1.5 is taken as 2, as POSIX has no 1.5)
     bool bXonXoff = false;
     bool bHardwareFlow = false;
 };

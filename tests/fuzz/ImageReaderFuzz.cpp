@@ -38,5 +38,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (stop != CImageReader::EStop::BlockFull && stop != CImageReader::EStop::Address)
             return 0;
     }
-    std::abort();  // the reader never came to an end
+    std::abort(); // the reader never came to an end
 }

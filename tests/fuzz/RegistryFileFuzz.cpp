@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                                    std::string("/dravik-registry-fuzz-") + std::to_string(::getpid()) + ".reg";
+                                    std::string("/dravik-registry-fuzz-") + std::to_string(::getpid()) +
+                                    ".reg";
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
@@ -21,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     std::remove(path.c_str());
     // The keys and value a fuzzer finds from the tool's own example, and the short hive form.
-    static const char* const kKeys[] = {"HKEY_LOCAL_MACHINE\\Software\\Arvenco\\BiosTool", "HKLM\\Software\\Arvenco\\BiosTool",
-                                        "HKEY_LOCAL_MACHINE\\a", "HKLM\\a"};
+    static const char* const kKeys[] = {"HKEY_LOCAL_MACHINE\\Software\\Arvenco\\BiosTool",
+                                        "HKLM\\Software\\Arvenco\\BiosTool", "HKEY_LOCAL_MACHINE\\a",
+                                        "HKLM\\a"};
     for (const char* key : kKeys) {
         std::string value;
         if (registry.QueryString(key, "Install_Dir", value) && !registry.HasKey(key))

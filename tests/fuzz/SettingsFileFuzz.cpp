@@ -18,7 +18,9 @@ public:
     void Post(std::function<void()>) override {}
     void ShowStatus(const std::string&, const std::string&) override {}
     bool GetFileName(const FileDialogRequest&, std::string&) override { return false; }
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override { return {}; }
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override {
+        return {};
+    }
     bool RunCommDialog(CommDialogData&) override { return false; }
     void RunAboutDialog(const std::string&) override {}
 };
@@ -61,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     second.m_strSettingsPath = path;
     second.LoadSettings();
     if (second.m_strPort != first.m_strPort || second.m_strWizard != first.m_strWizard ||
-        second.m_bDebug != first.m_bDebug || second.m_nLinkKind != first.m_nLinkKind || ReadFile(path) != written)
+        second.m_bDebug != first.m_bDebug || second.m_nLinkKind != first.m_nLinkKind ||
+        ReadFile(path) != written)
         std::abort();
     std::remove(path.c_str());
     return 0;

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     screen.ShowTerminal();
     for (size_t i = 0; i < size; ++i) {
         screen.PutChar(data[i]);
-        if (screen.CursorColumn() < 0 || screen.CursorRow() < 0 ||
-            screen.ParserState() < 0 || screen.ParserState() > 6)
+        if (screen.CursorColumn() < 0 || screen.CursorRow() < 0 || screen.ParserState() < 0 ||
+            screen.ParserState() > 6)
             std::abort();
     }
     return 0;

@@ -12,11 +12,11 @@
 
 #include <QFile>
 #include <QFileDialog>
-#include <QThread>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -133,7 +133,7 @@ TEST(ControllerWork, TheWizardsLoadRequestRunsOffTheGuiThread) {
     frame.show();
     app.m_nConnectState = ConnectBios;
     app.m_nLoadType = 0;
-    app.m_bLoadRequest = 1;  // as the wizard's worker asks for a Load
+    app.m_bLoadRequest = 1; // as the wizard's worker asks for a Load
 
     bool commandThreadDuringDialog = false;
     bool guiKeptRunning = false;

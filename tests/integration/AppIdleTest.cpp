@@ -22,7 +22,7 @@ protected:
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
         m_app.m_strWizard = "WD";
-        m_app.OnIdle(0);  // the first pass is behind us
+        m_app.OnIdle(0); // the first pass is behind us
         m_ui.RunPosted();
     }
     void ArmReconnect(uint32_t elapsedMs) {
@@ -80,7 +80,8 @@ TEST_F(AppIdleTest, IdleAsksForNothingMoreWhenNothingIsPending) {
 TEST_F(AppIdleTest, TerminalPumpFeedsTheScreenUnlessACaptureHoldsTheBytes) {
     CPtyPair pty;
     int result = -1;
-    m_app.m_pTermLink = std::make_unique<CSerialHandler>(m_app, pty.SlavePath(), kSettingNormal, result, true);
+    m_app.m_pTermLink =
+        std::make_unique<CSerialHandler>(m_app, pty.SlavePath(), kSettingNormal, result, true);
     ASSERT_EQ(result, CSerialHandler::kOpenOk);
     m_app.m_nTerminalMode = 1;
     pty.WriteMaster("AB\r\nC");

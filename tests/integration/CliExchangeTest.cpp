@@ -122,8 +122,8 @@ TEST(CliExchange, ProbeAndCommandsAgainstTheSimulator) {
 TEST(CliExchange, RefusedCommandShowsItsMessageOnceAndFails) {
     CSimProcess sim({"--fault", "error-always:0"});
     ASSERT_TRUE(sim.IsReady());
-    auto result =
-        RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
+    auto result = RunCli(
+        {"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", sim.SlavePath(), "command", "2"});
     EXPECT_EQ(result.nExit, 1);
     EXPECT_EQ(Count(result.strErr, "Slave responded with ERROR.\n"), 1u) << result.strErr;
 }
@@ -170,7 +170,8 @@ TEST(CliExchange, UsbRestartIsFollowedByTheReconnectAndTheLoad) {
 }
 
 TEST(CliExchange, MissingPortAndUsageErrors) {
-    auto missing = RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe"});
+    auto missing = RunCli(
+        {"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe"});
     EXPECT_EQ(missing.nExit, 1);
     // The status bar's texts come first, as the window would show them, then the one message and why.
     const std::string expected = "Terminal mode off.\n/dev/no-such-port\nError opening specified COM port.\n"
@@ -181,8 +182,8 @@ TEST(CliExchange, MissingPortAndUsageErrors) {
                 ports == "No serial ports were found on this computer: plug in the USB serial adapter or the "
                          "cable, then try again.\n")
         << ports;
-    auto quiet =
-        RunCli({"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
+    auto quiet = RunCli(
+        {"--settings", TestTempDir() + "/dravik-cli-none.cfg", "--port", "/dev/no-such-port", "probe", "-q"});
     EXPECT_EQ(quiet.strErr, "Error opening specified COM port.\nNo such port: /dev/no-such-port.\n" + ports);
     EXPECT_EQ(quiet.strOut, "");
 

@@ -15,13 +15,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 class CommandExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         int result = -1;
-        m_link = std::make_unique<CSerialHandler>(m_context, m_pty.SlavePath(), kSettingNormal, result, false);
+        m_link =
+            std::make_unique<CSerialHandler>(m_context, m_pty.SlavePath(), kSettingNormal, result, false);
         ASSERT_EQ(result, CSerialHandler::kOpenOk);
     }
 
@@ -40,9 +43,9 @@ TEST_F(CommandExchangeTest, AnswerLinesAreFramedByLineFeedAlone) {
         std::string strLine;
         int nCode;
     } cases[] = {
-        {"OK\n", kAnswerOk},        {"DONE\n", kAnswerDone},     {"ERROR\n", kAnswerError},
-        {"OK\r\n", kAnswerOther},   {"OKAY\n", kAnswerOther},    {"\n", kAnswerOther},
-        {"ok\n", kAnswerOther},     {"DONE \n", kAnswerOther},   {std::string("OK\0X\n", 5), kAnswerOther},
+        {"OK\n", kAnswerOk},      {"DONE\n", kAnswerDone},   {"ERROR\n", kAnswerError},
+        {"OK\r\n", kAnswerOther}, {"OKAY\n", kAnswerOther},  {"\n", kAnswerOther},
+        {"ok\n", kAnswerOther},   {"DONE \n", kAnswerOther}, {std::string("OK\0X\n", 5), kAnswerOther},
     };
     for (const auto& c : cases) {
         m_pty.WriteMaster(c.strLine);
@@ -68,7 +71,8 @@ TEST_F(CommandExchangeTest, NoAnswerIsCodeFiveWithoutMessage) {
 }
 
 TEST_F(CommandExchangeTest, CommandsSendPrefixAndLetterWithoutTerminator) {
-    const std::string letters = "40AB3572" "1EFHGIJLK";
+    const std::string letters = "40AB3572"
+                                "1EFHGIJLK";
     for (int code = 1; code <= 17; ++code) {
         const bool done = CSerialHandler::CommandAwaitsDone(code);
         m_pty.WriteMaster(done ? "OK\nDONE\n" : "OK\n");
@@ -195,14 +199,14 @@ TEST_F(CommandExchangeTest, AcknowledgeMustBeTheAckByte) {
     m_pty.WriteMaster(std::vector<uint8_t>{0x15});
     EXPECT_FALSE(m_link->SendBlock(data, 1));
     ASSERT_TRUE(m_link->SetReadTimeout(500));
-    EXPECT_FALSE(m_link->SendBlock(data, 1));  // no acknowledge at all
+    EXPECT_FALSE(m_link->SendBlock(data, 1)); // no acknowledge at all
     EXPECT_TRUE(m_ui.Messages().empty());
 }
 
 TEST_F(CommandExchangeTest, MrFrameIsTriedFourTimes) {
     ASSERT_TRUE(m_link->SetReadTimeout(200));
     EXPECT_FALSE(m_link->SendMRBlock(nullptr, 0));
-    EXPECT_EQ(Wire(28).size(), 28u);  // four identical frames of seven bytes
+    EXPECT_EQ(Wire(28).size(), 28u); // four identical frames of seven bytes
     EXPECT_TRUE(m_pty.ReadMaster(1, 50ms).empty());
 
     // Acknowledged on the third attempt: exactly three frames go out.

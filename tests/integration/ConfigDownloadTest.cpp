@@ -19,8 +19,9 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kEraseQuestion = "This will erase old data on controller.\nDo you really want to continue?";
-const std::string kRenameQuestion = "The file you've selected is not called \"config.dat.\"  Do you wish to rename "
-                                    "it?  The controller may have difficulty if the name is not correct.";
+const std::string kRenameQuestion =
+    "The file you've selected is not called \"config.dat.\"  Do you wish to rename "
+    "it?  The controller may have difficulty if the name is not correct.";
 const std::string kDone = "Download complete.  Controller must be reset.";
 
 size_t TemporaryCopies() {
@@ -34,14 +35,15 @@ size_t TemporaryCopies() {
 // The controller's side: commands until the load command, then rz takes the line.
 class CConfigController {
 public:
-    explicit CConfigController(CRzReceiver& rz, bool refuseErase = false) : m_rz(rz), m_bRefuseErase(refuseErase) {
+    explicit CConfigController(CRzReceiver& rz, bool refuseErase = false)
+        : m_rz(rz), m_bRefuseErase(refuseErase) {
         m_thread = std::thread([this] { Run(); });
     }
     ~CConfigController() {
         m_bStop = true;
         m_thread.join();
     }
-    std::string Commands() const { return m_strCommands; }  // read after the download ended
+    std::string Commands() const { return m_strCommands; } // read after the download ended
     size_t CopiesWhileStoring() const { return m_nCopiesWhileStoring; }
 
 private:
@@ -64,7 +66,7 @@ private:
                 while (!m_bStop && m_rz.Wait(20ms) == CRzReceiver::kStillRunning) {
                 }
                 m_nCopiesWhileStoring = TemporaryCopies();
-                m_rz.Pty().WriteMaster("*");  // the file is stored
+                m_rz.Pty().WriteMaster("*"); // the file is stored
                 return;
             }
         }
@@ -104,8 +106,8 @@ TEST_F(ConfigDownloadTest, PageFileGoesAsConfigDatAfterEraseAndLoad) {
     const std::string chosen = m_files.Write("page1.dat", Content());
     const std::string beside = m_files.Write("config.dat", {'k', 'e', 'e', 'p'});
     const size_t copiesBefore = TemporaryCopies();
-    m_ui.QueueAnswer(IDYES);  // erase
-    m_ui.QueueAnswer(IDYES);  // rename
+    m_ui.QueueAnswer(IDYES); // erase
+    m_ui.QueueAnswer(IDYES); // rename
     std::string commands;
     {
         CConfigController controller(m_rz);
@@ -124,14 +126,15 @@ TEST_F(ConfigDownloadTest, PageFileGoesAsConfigDatAfterEraseAndLoad) {
     EXPECT_EQ(TemporaryCopies(), copiesBefore) << "the copy is gone after the transfer";
     bool storeWait = false;
     for (const auto& event : m_ui.Events())
-        storeWait |= event.strKind == "wait" && event.strText == "Erasing...|Please wait while file is saved.";
+        storeWait |=
+            event.strKind == "wait" && event.strText == "Erasing...|Please wait while file is saved.";
     EXPECT_TRUE(storeWait);
 }
 
 TEST_F(ConfigDownloadTest, NameCaseMattersAndOtherTypesAreNeverRenamed) {
     const std::string chosen = m_files.Write("Config.dat", Content());
-    m_ui.QueueAnswer(IDNO);  // erase: No, nothing erased
-    m_ui.QueueAnswer(IDNO);  // rename: No, sent under its own name
+    m_ui.QueueAnswer(IDNO); // erase: No, nothing erased
+    m_ui.QueueAnswer(IDNO); // rename: No, sent under its own name
     std::string commands;
     {
         CConfigController controller(m_rz);
@@ -177,9 +180,9 @@ TEST_F(ConfigDownloadTest, NoLinkAndNoPort) {
     m_app.m_nLinkKind = kLinkCom;
     m_app.m_strPort = "/dev/no-such-port";
     EXPECT_EQ(m_app.DownloadConfigFile(m_files.File("x.dat"), "x.dat"), 4);
-    EXPECT_EQ(m_ui.Messages(),
-              (std::vector<std::string>{"No serial link available! Please select one or check if USB connected.",
-                                        "Error opening specified COM port."}));
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{
+                                   "No serial link available! Please select one or check if USB connected.",
+                                   "Error opening specified COM port."}));
 }
 
 } // namespace

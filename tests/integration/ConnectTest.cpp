@@ -22,7 +22,7 @@ protected:
         m_app.m_strSettingsPath = TestTempDir() + "/dravik-connect-test-none.cfg";
         std::remove(m_app.m_strSettingsPath.c_str());
         m_app.LoadSettings();
-        m_app.ForgoWizardStart();  // the idle passes here carry the reconnect, not the wizard
+        m_app.ForgoWizardStart(); // the idle passes here carry the reconnect, not the wizard
     }
     void StartCom(SimOptions options) {
         options.nDoneDelayMs = 20;
@@ -79,8 +79,10 @@ TEST_F(ConnectTest, BiosAnswersAtOnceWithoutTheResetWait) {
         app.OnCommand(ID_COMMANDS_CONNECT);
         EXPECT_LT(CClock::Instance().TickCount() - start, 10000u) << "no 30 s wait";
         EXPECT_EQ(app.m_nConnectState, ConnectBios);
-        EXPECT_EQ(ui.Messages(), std::vector<std::string>{std::string("Controller connected.\n Bios Version V4.2/"
-                                                                      "Protocol Version ") + protocol});
+        EXPECT_EQ(ui.Messages(),
+                  std::vector<std::string>{std::string("Controller connected.\n Bios Version V4.2/"
+                                                       "Protocol Version ") +
+                                           protocol});
         EXPECT_EQ(sim.Counters().nResets, 0u);
     }
 }
@@ -94,8 +96,8 @@ TEST_F(ConnectTest, BootstrapIsNamedAndTheWaitWindowComesAndGoes) {
     EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap);
     EXPECT_STREQ(m_app.m_szProtocol, "PL03");
     EXPECT_STREQ(m_app.m_szVersion, "V2.1");
-    EXPECT_EQ(m_ui.Messages(),
-              std::vector<std::string>{"Controller connected.\n Bootstrap Version V2.1/Protocol Version PL03"});
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{
+                                   "Controller connected.\n Bootstrap Version V2.1/Protocol Version PL03"});
     EXPECT_EQ(WaitWindowEvents(),
               (std::vector<std::string>{
                   "wait:Connect...|Please reset controller.  Dravik will wait 30s for controller to connect.",
@@ -104,15 +106,15 @@ TEST_F(ConnectTest, BootstrapIsNamedAndTheWaitWindowComesAndGoes) {
 
 TEST_F(ConnectTest, ControllerCaughtAtResetAndHeldInItsBootstrap) {
     SimOptions options;
-    options.strProtocol.clear();  // its application runs and does not answer the probe
+    options.strProtocol.clear();   // its application runs and does not answer the probe
     options.nResetAfterMs = 10000; // well after the probe's time-out, even where a busy machine stretches it
     CClockSpeedScope fast(10.0);
     StartCom(options);
     m_app.OnConnect();
     EXPECT_EQ(m_sim.Counters().nEscHeld, 1u);
     EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap);
-    EXPECT_EQ(m_ui.Messages(),
-              std::vector<std::string>{"Controller connected.\n Bootstrap Version V2.3/Protocol Version PL03"});
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{
+                                   "Controller connected.\n Bootstrap Version V2.3/Protocol Version PL03"});
 }
 
 TEST_F(ConnectTest, NoAnswerAtAllAfterThirtySeconds) {
@@ -120,7 +122,7 @@ TEST_F(ConnectTest, NoAnswerAtAllAfterThirtySeconds) {
     options.strProtocol.clear();
     CClockSpeedScope fast(100.0);
     StartCom(options);
-    m_app.m_nConnectState = ConnectBios;  // an earlier run's state is rewritten
+    m_app.m_nConnectState = ConnectBios; // an earlier run's state is rewritten
     const uint32_t start = CClock::Instance().TickCount();
     m_app.OnConnect();
     EXPECT_GE(CClock::Instance().TickCount() - start, 30000u);
@@ -152,14 +154,14 @@ TEST_F(ConnectTest, BiosWithoutVersionTextIsReportedPlainly) {
 
 TEST_F(ConnectTest, NoLinkOrNoPortLeavesTheStateAlone) {
     m_app.m_nConnectState = ConnectBootstrap;
-    m_app.m_nLinkKind = kLinkUsb;  // chosen, but no device present
+    m_app.m_nLinkKind = kLinkUsb; // chosen, but no device present
     m_app.OnConnect();
     m_app.m_nLinkKind = kLinkCom;
     m_app.m_strPort = "/dev/no-such-port";
     m_app.OnConnect();
-    EXPECT_EQ(m_ui.Messages(),
-              (std::vector<std::string>{"No serial link available! Please select one or check if USB connected.",
-                                        "Error opening specified COM port."}));
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{
+                                   "No serial link available! Please select one or check if USB connected.",
+                                   "Error opening specified COM port."}));
     EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap);
     EXPECT_STREQ(m_app.m_szProtocol, "") << "both texts are cleared all the same";
 }
@@ -219,7 +221,8 @@ TEST_F(ConnectTest, AcceptedUsbRestartConnectsAgainByItselfAboutFiveSecondsLater
     }
     EXPECT_GE(reconnectedAfter, 4900u);
     EXPECT_LT(reconnectedAfter, 8000u);
-    EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap) << "after its restart the controller waits in its bootstrap";
+    EXPECT_EQ(m_app.m_nConnectState, ConnectBootstrap)
+        << "after its restart the controller waits in its bootstrap";
     ASSERT_FALSE(m_ui.Messages().empty());
     EXPECT_EQ(m_ui.Messages().back().rfind("Controller connected.\n Bootstrap Version", 0), 0u);
 }
@@ -233,11 +236,12 @@ TEST_F(ConnectTest, RefusedAndUnsupportedUsbRestartsStopWithTheirMessage) {
     m_app.OnConnect();
     m_device->SetRestartMode(EUsbRestartMode::OldBootstrap);
     m_app.OnConnect();
-    EXPECT_EQ(m_ui.Messages(),
-              (std::vector<std::string>{
-                  "Restart rejected by DXU 'RUN' state!\nStop DXU and retry to connect!",
-                  "This DXU Bootstrap (V2.0) does not support USB!\nUse RS-232 or upgrade the Bootstrap software\n"
-                  "to at least Version 2.1 in order to use USB."}));
+    EXPECT_EQ(
+        m_ui.Messages(),
+        (std::vector<std::string>{
+            "Restart rejected by DXU 'RUN' state!\nStop DXU and retry to connect!",
+            "This DXU Bootstrap (V2.0) does not support USB!\nUse RS-232 or upgrade the Bootstrap software\n"
+            "to at least Version 2.1 in order to use USB."}));
     EXPECT_EQ(m_app.m_nConnectState, ConnectNone);
     EXPECT_FALSE(m_app.m_bRestartPending);
     EXPECT_EQ(m_controller->Counters().nProbes, 0u) << "Connect stops without probing";

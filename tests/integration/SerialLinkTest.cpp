@@ -211,9 +211,9 @@ TEST(SerialModeStrings, AcceptedAndRejected) {
     EXPECT_EQ(mode.nBaud, 4800u);
 
     const SerialMode before = mode;
-    for (const char* bad : {"", ",", "fast,n,8,1", "19200,x,8,1", "19200,n,9,1", "19200,n,8,3", "19200,n,8,1,z",
-                            "19200,n,8,1,x,extra", "19200;n;8;1", "parity=N", "baud=abc", "COM1 19200,n,8,1",
-                            "-19200,n,8,1", "19200,n,,1"}) {
+    for (const char* bad : {"", ",", "fast,n,8,1", "19200,x,8,1", "19200,n,9,1", "19200,n,8,3",
+                            "19200,n,8,1,z", "19200,n,8,1,x,extra", "19200;n;8;1", "parity=N", "baud=abc",
+                            "COM1 19200,n,8,1", "-19200,n,8,1", "19200,n,,1"}) {
         EXPECT_FALSE(ParseSerialMode(bad, mode)) << "\"" << bad << "\"";
     }
     EXPECT_EQ(mode.nBaud, before.nBaud) << "a rejected string leaves the mode as it was";
@@ -229,7 +229,8 @@ TEST_F(SerialLinkTest, ChangeSettingChangesTheLineSpeedSeenFromTheOtherSide) {
     EXPECT_TRUE(link->ChangeSetting(kSettingNormal));
     EXPECT_EQ(m_pty.SlaveBaud(), 19200u);
 
-    EXPECT_FALSE(link->ChangeSetting("38400,n,8"  ",7"));
+    EXPECT_FALSE(link->ChangeSetting("38400,n,8"
+                                     ",7"));
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Error creating device control block!"});
     EXPECT_EQ(m_pty.SlaveBaud(), 19200u);
     m_ui.Clear();
@@ -255,7 +256,7 @@ TEST_F(SerialLinkTest, LinkKindDecidesHousekeepingAndUsbObjectsFailQuietly) {
     EXPECT_TRUE(usbLink.SetTimeouts(1, 2, 3, 4, 5));
     EXPECT_TRUE(usbLink.ClearErrors(errors, status));
     EXPECT_TRUE(usbLink.Purge(0x0F));
-    EXPECT_TRUE(usbLink.SetReadTimeout(1234));  // stored for the USB path, no port touched
+    EXPECT_TRUE(usbLink.SetReadTimeout(1234)); // stored for the USB path, no port touched
     m_context.m_nLinkKind = kLinkCom;
     uint8_t byte = 0;
     size_t got = 0;

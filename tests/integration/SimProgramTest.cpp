@@ -11,7 +11,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-
 TEST(SimProgram, ControlSocketResetsCountsAndQuits) {
     CSimFlashTempDir dir;
     const std::string control = dir.File("control");

@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         m_app.m_strSettingsPath = TestTempDir() + "/dravik-terminal-test-none.cfg";
         m_app.LoadSettings();
-        m_app.ForgoWizardStart();  // the idle passes here are the terminal's, not the wizard's
+        m_app.ForgoWizardStart(); // the idle passes here are the terminal's, not the wizard's
         m_app.m_strPort = m_pty.SlavePath();
         m_strCapture = TestTempDir() + "/dravik-capture-" + std::to_string(::getpid()) + ".txt";
         std::remove(m_strCapture.c_str());
@@ -62,7 +62,7 @@ protected:
         return texts;
     }
 
-    CClockSpeedScope m_fast{10.0};  // short waits in each idle pass's receive
+    CClockSpeedScope m_fast{10.0}; // short waits in each idle pass's receive
     CPtyPair m_pty;
     CTestUserInterface m_ui;
     CDravikApp m_app{&m_ui};

@@ -28,8 +28,8 @@ TEST(UsbImageDownload, FramesGoThroughTheDeviceAndTheFlashWaitStaysWhileSpeedWai
         bytes.push_back(static_cast<uint8_t>(i * 13));
     const std::vector<uint8_t> high = {0x7E, 'M', 'R', ':', 0x00, 0x1E, 0x00, 0x00, ':', 1, 2, 3};
     bytes.insert(bytes.end(), high.begin(), high.end());
-    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     {
         CSimTrace simTrace;
         ASSERT_TRUE(simTrace.Open(trace));
@@ -60,14 +60,16 @@ TEST(UsbImageDownload, FramesGoThroughTheDeviceAndTheFlashWaitStaysWhileSpeedWai
             EXPECT_GE(took, 5000u);
             EXPECT_LT(took, 12000u);
             EXPECT_EQ(ui.Messages(),
-                      (std::vector<std::string>{"This will erase old data on controller.\nDo you really want to continue?",
-                                                "Download complete.", "Should the controller be restarted now?"}));
+                      (std::vector<std::string>{
+                          "This will erase old data on controller.\nDo you really want to continue?",
+                          "Download complete.", "Should the controller be restarted now?"}));
         }
         controller.reset();
         SelectHidLibrary(nullptr);
     }
     auto wire = ReadSimTraceEvents(trace);
-    wire.erase(std::remove_if(wire.begin(), wire.end(), [](const std::string& e) { return e.rfind("probe", 0) == 0; }),
+    wire.erase(std::remove_if(wire.begin(), wire.end(),
+                              [](const std::string& e) { return e.rfind("probe", 0) == 0; }),
                wire.end());
     EXPECT_EQ(wire, (std::vector<std::string>{"+++0", "+++1", "+++2", "+++4", "A00010000", "D252", "D48",
                                               "A00000000", "+++4", "A001E0000", "D3", "A00000000", "+++7"}));

@@ -20,7 +20,6 @@ namespace {
 constexpr const char* kOpenFailed =
     "Opening USB device failed!\nThe USB device may be used by other Application!";
 
-
 class UsbPresenceTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -21,8 +21,6 @@
 
 namespace {
 
-
-
 // A test control request to the simulator's bus: unplug, plug or add a device.
 bool BusControl(const std::string& path, char op, uint8_t device) {
     CUniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));

@@ -16,7 +16,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 class CRzReceiver {
 public:
     static constexpr int kStillRunning = CChildProcess::kNotEnded;

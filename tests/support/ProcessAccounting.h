@@ -18,8 +18,12 @@ inline unsigned CountEntries(const char* folder) {
     return n;
 }
 
-inline unsigned ThreadCount() { return CountEntries("/proc/self/task"); }
-inline unsigned OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+inline unsigned ThreadCount() {
+    return CountEntries("/proc/self/task");
+}
+inline unsigned OpenDescriptors() {
+    return CountEntries("/proc/self/fd");
+}
 
 // A joined thread can still be listed for a moment while the kernel finishes its exit: gives the count a
 // short while to come down to at most the expected number (a thread that was never joined stays listed,

@@ -36,16 +36,21 @@ void CPtyPair::WriteMaster(const std::vector<uint8_t>& bytes) {
     }
 }
 
-void CPtyPair::WriteMaster(const std::string& text) { WriteMaster(std::vector<uint8_t>(text.begin(), text.end())); }
+void CPtyPair::WriteMaster(const std::string& text) {
+    WriteMaster(std::vector<uint8_t>(text.begin(), text.end()));
+}
 
 std::vector<uint8_t> CPtyPair::ReadMaster(size_t count, std::chrono::milliseconds timeout) {
     std::vector<uint8_t> bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
-        struct pollfd entry {m_master.Get(), POLLIN, 0};
+        struct pollfd entry {
+            m_master.Get(), POLLIN, 0
+        };
         if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0)
             continue;
         uint8_t buffer[512];
@@ -61,11 +66,17 @@ unsigned CPtyPair::SlaveBaud() const {
     if (::tcgetattr(m_master.Get(), &settings) != 0)
         return 0;
     switch (::cfgetospeed(&settings)) {
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    default: return 1;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    default:
+        return 1;
     }
 }

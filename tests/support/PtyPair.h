@@ -29,6 +29,6 @@ public:
 
 private:
     CUniqueFd m_master;
-    CUniqueFd m_slaveKeeper;  // keeps the slave alive between the program's opens
+    CUniqueFd m_slaveKeeper; // keeps the slave alive between the program's opens
     std::string m_strSlavePath;
 };

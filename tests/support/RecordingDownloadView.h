@@ -56,10 +56,22 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         return m_history.size();
     }
-    uint32_t Range() const { std::lock_guard<std::mutex> guard(m_lock); return m_nRange; }
-    uint32_t Pos() const { std::lock_guard<std::mutex> guard(m_lock); return m_nPos; }
-    uint32_t Steps() const { std::lock_guard<std::mutex> guard(m_lock); return m_nSteps; }
-    bool Closed() const { std::lock_guard<std::mutex> guard(m_lock); return m_bClosed; }
+    uint32_t Range() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_nRange;
+    }
+    uint32_t Pos() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_nPos;
+    }
+    uint32_t Steps() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_nSteps;
+    }
+    bool Closed() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_bClosed;
+    }
 
 private:
     mutable std::mutex m_lock;

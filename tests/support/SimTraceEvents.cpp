@@ -37,13 +37,11 @@ std::vector<std::string> ReadSimTraceEvents(const std::string& tracePath, bool w
             word = meaning;
         } else if (meaning.rfind("frame ", 0) == 0 && meaning.size() > 3 &&
                    meaning.compare(meaning.size() - 3, 3, " ok") == 0) {
-            if (meaning.find(" MR ") != std::string::npos)
-            {
-                word = "A" + bytes.substr(10, bytes.size() - 14);  // between "MR:" and ":" checksum
+            if (meaning.find(" MR ") != std::string::npos) {
+                word = "A" + bytes.substr(10, bytes.size() - 14); // between "MR:" and ":" checksum
                 for (char& c : word)
                     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            }
-            else
+            } else
                 word = "D" + std::to_string(bytes.size() / 2 - 3);
         } else {
             continue;

@@ -29,7 +29,8 @@ private:
 // Hands the worker a view whose record outlives it, so a test reads it after the download.
 class CSharedDownloadView : public IDownloadView {
 public:
-    explicit CSharedDownloadView(std::shared_ptr<CRecordingDownloadView> record) : m_pRecord(std::move(record)) {}
+    explicit CSharedDownloadView(std::shared_ptr<CRecordingDownloadView> record)
+        : m_pRecord(std::move(record)) {}
     void SetField(int controlId, const std::string& text) override { m_pRecord->SetField(controlId, text); }
     void SetProgressRange(uint32_t maximum) override { m_pRecord->SetProgressRange(maximum); }
     void SetProgressPos(uint32_t position) override { m_pRecord->SetProgressPos(position); }
@@ -52,7 +53,7 @@ std::unique_ptr<IDownloadView> CTestUserInterface::CreateDownloadView(std::funct
 }
 
 std::unique_ptr<IZModemView> CTestUserInterface::CreateZModemView(std::function<void()> onCancel,
-                                                              std::function<void()> onToggleUnit) {
+                                                                  std::function<void()> onToggleUnit) {
     NextZModemView();
     std::lock_guard<std::mutex> guard(m_lock);
     m_pZModemView = std::move(m_pNextZModemView);
@@ -188,7 +189,9 @@ bool CTestUserInterface::RunCommDialog(CommDialogData& data) {
     return true;
 }
 
-void CTestUserInterface::RunAboutDialog(const std::string& versionText) { Record({"about", versionText}); }
+void CTestUserInterface::RunAboutDialog(const std::string& versionText) {
+    Record({"about", versionText});
+}
 
 void CTestUserInterface::QueueAnswer(int answer) {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -13,8 +13,8 @@
 #include <vector>
 
 struct ShownEvent {
-    std::string strKind;  // "message", "status", "wait", "wait-caption", "wait-message", "wait-closed",
-                          // "file", "comm", "about"
+    std::string strKind; // "message", "status", "wait", "wait-caption", "wait-message", "wait-closed",
+                         // "file", "comm", "about"
     std::string strText;
     EMsgButtons buttons = EMsgButtons::Ok;
     EMsgIcon icon = EMsgIcon::None;
@@ -29,7 +29,8 @@ public:
     void ShowStatus(const std::string& messagePane, const std::string& linkPane) override;
     void ShowStatusMessage(const std::string& text) override { Record({"status-message", text}); }
     bool GetFileName(const FileDialogRequest& request, std::string& path) override;
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption, const std::string& message) override;
+    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string& caption,
+                                                  const std::string& message) override;
     bool RunCommDialog(CommDialogData& data) override;
     void RunAboutDialog(const std::string& versionText) override;
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()> onCancel) override;

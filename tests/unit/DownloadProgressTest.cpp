@@ -128,7 +128,7 @@ TEST_F(DownloadProgressTest, LargeTransferBarStepsAfterMoreThanAThousandBytes) {
     for (uint64_t block = 5; block <= 7; ++block)
         m_progress.AdvanceTransfer(block * 252);
     EXPECT_EQ(m_view.Steps(), 1u);
-    m_progress.AdvanceTransfer(8 * 252);  // again four blocks since the last step
+    m_progress.AdvanceTransfer(8 * 252); // again four blocks since the last step
     EXPECT_EQ(m_view.Steps(), 2u);
 }
 

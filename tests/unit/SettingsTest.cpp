@@ -30,9 +30,7 @@ protected:
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
-    void WriteFile(const std::string& bytes) {
-        std::ofstream(m_strPath, std::ios::binary) << bytes;
-    }
+    void WriteFile(const std::string& bytes) { std::ofstream(m_strPath, std::ios::binary) << bytes; }
     std::string ReadFile() const {
         std::ifstream in(m_strPath, std::ios::binary);
         std::stringstream text;
@@ -82,7 +80,7 @@ TEST_F(SettingsTest, ValidFileIsTakenAsItStandsAndNotRewritten) {
 TEST_F(SettingsTest, InvalidLinesAreCorrectedAndRewritten) {
     struct Case {
         std::string strFile;
-        std::string strRewritten;  // empty: the file keeps its bytes
+        std::string strRewritten; // empty: the file keeps its bytes
     } cases[] = {
         {"COM10\nWD\nDBGE\nuseCOM\n", "COM1\nWD\nDBGE\nuseCOM\n"},
         {"COM0\nWE\nDBGD\nuseCOM\n", "COM1\nWE\nDBGD\nuseCOM\n"},
@@ -132,7 +130,7 @@ TEST_F(SettingsTest, DirectoryInPlaceOfTheFileGivesDefaults) {
     ASSERT_EQ(::mkdir(m_strPath.c_str(), 0700), 0);
     m_app.LoadSettings();
     EXPECT_EQ(m_app.m_strPort, "COM1");
-    m_app.SaveSettings();  // cannot be written: nothing happens, nothing is shown
+    m_app.SaveSettings(); // cannot be written: nothing happens, nothing is shown
     EXPECT_TRUE(m_ui.Messages().empty());
     ::rmdir(m_strPath.c_str());
 }

@@ -17,8 +17,6 @@ namespace {
 
 constexpr uint8_t kIn = 3;
 
-
-
 std::vector<uint8_t> Report(uint8_t id, std::vector<uint8_t> data) {
     std::vector<uint8_t> report(CUsbHidDevice::kReportSize, 0);
     report[0] = id;

@@ -164,7 +164,8 @@ void CDravikApp::SaveSettings() {
     const bool exists = ::stat(target.c_str(), &info) == 0;
     // A settings file that may not be written stays as it is, silently. A file without any write bit is
     // read-only for everybody, root included (as a read-only file is on the desktop's home platform).
-    if (exists && (::access(target.c_str(), W_OK) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+    if (exists &&
+        (::access(target.c_str(), W_OK) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
     mode_t mode = info.st_mode & 07777;
     if (!exists) {

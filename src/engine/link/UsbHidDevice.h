@@ -83,9 +83,9 @@ private:
     std::atomic<HidHandle> m_device{nullptr};
     std::shared_ptr<IHidLibrary> m_pLibrary; // the backend the open device belongs to
     std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bDeviceGone{false}; // the reader found the device removed under its handle
+    std::atomic<bool> m_bDeviceGone{false};  // the reader found the device removed under its handle
     std::atomic<bool> m_bRemovalSeen{false}; // a removal was notified while the device was open
-    std::mutex m_stopLock;                  // wakes a reader parked on a removed device
+    std::mutex m_stopLock;                   // wakes a reader parked on a removed device
     std::condition_variable m_stopEvent;
     SReceiveRing m_rings[2];
     uint8_t m_readBuffer[kReadBufferSize]; // the reader's only buffer

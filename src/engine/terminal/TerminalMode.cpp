@@ -31,7 +31,9 @@ constexpr SPattern kPatterns[5] = {
 
 } // namespace
 
-void CDravikApp::OnTerminalMode() { SetTerminalMode(m_nTerminalMode != 0 ? 0 : 1); }
+void CDravikApp::OnTerminalMode() {
+    SetTerminalMode(m_nTerminalMode != 0 ? 0 : 1);
+}
 
 void CDravikApp::SetTerminalMode(int on) {
     if (on == 0) {
@@ -43,7 +45,7 @@ void CDravikApp::SetTerminalMode(int on) {
         m_nTerminalMode = 0;
         m_terminal.PutChar(0x0C);
         m_terminal.BlankTerminal();
-        m_pTermLink.reset();  // a COM port closes; the USB device stays open, it belongs to the application
+        m_pTermLink.reset(); // a COM port closes; the USB device stays open, it belongs to the application
         RefreshStatus();
         return;
     }
@@ -82,7 +84,9 @@ void CDravikApp::SendControlByte(uint8_t byte) {
         m_pTermLink->WriteByte(byte);
 }
 
-void CDravikApp::SendTerminalByte(uint8_t byte) { SendTerminalBytes(&byte, 1); }
+void CDravikApp::SendTerminalByte(uint8_t byte) {
+    SendTerminalBytes(&byte, 1);
+}
 
 void CDravikApp::SendTerminalBytes(const uint8_t* data, size_t count) {
     if (m_nTerminalMode == 0 || count == 0)
@@ -99,7 +103,7 @@ bool CDravikApp::MatchPattern(int pattern, uint8_t byte) {
     const SPattern& p = kPatterns[pattern];
     int& position = m_nPatternPos[pattern];
     if (byte != static_cast<uint8_t>(p.text[position])) {
-        position = 0;  // the byte is not tried again as the first byte
+        position = 0; // the byte is not tried again as the first byte
         return false;
     }
     if (static_cast<size_t>(++position) < p.length)
@@ -170,21 +174,23 @@ int CDravikApp::CaptureByte(uint8_t byte) {
             return 0;
         m_nCaptureBusy = 1;
         if (!AskCaptureFile()) {
-            SendControlByte(kEscape);  // the controller abandons the dump
+            SendControlByte(kEscape); // the controller abandons the dump
             m_pUi->ShowStatusMessage("Unable to open file.");
             m_nCaptureBusy = 0;
             return 0;
         }
         m_terminal.PutChar(0x0C);
         m_terminal.PutChar(0x0A);
-        for (const char* text : {"\r\n Diagnostic trace and history menu:", "\r\n =================================="})
+        for (const char* text :
+             {"\r\n Diagnostic trace and history menu:", "\r\n =================================="})
             m_terminal.PutString(text);
         m_terminal.PutChar(0x0A);
-        for (const std::string& text : {std::string("\r\n Press [esc] to abort \r\n"), std::string("\r\n Saving to file:"),
-                                        std::string("\r\n  "), m_strCapturePath, std::string("\r\n"),
-                                        std::string("\033[11;1H Downloading line: ")})
+        for (const std::string& text :
+             {std::string("\r\n Press [esc] to abort \r\n"), std::string("\r\n Saving to file:"),
+              std::string("\r\n  "), m_strCapturePath, std::string("\r\n"),
+              std::string("\033[11;1H Downloading line: ")})
             m_terminal.PutString(text.c_str());
-        SendControlByte(kReturn);  // starts the dump
+        SendControlByte(kReturn); // starts the dump
         m_pUi->ShowStatusMessage("File opened ok.");
         return 1;
     }

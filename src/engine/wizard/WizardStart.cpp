@@ -22,8 +22,8 @@ void CDravikApp::StartWizard() {
             SaveSettings();
         }
     }
-    const bool goOn = result == kWizardNext ||
-                      m_pUi->MessageBox("Exit Upgrade Wizard?", EMsgButtons::YesNo, EMsgIcon::Question) == IDNO;
+    const bool goOn = result == kWizardNext || m_pUi->MessageBox("Exit Upgrade Wizard?", EMsgButtons::YesNo,
+                                                                 EMsgIcon::Question) == IDNO;
     if (!goOn)
         return;
     if (!m_pWizard)
