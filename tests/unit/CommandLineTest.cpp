@@ -152,7 +152,8 @@ TEST(CommandLine, DxuSimOneTableForSerialAndUsbOptions) {
         EXPECT_FALSE(ParseSimCommandLine(int(argv.size()), argv.data(), rejected, error)) << badArgs[0];
         EXPECT_NE(error.find(message), std::string::npos) << error;
     }
-    argv = Argv("dxu-sim", {"-h"});
+    const std::vector<std::string> helpArgs{"-h"}; // argv points into it
+    argv = Argv("dxu-sim", helpArgs);
     SimCommandLine help;
     EXPECT_TRUE(ParseSimCommandLine(int(argv.size()), argv.data(), help, error));
     EXPECT_TRUE(help.bHelp);

@@ -102,6 +102,12 @@ TEST(SrecConverter, EmptyInputGivesAnEmptyImageWithoutMessage) {
     EXPECT_TRUE(conversion.error.empty());
 }
 
+TEST(SrecConverter, RecordsWithoutDataGiveOneAddressRecord) {
+    const Conversion conversion = Convert("S103E8888C\nS103E8888C\n");
+    EXPECT_EQ(conversion.result, EResult::Ok);
+    EXPECT_EQ(conversion.image, (Bytes{0x7E, 0x4D, 0x52, 0x3A, 0, 0, 0xE8, 0x88, 0x3A}));
+}
+
 TEST(SrecConverter, GapsOfEachSizeClass) {
     const Bytes first = Pattern(16, 3);
     const Bytes second = Pattern(4, 90);

@@ -109,7 +109,8 @@ CImageWriter::EResult CImageWriter::Put(uint32_t address, const uint8_t* data, s
     // Keep the run's last three bytes; a new record starts a new run.
     const size_t keep = std::min<size_t>(3, bRecord ? length : run.size());
     const uint8_t* end = bRecord ? data + length : run.data() + run.size();
-    std::memcpy(m_tail, end - keep, keep);
+    if (keep > 0) // an empty run may have no storage at all: memcpy takes no null pointer
+        std::memcpy(m_tail, end - keep, keep);
     m_nTail = keep;
     return EResult::Ok;
 }
