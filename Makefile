@@ -7,8 +7,8 @@ JOBS ?= 2
 # Where `make install` puts the programs; DESTDIR=/some/stage is honoured as usual.
 PREFIX ?= /usr/local
 
-# The sanitizer builds: clang, unit and integration tests (and the fuzz targets) under ASan and UBSan;
-# integration and GUI tests under TSan.
+# The sanitizer builds: clang, unit and integration tests (and the fuzz targets' short runs) under ASan
+# and UBSan (make asan); integration and GUI tests under TSan (make tsan).
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
 SANITIZER_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
@@ -33,7 +33,6 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
-	$(MAKE) --no-print-directory asan
 
 asan: deps
 	@cmake -S . -B $(ASAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=address -DDRAVIK_BUILD_GUI=OFF > /dev/null
