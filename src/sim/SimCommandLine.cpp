@@ -49,6 +49,11 @@ const char kUsage[] =
     "  --console             the controller's console: a prompt (ESC shows it), \"diag\" opens the\n"
     "                        diagnostic menu whose three dumps end with \"... dump complete\"\n"
     "  --clock-speed FACTOR  run the simulator's clock FACTOR times faster (default 1)\n"
+    "  --count N             serve N controllers (1..64), each on its own pseudo-terminal: one\n"
+    "                        \"PTY <path>\" line each, in order. --trace, --control, --flash-dump and\n"
+    "                        --receive-dir then name each controller's own file: dump.srec becomes\n"
+    "                        dump-1.srec, dump-2.srec, ...\n"
+    "  --fault-on I:KIND     inject fault KIND into controller I (from 1) only; repeatable\n"
     "  -h, --help            show this text\n"
     "\n"
     "A frame with a bad checksum is answered with NAK (0x15). The simulator ends on SIGTERM or SIGINT.\n"
@@ -82,6 +87,8 @@ bool ParseUnsigned(const std::string& text, uint64_t& value) {
     const auto result = std::from_chars(text.data(), end, value);
     return result.ec == std::errc() && result.ptr == end;
 }
+
+constexpr uint64_t kMaxSimCount = 64;
 
 bool IsFourPrintable(const std::string& text) {
     if (text.size() != 4)
@@ -166,6 +173,8 @@ enum EOption {
     OptUsbBusyPolls,
     OptUsbDevices,
     OptUsbRefuseOpen,
+    OptCount,
+    OptFaultOn,
     OptHelp
 };
 
@@ -192,6 +201,8 @@ constexpr SOptionSpec kOptions[] = {
     {"usb-busy-polls", 0, true, OptUsbBusyPolls},
     {"usb-devices", 0, true, OptUsbDevices},
     {"usb-refuse-open", 0, false, OptUsbRefuseOpen},
+    {"count", 0, true, OptCount},
+    {"fault-on", 0, true, OptFaultOn},
     {"help", 'h', false, OptHelp},
 };
 
@@ -239,6 +250,19 @@ bool TakeOption(SimCommandLine& parsed, int id, const std::string& value, std::s
         SimFault fault;
         if ((good = ParseFault(value, fault)))
             options.faults.push_back(fault);
+        break;
+    }
+    case OptCount:
+        if ((good = ParseUnsigned(value, number) && number >= 1 && number <= kMaxSimCount))
+            options.nCount = static_cast<unsigned>(number);
+        break;
+    case OptFaultOn: {
+        const auto colon = value.find(':');
+        SimFault fault;
+        good = colon != std::string::npos && ParseUnsigned(value.substr(0, colon), number) && number >= 1 &&
+               number <= kMaxSimCount && ParseFault(value.substr(colon + 1), fault);
+        if (good)
+            options.controllerFaults.emplace_back(static_cast<unsigned>(number), fault);
         break;
     }
     case OptTrace:
@@ -332,6 +356,13 @@ bool ParseSimCommandLine(int argc, const char* const* argv, SimCommandLine& pars
     if (!positional.empty()) {
         error = "unexpected argument: " + positional.front();
         return false;
+    }
+    for (const auto& [index, fault] : parsed.sim.controllerFaults) {
+        if (index > parsed.sim.nCount) {
+            error = "--fault-on names controller " + std::to_string(index) + " of " +
+                    std::to_string(parsed.sim.nCount) + " (raise --count)";
+            return false;
+        }
     }
     return true;
 }

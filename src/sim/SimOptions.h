@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class SimFaultKind {
@@ -43,4 +44,7 @@ struct SimOptions {
     bool bReceiveFiles = false;   // "+++5" is followed by '*' and a ZModem transfer (through rz)
     bool bConsole = false;        // other bytes (and an ESC outside the reset window) go to the console
     std::string strReceiveDir;    // where those files are stored; empty: a temporary folder
+    // dxu-sim --count: how many controllers to serve, and faults for one of them (index from 1).
+    unsigned nCount = 1;
+    std::vector<std::pair<unsigned, SimFault>> controllerFaults;
 };

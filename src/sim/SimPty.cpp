@@ -90,3 +90,4 @@ unsigned CSimPty::LineSpeed() const {
         return 0;
     return SimBaudOfSpeed(::cfgetospeed(&settings));
 }
+

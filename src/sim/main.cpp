@@ -11,7 +11,8 @@
 // Options (see --help for the full text):
 //   --protocol TEXT|none   --version TEXT   --done-delay MS   --reset-after MS   --esc-window MS
 //   --expect-frame-speed BAUD   --fault KIND (repeatable)   --trace FILE   --control PATH
-//   --clock-speed FACTOR   --flash-dump FILE   --pace   --receive-files   --receive-dir DIR   -h, --help
+//   --clock-speed FACTOR   --flash-dump FILE   --pace   --receive-files   --receive-dir DIR   --count N
+//   --fault-on I:KIND   -h, --help
 //   --hid-socket PATH and the --usb-... options serve a simulated USB device too; its socket path is
 //   then the second line of standard output, "HID <path>" (sim/UsbSimService.h).
 // Data and address frames after "+++4" program a simulated flash that the erase commands clear; with
@@ -23,15 +24,48 @@
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
 #include "sim/SimCommandLine.h"
+#include "sim/SimControllerSet.h"
 #include "sim/SimFlashDump.h"
 #include "sim/SimPtyServer.h"
 #include "sim/UsbSimService.h"
 
 #include <csignal>
+#include <memory>
+#include <thread>
 #include <cstdio>
 #include <string>
 #include <sys/signalfd.h>
 #include <vector>
+
+namespace {
+
+// --count N: N controllers side by side, each on its own pseudo-terminal and thread; a signal ends all.
+int ServeMany(const SimOptions& options, const CUsbSimService& usb, int stopFd) {
+    if (usb.IsEnabled()) {
+        std::fprintf(stderr, "dxu-sim: --count serves pseudo-terminals only; leave out the USB options\n");
+        return 2;
+    }
+    std::vector<std::unique_ptr<CSimPtyServer>> servers;
+    for (unsigned index = 1; index <= options.nCount; ++index) {
+        std::string error;
+        servers.push_back(std::make_unique<CSimPtyServer>());
+        if (!servers.back()->Open(SimOptionsForController(options, index), error)) {
+            std::fprintf(stderr, "dxu-sim: controller %u: %s\n", index, error.c_str());
+            return 1;
+        }
+    }
+    for (const auto& server : servers)
+        std::printf("PTY %s\n", server->SlavePath().c_str());
+    std::fflush(stdout);
+    std::vector<std::thread> threads;
+    for (const auto& server : servers)
+        threads.emplace_back([&server, stopFd] { server->Serve(stopFd); });
+    for (std::thread& thread : threads)
+        thread.join();
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     SimCommandLine commandLine;
@@ -65,6 +99,9 @@ int main(int argc, char** argv) {
     }
     // A test that has stopped reading our output must not kill us with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+
+    if (options.nCount > 1)
+        return ServeMany(options, usb, signalFd.Get());
 
     CSimPtyServer server;
     if (!server.Open(options, error)) {

@@ -21,6 +21,7 @@ public:
     }
 
     bool IsOpen() const { return m_fd.IsValid(); }
+    int Fd() const { return m_fd.Get(); }
 
     bool SetSpeed(speed_t speed) {
         struct termios settings {};

@@ -1,11 +1,12 @@
 #include "support/SimProcess.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-CSimProcess::CSimProcess(const std::vector<std::string>& args) {
+CSimProcess::CSimProcess(const std::vector<std::string>& args, size_t ptyCount) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return;
@@ -20,10 +21,11 @@ CSimProcess::CSimProcess(const std::vector<std::string>& args) {
     writeEnd.Reset();
     if (started != 0)
         return;
-    // The first line is "PTY <path>"; a program that fails to start closes the pipe instead.
+    // The first lines are "PTY <path>", one per controller; a program that fails to start closes the pipe
+    // instead.
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.find('\n') == std::string::npos) {
+    while (static_cast<size_t>(std::count(line.begin(), line.end(), '\n')) < ptyCount) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd pfd{m_stdout.Get(), POLLIN, 0};
@@ -35,9 +37,14 @@ CSimProcess::CSimProcess(const std::vector<std::string>& args) {
             return;
         line.append(buffer, static_cast<size_t>(got));
     }
-    line.resize(line.find('\n'));
-    if (line.rfind("PTY ", 0) == 0)
-        m_strSlavePath = line.substr(4);
+    for (size_t start = 0; m_slavePaths.size() < ptyCount;) {
+        const size_t end = line.find('\n', start);
+        if (end == std::string::npos || line.compare(start, 4, "PTY ") != 0)
+            return;
+        m_slavePaths.push_back(line.substr(start + 4, end - start - 4));
+        start = end + 1;
+    }
+    m_strSlavePath = m_slavePaths.front();
 }
 
 CSimProcess::~CSimProcess() {

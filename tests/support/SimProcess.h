@@ -11,7 +11,8 @@
 
 class CSimProcess {
 public:
-    explicit CSimProcess(const std::vector<std::string>& args);
+    // ptyCount: how many "PTY <path>" lines to wait for (dxu-sim --count).
+    explicit CSimProcess(const std::vector<std::string>& args, size_t ptyCount = 1);
     ~CSimProcess();
     CSimProcess(const CSimProcess&) = delete;
     CSimProcess& operator=(const CSimProcess&) = delete;
@@ -19,6 +20,7 @@ public:
     // True when the program started and named its pseudo-terminal.
     bool IsReady() const { return !m_strSlavePath.empty(); }
     const std::string& SlavePath() const { return m_strSlavePath; }
+    const std::vector<std::string>& SlavePaths() const { return m_slavePaths; }
 
     // Waits up to the real time-out for the program to end by itself: its exit status, or -1 while it
     // still runs (or when it ended by a signal).
@@ -30,4 +32,5 @@ private:
     CUniqueFd m_stdout;
     CChildProcess m_sim;
     std::string m_strSlavePath;
+    std::vector<std::string> m_slavePaths;
 };

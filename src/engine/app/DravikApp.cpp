@@ -4,6 +4,8 @@
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
 #include "engine/link/SerialHandler.h"
+#include "engine/records/RecordingUserInterface.h"
+#include "engine/records/ServiceVisit.h"
 #include "engine/wizard/Wizard.h"
 #include "platform/Clock.h"
 #include "platform/HidLibrary.h"
@@ -24,6 +26,10 @@ std::string CurrentFolder() {
 } // namespace
 
 CDravikApp::CDravikApp(IUserInterface* ui) : CLinkContext(ui) {
+    // Every text the engine shows passes the record of the operation in progress on its way to the face.
+    m_pRecordingUi =
+        std::make_unique<CRecordingUserInterface>(*ui, [this](const std::string& text) { NoteShownText(text); });
+    m_pUi = m_pRecordingUi.get();
     m_strSettingsPath = "Dravik.cfg";
     m_nLinkKind = kLinkCom;
 }

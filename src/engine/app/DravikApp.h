@@ -15,8 +15,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CDownload;
+class CRecordingUserInterface;
+class CServiceVisit;
 class CWizard;
 class CSerialHandler;
 class IUserInterface;
@@ -158,6 +161,17 @@ public:
 
     IUserInterface& Ui() const { return *m_pUi; }
 
+    // Service records, one per operation: BeginVisit opens the record of an operation (null while
+    // recording is off), EndVisit writes it. A record that cannot be written costs one warning per run.
+    std::shared_ptr<CServiceVisit> BeginVisit(const std::string& operation);
+    void EndVisit(const std::shared_ptr<CServiceVisit>& visit, int result, bool ok);
+    void NoteLinkCommand(int code, bool accepted) override;
+    void NoteLinkBytes(uint64_t sent, uint64_t acknowledged) override;
+    // Off for this run (the console's --no-record); DRAVIK_NO_RECORD=1 turns it off for every face.
+    std::atomic<bool> m_bRecording{true};
+    // The program the records name; by default the running program file's name.
+    std::string m_strProgramName;
+
     // Members shared by the commands (names as the rest of the program knows them).
     std::atomic<bool> m_bWizardRunning{false};
     std::atomic<bool> m_bDownloadRunning{false};
@@ -207,7 +221,7 @@ private:
     std::string m_strCapturePath;
     int m_nCaptureLines = 0;
     int m_nPatternPos[5] = {0, 0, 0, 0, 0};
-    void DownloadThreadProc(std::shared_ptr<CDownload> download);
+    void DownloadThreadProc(std::shared_ptr<CDownload> download, std::shared_ptr<CServiceVisit> visit);
 
     std::shared_ptr<CDownload> m_pDownload; // the current download (the window's object)
     std::thread m_downloadThread;
@@ -219,6 +233,19 @@ private:
     // The Upgrade Wizard's start and the load it requests from the idle pass.
     void StartWizard();
     int RunRequestedLoad(int loadType);
+
+    // The visit that texts, commands and bytes go to: the one opened last and not yet ended.
+    std::shared_ptr<CServiceVisit> CurrentVisit();
+    void NoteShownText(const std::string& text);
+    // Writes the record of the capture in progress: its file, lines and whether the dump ended.
+    void EndCaptureVisit(bool complete);
+    bool m_bCaptureComplete = false; // the dump's closing word came: the capture that closes is whole
+    std::unique_ptr<CRecordingUserInterface> m_pRecordingUi;
+    std::mutex m_visitsLock;
+    std::vector<std::shared_ptr<CServiceVisit>> m_visits;
+    std::shared_ptr<CServiceVisit> m_pDownloadVisit; // the image download's, ended by its worker
+    std::shared_ptr<CServiceVisit> m_pCaptureVisit;
+    std::atomic<bool> m_bRecordWarned{false};
 
     bool m_bFirstIdle = true;
     std::atomic<bool> m_bLoadRunning{false};

@@ -2,6 +2,7 @@
 // texts and records the connection state. Over COM the controller is caught at reset; over USB it is first
 // asked whether it must restart.
 #include "engine/app/DravikApp.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
@@ -77,6 +78,10 @@ int CDravikApp::UsbRestartCheck() {
 }
 
 void CDravikApp::OnConnect() {
+    bool probed = false; // runs that stop before the probes leave an old state behind
+    CRecordScope record(*this, "connect", [this, &probed] {
+        return std::pair<int, bool>(m_nConnectState, probed && m_nConnectState != ConnectNone);
+    });
     m_szVersion[0] = '\0';
     m_szProtocol[0] = '\0';
     SwitchTerminalModeOff();
@@ -101,6 +106,7 @@ void CDravikApp::OnConnect() {
 
     bool protocolOk = link->EscapeD(m_szProtocol, 0);
     ParseProtocolVersion(m_szProtocol);
+    probed = true;
 
     if (m_nConnectState == ConnectNone) {
         link->SetReadTimeout(kResetWaitMs);

@@ -2,6 +2,7 @@
 // controller commands. Unlike the erase before an image download, a refusal does not stop the sequence:
 // every ticked area is still tried, and only a clean run is reported as complete.
 #include "engine/app/DravikApp.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 
@@ -43,6 +44,7 @@ void CDravikApp::OnEraseMemory() {
 }
 
 bool CDravikApp::EraseMemory(const EraseDialogData* chosen) {
+    CRecordScope record(*this, "erase");
     SwitchTerminalModeOff();
 
     std::unique_ptr<CSerialHandler> link = OpenComLink();
@@ -78,5 +80,6 @@ bool CDravikApp::EraseMemory(const EraseDialogData* chosen) {
     }
     if (attempted && !failed)
         m_pUi->MessageBox("Memory erasure complete.");
+    record.Finish(failed ? 0 : 1, !failed);
     return !failed;
 }

@@ -2,6 +2,7 @@
 // selects; software images first pass the size plausibility check.
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
 
@@ -71,6 +72,8 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     m_strFileName = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string extension = LowerExtension(m_strPathName);
+    CRecordScope record(*this, "load");
+    record.NoteFile(m_strPathName);
 
     if (extension == "img") {
         if (std::FILE* file = std::fopen(m_strPathName.c_str(), "rb")) {
@@ -94,11 +97,13 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
             m_nLastLoadKind = 1;
             m_nLastLoadResult = -1;
             m_nLastLoadResult = DownloadConfigFile(m_strPathName, m_strFileName);
+            record.Finish(m_nLastLoadResult, m_nLastLoadResult == 3);
             return true;
         }
     }
     if (extension == "img") {
         m_nLastLoadKind = 0;
+        m_pDownloadVisit = record.Release(); // the download's worker finishes it
         StartImageDownload();
         return true;
     }
@@ -108,6 +113,7 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         m_nLastLoadKind = 1;
         m_nLastLoadResult = -1;
         m_nLastLoadResult = DownloadOtherFile(m_strPathName, m_strFileName);
+        record.Finish(m_nLastLoadResult, m_nLastLoadResult == 3);
         return true;
     }
     m_nLastLoadKind = 0;

@@ -1,6 +1,7 @@
 // Controller Options: sets how the controller uses its own RS-232 and infrared ports, one command per port
 // that has a choice. The controller's current setting is never read back, so nothing is preselected.
 #include "engine/app/DravikApp.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 
@@ -26,6 +27,7 @@ void CDravikApp::OnControllerOptions() {
 }
 
 bool CDravikApp::SetControllerOptions(const OptionsDialogData* chosen) {
+    CRecordScope record(*this, "options");
     SwitchTerminalModeOff();
 
     std::unique_ptr<CSerialHandler> link = OpenComLink();
@@ -35,8 +37,10 @@ bool CDravikApp::SetControllerOptions(const OptionsDialogData* chosen) {
     OptionsDialogData choice;
     if (chosen)
         choice = *chosen;
-    else if (!m_pUi->RunOptionsDialog(choice))
+    else if (!m_pUi->RunOptionsDialog(choice)) {
+        record.Finish(1, true); // cancelled: nothing sent, nothing failed
         return true;
+    }
 
     bool ok = true;
     if (IsChoice(choice.nRs232Choice) && !link->SendCommand(kRs232Codes[choice.nRs232Choice])) {
@@ -48,5 +52,6 @@ bool CDravikApp::SetControllerOptions(const OptionsDialogData* chosen) {
         m_pUi->MessageBox("Slave rejected IrDA port settings.");
         ok = false;
     }
+    record.Finish(ok ? 1 : 0, ok);
     return ok;
 }

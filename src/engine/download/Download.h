@@ -57,6 +57,8 @@ public:
     // Cancel button, close box and the worker's end: the worker notices at its check points.
     void OnCancel();
     bool IsCancelled() const { return m_bCancel; }
+    // The region set of the image analysed (0 before the analysis).
+    int Regions() const { return m_nRegions; }
 
     std::atomic<bool> m_bConfirmErase{true};
 

@@ -2,6 +2,7 @@
 // calling thread behind the "File Progress" window. Needs no controller and no link.
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageSource.h"
 #include "engine/download/SrecConverter.h"
@@ -59,6 +60,8 @@ void CDravikApp::OnConvert() {
 
 bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& outputPath,
                              bool wholeOrNothing) {
+    CRecordScope record(*this, "convert");
+    record.NoteFile(inputPath);
     CImageFileSource input;
     if (!input.Open(inputPath)) {
         m_pUi->MessageBoxWithReason("Cannot open input file.", FileReason(inputPath, errno));
@@ -105,5 +108,7 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
             std::remove(writePath.c_str());
         ExitCleanup::RemovePath(writePath);
     }
+    record.NoteOutputFile(outputPath);
+    record.Finish(ok ? 1 : 0, ok);
     return ok;
 }

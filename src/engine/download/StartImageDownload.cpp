@@ -2,6 +2,7 @@
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
+#include "engine/records/ServiceVisit.h"
 #include "platform/ThreadPriority.h"
 
 #include <mutex>
@@ -37,7 +38,8 @@ void CDravikApp::StartImageDownload() {
         std::lock_guard<std::mutex> guard(m_downloadEndLock);
         ++m_nDownloadsStarted;
     }
-    m_downloadThread = std::thread([this, download] { DownloadThreadProc(download); });
+    m_downloadThread = std::thread(
+        [this, download, visit = std::move(m_pDownloadVisit)] { DownloadThreadProc(download, visit); });
 }
 
 void CDravikApp::CancelDownload() {
@@ -45,10 +47,14 @@ void CDravikApp::CancelDownload() {
         m_pDownload->OnCancel();
 }
 
-void CDravikApp::DownloadThreadProc(std::shared_ptr<CDownload> download) {
+void CDravikApp::DownloadThreadProc(std::shared_ptr<CDownload> download,
+                                    std::shared_ptr<CServiceVisit> visit) {
     SetCurrentThreadPriority(EThreadPriority::AboveNormal);
     m_nLastLoadResult = kLoadPending;
     const int result = download->DownloadImage();
+    if (visit)
+        visit->NoteRegions(download->Regions());
+    EndVisit(visit, result, result >= kLoadDoneOsAndApplication && result <= kLoadDoneApplication);
     m_nLastLoadResult = result;
     m_bDownloadRunning = false;
     download->OnCancel();

@@ -103,6 +103,7 @@ bool CSerialHandler::SendCommand(int code) {
         if (HasFailed())
             break; // a line that hung up answers no second attempt
     }
+    m_context.NoteLinkCommand(code, failure == nullptr);
     if (failure)
         ShowMessage(failure);
     if (raised)
@@ -153,7 +154,9 @@ bool CSerialHandler::SendBlock(const uint8_t* data, size_t length) {
     frame.push_back(static_cast<uint8_t>(length));
     frame.insert(frame.end(), data, data + length);
     frame.push_back(Checksum(frame));
-    return SendAndAwaitAck(frame.data(), frame.size(), kAck);
+    const bool acknowledged = SendAndAwaitAck(frame.data(), frame.size(), kAck);
+    m_context.NoteLinkBytes(length, acknowledged ? length : 0);
+    return acknowledged;
 }
 
 bool CSerialHandler::SendMRBlock(const uint8_t* data, size_t length) {

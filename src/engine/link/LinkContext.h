@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 class IUserInterface;
 
@@ -14,6 +15,17 @@ class CLinkContext {
 public:
     explicit CLinkContext(IUserInterface* ui) : m_pUi(ui) {}
     virtual ~CLinkContext() = default;
+
+    // What the links did, for the service record of the operation in progress (any thread): a command
+    // with its answer, and payload bytes sent and acknowledged by the controller or a ZModem receiver.
+    virtual void NoteLinkCommand(int code, bool accepted) {
+        (void)code;
+        (void)accepted;
+    }
+    virtual void NoteLinkBytes(uint64_t sent, uint64_t acknowledged) {
+        (void)sent;
+        (void)acknowledged;
+    }
 
     std::atomic<int> m_nLinkKind{kLinkCom};
     std::atomic<bool> m_bUsbPresent{false};

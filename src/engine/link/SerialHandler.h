@@ -90,6 +90,8 @@ public:
     static char CommandLetter(int code);
     static bool CommandAwaitsDone(int code);
 
+    CLinkContext& Context() const { return m_context; }
+
 private:
     bool UsesUsbPath() const;
     bool HasPort() const { return m_port.IsOpen(); }

@@ -3,11 +3,13 @@
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
+#include "engine/records/ServiceVisit.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -160,9 +162,17 @@ void CDravikApp::CloseCapture() {
         const int error = errno;
         m_pUi->MessageBox(std::string("Error writing capture file.\n") + std::strerror(error));
     }
+    EndCaptureVisit(std::exchange(m_bCaptureComplete, false));
     m_captureBuffer.clear();
     m_nCaptureLines = 0;
     m_nCaptureBusy = 0;
+}
+
+void CDravikApp::EndCaptureVisit(bool complete) {
+    if (!m_pCaptureVisit)
+        return;
+    m_pCaptureVisit->NoteFile(m_strCapturePath);
+    EndVisit(std::exchange(m_pCaptureVisit, nullptr), m_nCaptureLines, complete);
 }
 
 int CDravikApp::CaptureByte(uint8_t byte) {
@@ -173,10 +183,12 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         if (!started)
             return 0;
         m_nCaptureBusy = 1;
+        m_pCaptureVisit = BeginVisit("capture");
         if (!AskCaptureFile()) {
             SendControlByte(kEscape); // the controller abandons the dump
             m_pUi->ShowStatusMessage("Unable to open file.");
             m_nCaptureBusy = 0;
+            EndVisit(std::exchange(m_pCaptureVisit, nullptr), 0, false);
             return 0;
         }
         m_terminal.PutChar(0x0C);
@@ -211,6 +223,7 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         m_nLastSent[0] = m_nLastSent[1] = 0;
     }
     if (ended) {
+        m_bCaptureComplete = true;
         CloseCapture();
         SendControlByte(kReturn);
     }

@@ -1,6 +1,7 @@
 #include "engine/wizard/Wizard.h"
 
 #include "engine/app/DravikApp.h"
+#include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
 #include "engine/link/SerialHandler.h"
@@ -224,6 +225,10 @@ int CWizard::ConnectState() {
 }
 
 int CWizard::WizardConnect() {
+    bool probed = false;
+    CRecordScope record(m_app, "connect", [this, &probed] {
+        return std::pair<int, bool>(m_app.m_nConnectState, probed && m_app.m_nConnectState != ConnectNone);
+    });
     m_app.m_szVersion[0] = '\0';
     m_app.m_szProtocol[0] = '\0';
     if (m_app.m_nTerminalMode != 0) {
@@ -262,6 +267,7 @@ int CWizard::WizardConnect() {
 
     link->EscapeD(m_app.m_szProtocol, 0);
     m_app.ParseProtocolVersion(m_app.m_szProtocol);
+    probed = true;
     if (m_app.m_nConnectState == ConnectNone) {
         if (!AwaitReset(*link))
             return 3;

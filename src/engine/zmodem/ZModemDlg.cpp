@@ -1,6 +1,7 @@
 #include "engine/zmodem/ZModemDlg.h"
 
 #include "engine/app/UserInterface.h"
+#include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
 #include "platform/ThreadPriority.h"
@@ -112,6 +113,13 @@ void CZModemDlg::SendFile() {
         m_nResult = ZModemNoResponse;
         return;
     }
+    // The service record learns what went out and what the receiver confirmed, however the send ends.
+    struct SNoteBytes {
+        CZModemDlg& dialog;
+        ~SNoteBytes() {
+            dialog.m_pLink->Context().NoteLinkBytes(dialog.m_nBytesSent, dialog.m_nBytesConfirmed);
+        }
+    } noteBytes{*this};
     m_pLink->SetTimeouts(5000, 1, 10000, 10, 1000);
     if (m_pLink->Descriptor() < 0)
         m_pLink->SetReadTimeout(kUsbReadTimeoutMs);
@@ -187,6 +195,8 @@ void CZModemDlg::SendFile() {
         // Only a receiver that asked for the next file after ZEOF has the whole file.
         if (finish != EFinish::Confirmed && m_nResult == ZModemOk)
             m_nResult = ZModemNoResponse;
+        if (finish == EFinish::Confirmed)
+            m_nBytesConfirmed = static_cast<uint64_t>(m_nFileLength);
         return;
     }
 }
@@ -228,6 +238,7 @@ bool CZModemDlg::TakeReceiverPosition() {
     if (position < 0 || position > m_nFileLength || std::fseek(m_file.get(), position, SEEK_SET) != 0)
         return false;
     m_nPosition = position;
+    m_nBytesConfirmed = std::max<uint64_t>(m_nBytesConfirmed, static_cast<uint64_t>(position));
     m_bDataHeaderDue = true;
     return true;
 }
@@ -270,6 +281,7 @@ bool CZModemDlg::SendData() {
             return false;
         }
         m_nPosition += static_cast<int64_t>(got);
+        m_nBytesSent += got;
         m_util.QueueDataSubpacket(m_buffer.data(), got, m_nPosition < m_nFileLength ? ZCRCG : ZCRCE);
         if (m_util.WriteFailed()) {
             m_nResult = ZModemNoResponse;

@@ -80,6 +80,8 @@ private:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file{nullptr, &std::fclose};
     std::vector<uint8_t> m_buffer;
     int64_t m_nPosition = 0;
+    uint64_t m_nBytesSent = 0;      // file bytes streamed, resent ones again
+    uint64_t m_nBytesConfirmed = 0; // the furthest position the receiver confirmed
     int64_t m_nFileLength = 0;
     size_t m_nSubpacketSize = 1024;
     bool m_bDataHeaderDue = true;
