@@ -47,6 +47,12 @@ void CCliEventWriter::Write(const std::string& event, const std::vector<SJsonFie
     std::fflush(m_out);
 }
 
+void CCliEventWriter::WriteLine(const std::string& object) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::fputs((object + "\n").c_str(), m_out);
+    std::fflush(m_out);
+}
+
 void CCliEventWriter::Progress(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) {
     Write("progress", {JsonNumber("bytes", int64_t(bytes)), JsonNumber("total", int64_t(total)),
                        JsonNumber("bps", int64_t(bitsPerSecond))});

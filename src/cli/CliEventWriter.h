@@ -32,6 +32,8 @@ public:
     void Result(int code, const std::vector<SJsonField>& fields = {});
     // Any other event: {"event":NAME, fields...}.
     void Write(const std::string& event, const std::vector<SJsonField>& fields);
+    // An event already written as a JSON object (a child's, passed on), without its line end.
+    void WriteLine(const std::string& object);
 
 private:
     std::mutex m_lock;

@@ -21,7 +21,10 @@ enum EOption {
     OptSysfs,
     OptDev,
     OptHelp,
-    OptVersion
+    OptVersion,
+    OptPortsFrom,
+    OptNoRecord,
+    OptSince,
 };
 
 constexpr SOptionSpec kOptions[] = {
@@ -40,12 +43,24 @@ constexpr SOptionSpec kOptions[] = {
     {"version", 'V', false, OptVersion},
     {"sysfs", 0, true, OptSysfs},
     {"dev", 0, true, OptDev},
+    {"version", 'V', false, OptVersion},   {"ports-from", 0, true, OptPortsFrom},
+    {"no-record", 0, false, OptNoRecord},  {"since", 0, true, OptSince},
 };
 
 bool TakeOption(CliOptions& options, int id, const std::string& value, std::string& error) {
     switch (id) {
     case OptPort:
         options.strPort = value;
+        options.ports.push_back(value);
+        break;
+    case OptPortsFrom:
+        options.strPortsFrom = value;
+        break;
+    case OptNoRecord:
+        options.bNoRecord = true;
+        break;
+    case OptSince:
+        options.strSince = value;
         break;
     case OptUsb:
         options.bUsb = true;
@@ -137,6 +152,8 @@ std::string CliHelpText() {
                "      --json             standard output carries one JSON object per line for every event\n"
                "      --sysfs DIR        ports, doctor: read sysfs below DIR instead of /sys (tests)\n"
                "      --dev DIR          ports, doctor: device nodes below DIR instead of /dev (tests)\n"
+               "      --no-record        keep no service record of this run (DRAVIK_NO_RECORD=1 does the "
+               "same for every run)\n"
                "  -h, --help             show this text\n"
                "  -V, --version          show the program's version\n"
                "COMMANDS\n"
@@ -185,6 +202,21 @@ std::string CliHelpText() {
                "udev rule,\n"
                "                         modem manager, settings file, version; exit 0 when the chosen port "
                "opens\n"
+               "  upgrade FILE [NEXT]    the Upgrade Wizard without pages: the USB restart or the COM reset "
+               "catch, Connect,\n"
+               "                         the load of FILE, and NEXT when the controller needs a "
+               "configuration file as well;\n"
+               "                         exit 0 when the wizard would say \"Download OK!\", otherwise the "
+               "load's result code\n"
+               "                         (2: another file is needed). With --port given more than once or "
+               "--ports-from FILE\n"
+               "                         (one port a line): every controller side by side, one line each and "
+               "a summary;\n"
+               "                         exit 0 only when every one succeeded\n"
+               "  records [--since YYYY-MM-DD]\n"
+               "                         list the service records kept under "
+               "$XDG_DATA_HOME/dravik/records (--json: one\n"
+               "                         record a line as stored)\n"
                "EXIT CODES\n") +
            CliExitCodeText();
 }

@@ -20,6 +20,10 @@ struct CliOptions {
     std::string strCapture;   // terminal: the file a diagnostic dump capture writes
     std::string strSysfs;     // ports, doctor: sysfs root (default /sys)
     std::string strDev;       // ports, doctor: device folder (default /dev)
+    std::vector<std::string> ports; // every --port, in order (upgrade serves each one)
+    std::string strPortsFrom;       // upgrade: a file of ports, one a line
+    bool bNoRecord = false;         // keep no service record of this run
+    std::string strSince;           // records: from this day (YYYY-MM-DD) on
     bool bHelp = false;
     bool bVersion = false;
     std::string strCommand;

@@ -2,10 +2,13 @@
 
 #include "cli/CliDoctor.h"
 #include "cli/CliEventWriter.h"
+#include "cli/CliFleet.h"
 #include "cli/CliImageInfo.h"
 #include "cli/CliPorts.h"
+#include "cli/CliRecords.h"
 #include "cli/CliSignalCancel.h"
 #include "cli/CliTerminal.h"
+#include "cli/CliUpgrade.h"
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
@@ -208,6 +211,7 @@ int RunConvert(const std::vector<std::string>& arguments, const CliOptions& opti
                   CDravikApp::DefaultImageName(slash == std::string::npos ? input : input.substr(slash + 1));
     CConsoleUserInterface ui({}, stderr, stdin, events, options.bQuiet);
     CDravikApp app(&ui);
+    app.m_bRecording = !options.bNoRecord;
     if (!app.ConvertFile(input, output, true))
         return 1;
     results.push_back({"image", "Image", output});
@@ -247,16 +251,25 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         return RunSystemCommand(options);
     if (options.strCommand == "convert")
         return RunConvert(options.arguments, options, events, results);
+    if (options.strCommand == "records") {
+        if (options.arguments.empty())
+            return RunRecords(options.strSince, options.bJson);
+        std::fprintf(stderr, "%s\nrecords takes no arguments\n", CliUsageLine());
+        return kExitUsage;
+    }
+    if (options.strCommand == "upgrade" && (options.ports.size() > 1 || !options.strPortsFrom.empty()))
+        return RunFleet(options, events);
     const bool known = options.strCommand == "probe" || options.strCommand == "command" ||
                        options.strCommand == "connect" || options.strCommand == "load" ||
                        options.strCommand == "erase" || options.strCommand == "options" ||
-                       options.strCommand == "terminal";
+                       options.strCommand == "terminal" || options.strCommand == "upgrade";
     if (!known) {
         std::fprintf(stderr, "%s\nunknown command %s\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
     const size_t wanted = options.strCommand == "command" || options.strCommand == "load" ? 1 : 0;
-    const bool ownArguments = options.strCommand == "erase" || options.strCommand == "options";
+    const bool ownArguments =
+        options.strCommand == "erase" || options.strCommand == "options" || options.strCommand == "upgrade";
     if (!ownArguments && options.arguments.size() != wanted) {
         std::fprintf(stderr, "%s\nwrong number of arguments for %s\n", CliUsageLine(),
                      options.strCommand.c_str());
@@ -278,6 +291,7 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
                              options.bQuiet);
     const CCliSignalCancel::CActionScope cancelAction(signals, [&ui] { return ui.PressCancel(); });
     CDravikApp app(&ui);
+    app.m_bRecording = !options.bNoRecord;
     app.ForgoWizardStart(); // the console has no wizard pages
     // Settings: the named file, or where the desktop program finds it.
     app.m_strSettingsPath =
@@ -316,6 +330,8 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         exitCode = RunOptions(app, ui, options);
     else if (options.strCommand == "terminal")
         exitCode = RunTerminal(app, ui, signals);
+    else if (options.strCommand == "upgrade")
+        exitCode = RunUpgrade(app, ui, options, events, results);
     ui.RunPosted();
     return exitCode;
 }

@@ -30,11 +30,11 @@
 #include "sim/UsbSimService.h"
 
 #include <csignal>
-#include <memory>
-#include <thread>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <sys/signalfd.h>
+#include <thread>
 #include <vector>
 
 namespace {

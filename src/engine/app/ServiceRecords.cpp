@@ -2,6 +2,7 @@
 // the commands, the texts shown, the result and the bytes, appended to the day's record file.
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
+#include "engine/app/VersionText.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/records/ServiceRecordBook.h"
 #include "engine/records/ServiceVisit.h"
@@ -16,8 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr const char* kProgramVersion = "5120-41887 Version 4.0";
 
 // Local time with its offset from UTC: 2026-12-08T18:30:01+01:00.
 std::string LocalTimeText() {
@@ -69,7 +68,7 @@ std::shared_ptr<CServiceVisit> CDravikApp::BeginVisit(const std::string& operati
     start.strHost = HostName();
     start.strUser = UserName();
     start.strProgram = m_strProgramName.empty() ? RunningProgramName() : m_strProgramName;
-    start.strProgramVersion = kProgramVersion;
+    start.strProgramVersion = kDravikVersionText;
     start.strOperation = operation;
     const int kind = m_nLinkKind;
     start.strLink = kind == kLinkCom ? "COM" : kind == kLinkUsb ? "USB" : "none";

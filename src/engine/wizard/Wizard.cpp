@@ -1,4 +1,5 @@
 #include "engine/wizard/Wizard.h"
+#include "engine/wizard/UpgradeOutcome.h"
 
 #include "engine/app/DravikApp.h"
 #include "engine/app/RecordScope.h"
@@ -28,13 +29,6 @@ constexpr uint32_t kResetSliceMs = 250;
 constexpr uint8_t kBell = 0x07;
 
 constexpr const char* kExitQuestion = "Exit Upgrade Wizard?";
-constexpr const char* kImageDownloadOk = "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the "
-                                         "PC and cycle the controller power OFF/ON";
-constexpr const char* kProgramError = "Upgrade Wizard program error!  Restart the Upgrade Wizard.";
-constexpr const char* kFileOpenError =
-    "Error opening the selected file.  The file may be corrupt.\n\nClick 'Retry' to retry opening the file "
-    "and "
-    "downloading.\n\nIf the problem persists then exit the Upgrade Wizard and\nget a new copy of the file.";
 
 } // namespace
 
@@ -174,22 +168,28 @@ int CWizard::AfterCablePage() {
             EMsgButtons::YesNo, EMsgIcon::Question) != IDYES)
         return kStateCable;
     if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
-        const int restart = m_app.UsbRestartCheck();
-        if (restart == 1) {
-            // The idle pass clears the flag 5 s after the restart (and posts no Connect while we run).
-            while (m_app.m_bRestartPending)
-                if (!Pause(kPollMs))
-                    return kStateEnd;
-            m_app.m_usbDevice.ClearRing(3);
-            return kStateConnect;
-        }
-        if (restart != 0)
+        const int restart = RestartOverUsb([this] { return Pause(kPollMs); });
+        if (restart < 0)
+            return kStateEnd;
+        if (restart > 1)
             return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?",
                                    EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                        ? kStateExit
                        : kStateCable;
     }
     return kStateConnect;
+}
+
+int CWizard::RestartOverUsb(const std::function<bool()>& pause) {
+    const int restart = m_app.UsbRestartCheck();
+    if (restart == 1) {
+        // The idle pass clears the flag 5 s after the restart (and posts no Connect while the wizard runs).
+        while (m_app.m_bRestartPending)
+            if (!pause())
+                return -1;
+        m_app.m_usbDevice.ClearRing(3);
+    }
+    return restart;
 }
 
 int CWizard::ConnectState() {
@@ -311,19 +311,19 @@ int CWizard::LoadState() {
 
 int CWizard::ImageResultState() {
     m_app.WaitForDownloadEnd();
-    auto retry = [this](const char* text, int again, EMsgIcon icon = EMsgIcon::Warning) {
-        return m_ui.MessageBox(text, EMsgButtons::RetryCancel, icon) == IDRETRY ? again : kStateExit;
-    };
-    switch (m_app.m_nLastLoadResult) {
-    case kLoadDoneOsAndApplication:
-    case kLoadDoneApplication:
-        m_ui.MessageBox(kImageDownloadOk, EMsgButtons::Ok, EMsgIcon::Question);
+    return OutcomeState(ImageUpgradeOutcome(m_app.m_nLastLoadResult, m_app.m_nConnectState));
+}
+
+int CWizard::ConfigurationResultState() {
+    return OutcomeState(ConfigurationUpgradeOutcome(m_app.m_nLastLoadResult));
+}
+
+int CWizard::OutcomeState(const UpgradeOutcome& outcome) {
+    switch (outcome.nStep) {
+    case EUpgradeStep::Done:
+        m_ui.MessageBox(outcome.pszText, EMsgButtons::Ok, outcome.nIcon);
         return kStateEnd;
-    case kLoadDoneOther: {
-        if (m_app.m_nConnectState == ConnectBootstrap) {
-            m_ui.MessageBox(kImageDownloadOk, EMsgButtons::Ok, EMsgIcon::Question);
-            return kStateEnd;
-        }
+    case EUpgradeStep::AnotherFile: {
         WizardPageData page;
         if (m_ui.RunWizardPage(6, page) == kWizardNext) {
             m_app.m_nLoadType = 3;
@@ -331,93 +331,15 @@ int CWizard::ImageResultState() {
         }
         return AskExit(kStateConnect);
     }
-    case kLoadComPortFailed:
+    case EUpgradeStep::PortFailed:
         return kStatePortFailed;
-    case kLoadCancelled:
-        return retry(
-            "Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
-            "download, or 'Cancel'\nto exit the Upgrade Wizard",
-            kStateCable, EMsgIcon::Question);
-    case kLoadEraseRefused:
-        return retry(
-            "Error erasing controller memory prior to download!\n  \nThis may be due to a bad serial "
-            "connection to the\ncontroller or faulty controller hardware.\n\nClick 'Retry' to retry opening "
-            "the file and downloading.\n\nIf the problem persists then recheck the serial cable\nor replace "
-            "the controller.",
-            kStateCable);
-    case kLoadFileNotOpened:
-        return retry(kFileOpenError, kStateFileType);
-    case kLoadRefused:
-        return retry(
-            "Error controller rejected software download command!\n \nThis may be due to a bad serial "
-            "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
-            "download. \n \nIf the problem persists recheck the serial cable or replace\nthe controller.",
-            kStateCable);
-    case kLoadBaudChangeFailed:
-        return retry(
-            "Error changing the PC's serial port baud rate!\n \nThis may be due to a bad PC serial port or "
-            "another program\nhaving the serial port open.  Close all other programs and\nretry "
-            "downloading.\n \nClick 'Retry' to retry the download.\n \nIf the problem persists try using a "
-            "different PC.",
-            kStateCable);
-    case kLoadUnexpectedEnd:
-        return retry(
-            "Error processing the selected file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry "
-            "the download. \n \nIf the problem persists then exit the Upgrad Wizard and\nget a new copy of "
-            "the file.",
-            kStateFileType);
-    default:
-        m_ui.MessageBox(kProgramError);
-        return kStateExit;
+    case EUpgradeStep::Retry:
+        return m_ui.MessageBox(outcome.pszText, EMsgButtons::RetryCancel, outcome.nIcon) == IDRETRY
+                   ? (outcome.bRetryFromFileType ? kStateFileType : kStateCable)
+                   : kStateExit;
+    case EUpgradeStep::ProgramError:
+        break;
     }
-}
-
-int CWizard::ConfigurationResultState() {
-    auto retry = [this](const char* text, int again, EMsgIcon icon = EMsgIcon::Warning) {
-        return m_ui.MessageBox(text, EMsgButtons::RetryCancel, icon) == IDRETRY ? again : kStateExit;
-    };
-    switch (m_app.m_nLastLoadResult) {
-    case 3:
-        m_ui.MessageBox("Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the "
-                        "controller power OFF/ON.",
-                        EMsgButtons::Ok, EMsgIcon::Information);
-        return kStateEnd;
-    case 4:
-        return kStatePortFailed;
-    case 5:
-        return retry(
-            "Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
-            "download, or 'Cancel'\n'to exit the Upgrade Wizard",
-            kStateCable, EMsgIcon::Question);
-    case 6:
-        return retry(
-            "Error erasing controller memory prior to download!\n  \nThis may be due to an intermitten "
-            "serial connection to\nthe controller or faulty controller hardware.\n\nClick 'Retry' to retry "
-            "opening the file and downloading.\n\nIf the problem persists then recheck the serial cable or "
-            "\nreplace the controller.",
-            kStateCable);
-    case 7:
-        return retry(kFileOpenError, kStateFileType);
-    case 8:
-    case 13:
-        return retry(
-            "Error controller rejected software download command!\n \nThis may be due to a bad serial "
-            "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
-            "download.\n \nIf the problem persists recheck the serial cable or replace the controller",
-            kStateCable);
-    case 9:
-        return retry(
-            "Error too many communication errors.!\n \nThis may be due to a bad or intermitten serial "
-            "port\ncable.  Verify the cable is not defective.  If available\ntry a second cable.\n \nClick "
-            "'Retry' to retry the download.\n \nIf the problem persists try using a different PC.",
-            kStateCable);
-    case 12:
-        return retry(
-            "Error renaming file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry the download.\n "
-            "\nIf the problem persists then exit the Wizard and\nget a new copy of the file.",
-            kStateFileType);
-    default:
-        m_ui.MessageBox(kProgramError);
-        return kStateExit;
-    }
+    m_ui.MessageBox(outcome.pszText);
+    return kStateExit;
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 class CDravikApp;
+struct UpgradeOutcome;
 class CSerialHandler;
 class IUserInterface;
 
@@ -24,6 +26,10 @@ public:
 
     // The wizard's connect step: 1 done, 2 COM port failed, 3 no controller, 14 no link kind, 15 no USB.
     int WizardConnect();
+    // The USB restart before the connect step: UsbRestartCheck's result (0 go on, 1 restarted, the
+    // re-connect time passed and the terminal ring emptied, others failed), -1 when pause (one poll
+    // period) said stop.
+    int RestartOverUsb(const std::function<bool()>& pause);
 
 private:
     void Run();
@@ -33,6 +39,8 @@ private:
     int LoadState();
     int ImageResultState();
     int ConfigurationResultState();
+    // The boxes and the next state for a load's outcome.
+    int OutcomeState(const UpgradeOutcome& outcome);
     // "Exit Upgrade Wizard?": Yes → 9, No → stay.
     int AskExit(int stay);
     // Waits clock milliseconds unless the wizard is asked to stop.

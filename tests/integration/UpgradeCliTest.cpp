@@ -1,0 +1,223 @@
+// dravik-cli upgrade as scripts and production lines use it, against dxu-sim processes on pseudo-terminals:
+// the reset catch and the flash equal to the image, the wizard's result rules, the records the runs left,
+// and a fleet of eight controllers with one refusing its erase and one hanging up in the middle.
+#include "SimFlashTestSupport.h"
+#include "engine/records/JsonText.h"
+#include "support/RecordFolder.h"
+#include "support/SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct CliRun {
+    int nExit = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+CliRun RunCli(CSimFlashTempDir& dir, const std::vector<std::string>& args) {
+    static int runs = 0;
+    const std::string outPath = dir.File("out-" + std::to_string(++runs));
+    const std::string errPath = dir.File("err-" + std::to_string(runs));
+    std::vector<std::string> argv{DRAVIK_CLI_PATH, "--settings", dir.File("none.cfg")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    CliRun run;
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    const auto out = SimFlashReadFile(outPath);
+    const auto err = SimFlashReadFile(errPath);
+    run.strOut.assign(out.begin(), out.end());
+    run.strErr.assign(err.begin(), err.end());
+    return run;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+constexpr uint32_t kImageAddress = 0x110000;
+constexpr size_t kImageBytes = 3000;
+
+// An image of one address record and kImageBytes data bytes.
+std::vector<uint8_t> ImageData() {
+    return SimFlashPattern(kImageBytes, 3);
+}
+std::string WriteImage(CSimFlashTempDir& dir) {
+    const std::string path = dir.File("app.img");
+    std::string image("\x7eMR:\x00\x11\x00\x00:", 9);
+    for (uint8_t byte : ImageData())
+        image += static_cast<char>(byte == 0x7E ? 0x7D : byte); // no byte that could start a record
+    std::ofstream(path, std::ios::binary) << image;
+    return path;
+}
+std::vector<uint8_t> ImageBytesAsWritten() {
+    std::vector<uint8_t> data = ImageData();
+    std::replace(data.begin(), data.end(), uint8_t{0x7E}, uint8_t{0x7D});
+    return data;
+}
+
+// What the flash dump holds at the image's address.
+std::vector<uint8_t> DumpWindow(CSimFlashTempDir& dir, const std::string& dump) {
+    static int windows = 0;
+    const std::string binary = dir.File("window-" + std::to_string(++windows) + ".bin");
+    char from[16], to[16], back[16];
+    std::snprintf(from, sizeof from, "0x%X", kImageAddress);
+    std::snprintf(to, sizeof to, "0x%zX", kImageAddress + kImageBytes);
+    std::snprintf(back, sizeof back, "-0x%X", kImageAddress);
+    if (SimFlashRun({"srec_cat", dump, "-crop", from, to, "-offset", back, "-o", binary, "-binary"}) != 0)
+        return {};
+    return SimFlashReadFile(binary);
+}
+
+std::string SystemSha256(const std::string& path) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(("sha256sum '" + path + "'").c_str(), "r"), &::pclose);
+    std::array<char, 65> digest{};
+    if (!pipe || std::fread(digest.data(), 1, 64, pipe.get()) != 64)
+        return "sha256sum failed";
+    return digest.data();
+}
+
+TEST(UpgradeCli, TheResetCatchLoadsTheImageAndTheRecordsTellIt) {
+    CSimFlashTempDir dir;
+    CRecordFolder records;
+    const std::string dump = dir.File("flash.srec");
+    const std::string image = WriteImage(dir);
+    CSimProcess sim({"--protocol", "none", "--reset-after", "1500", "--done-delay", "0", "--flash-dump", dump,
+                     "--clock-speed", "20"});
+    ASSERT_TRUE(sim.IsReady());
+    const CliRun run =
+        RunCli(dir, {"--port", sim.SlavePath(), "--no-restart", "--clock-speed", "20", "upgrade", image});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "Download OK!")) << run.strErr;
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(DumpWindow(dir, dump), ImageBytesAsWritten());
+
+    const CliRun listed = RunCli(dir, {"records", "--json"});
+    ASSERT_EQ(listed.nExit, 0) << listed.strErr;
+    std::vector<std::string> operations;
+    std::istringstream lines(listed.strOut);
+    for (std::string line; std::getline(lines, line);) {
+        CJsonValue record;
+        ASSERT_TRUE(CJsonValue::Parse(line, record)) << line;
+        if (record.Has("event"))
+            continue; // the run's own result event
+        operations.push_back(record["operation"].Text());
+        EXPECT_EQ(record["program"].Text(), "dravik-cli");
+        EXPECT_EQ(record["device"].Text(), sim.SlavePath());
+        if (record["operation"].Text() == "load") {
+            EXPECT_EQ(record["file_sha256"].Text(), SystemSha256(image));
+            EXPECT_EQ(record["bytes_acknowledged"].Integer(), int64_t(kImageBytes));
+            EXPECT_TRUE(record["ok"].Bool());
+        } else {
+            EXPECT_EQ(record["protocol"].Text(), "PL03") << "held in the bootstrap";
+        }
+    }
+    EXPECT_EQ(operations, (std::vector<std::string>{"connect", "load"}));
+    // --no-record leaves nothing; the table lists what is there.
+    EXPECT_EQ(RunCli(dir, {"--no-record", "--port", "/dev/null-none", "connect"}).nExit, 1);
+    const CliRun table = RunCli(dir, {"records", "--since", "2000-01-01"});
+    EXPECT_TRUE(Contains(table.strOut, "2 record(s)")) << table.strOut;
+    EXPECT_EQ(RunCli(dir, {"records", "--since", "yesterday"}).nExit, 64) << "a usage error";
+}
+
+TEST(UpgradeCli, AResultTheWizardWouldRetryEndsTheRunWithIt) {
+    CSimFlashTempDir dir;
+    const std::string image = WriteImage(dir);
+    CSimProcess sim({"--done-delay", "0", "--fault", "error-always:2"});
+    ASSERT_TRUE(sim.IsReady());
+    const CliRun run = RunCli(dir, {"--port", sim.SlavePath(), "--yes", "upgrade", image});
+    EXPECT_EQ(run.nExit, 6) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "Slave rejected erasure of application.")) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "Error erasing controller memory prior to download!")) << run.strErr;
+    EXPECT_FALSE(Contains(run.strErr, "Download OK!"));
+}
+
+TEST(UpgradeCli, AFleetUpgradesEveryControllerAndNamesTheTwoFailures) {
+    CSimFlashTempDir dir;
+    const std::string dump = dir.File("flash.srec");
+    const std::string image = WriteImage(dir);
+    constexpr size_t kCount = 8;
+    CSimProcess sim({"--count", std::to_string(kCount), "--done-delay", "0", "--flash-dump", dump,
+                     "--fault-on", "3:error-always:2", "--fault-on", "6:hangup:5", "--clock-speed", "20"},
+                    kCount);
+    ASSERT_EQ(sim.SlavePaths().size(), kCount);
+    std::vector<std::string> args{"--yes", "--no-restart", "--clock-speed", "20", "upgrade", image};
+    for (const std::string& port : sim.SlavePaths())
+        args.insert(args.end(), {"--port", port});
+    const CliRun run = RunCli(dir, args);
+    EXPECT_EQ(run.nExit, 1) << run.strOut << run.strErr;
+    ASSERT_EQ(sim.Stop(), 0);
+
+    const std::string summary = run.strOut.substr(run.strOut.rfind("PORT"));
+    for (size_t i = 0; i < kCount; ++i) {
+        const std::string& port = sim.SlavePaths()[i];
+        const std::string row =
+            summary.substr(summary.find(port), summary.find('\n', summary.find(port)) - summary.find(port));
+        if (i == 2) {
+            EXPECT_TRUE(Contains(row, "FAILED") &&
+                        Contains(row, "Slave rejected erasure of application. Error erasing"))
+                << row;
+        } else if (i == 5) {
+            EXPECT_TRUE(Contains(row, "FAILED") &&
+                        Contains(row, "Error downloading file to controller. Error controller rejected"))
+                << row;
+        } else {
+            EXPECT_TRUE(Contains(row, " ok ")) << row;
+            EXPECT_EQ(DumpWindow(dir, dir.File("flash-" + std::to_string(i + 1) + ".srec")),
+                      ImageBytesAsWritten())
+                << port;
+        }
+    }
+    EXPECT_TRUE(Contains(summary, "6 of 8 controllers upgraded; 2 failed")) << summary;
+}
+
+TEST(UpgradeCli, FleetJsonTagsEveryEventWithItsPort) {
+    CSimFlashTempDir dir;
+    const std::string image = WriteImage(dir);
+    CSimProcess sim({"--count", "2", "--done-delay", "0", "--clock-speed", "20"}, 2);
+    ASSERT_EQ(sim.SlavePaths().size(), 2u);
+    const CliRun run = RunCli(dir, {"--json", "--yes", "--no-restart", "--clock-speed", "20", "--port",
+                                    sim.SlavePaths()[0], "--port", sim.SlavePaths()[1], "upgrade", image});
+    EXPECT_EQ(run.nExit, 0) << run.strOut;
+    std::istringstream lines(run.strOut);
+    size_t tagged = 0;
+    int results = 0;
+    for (std::string line; std::getline(lines, line);) {
+        CJsonValue event;
+        ASSERT_TRUE(CJsonValue::Parse(line, event)) << line;
+        const std::string port = event["port"].Text();
+        EXPECT_TRUE(port == sim.SlavePaths()[0] || port == sim.SlavePaths()[1] ||
+                    event["event"].Text() == "result")
+            << line;
+        tagged += port.empty() ? 0 : 1;
+        results += event["event"].Text() == "result" && !port.empty() && event["code"].Integer() == 0;
+    }
+    EXPECT_EQ(results, 2) << run.strOut;
+    EXPECT_GT(tagged, 4u);
+}
+
+} // namespace
