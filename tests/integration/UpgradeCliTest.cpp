@@ -106,7 +106,7 @@ TEST(UpgradeCli, TheResetCatchLoadsTheImageAndTheRecordsTellIt) {
     CRecordFolder records;
     const std::string dump = dir.File("flash.srec");
     const std::string image = WriteImage(dir);
-    CSimProcess sim({"--protocol", "none", "--reset-after", "1500", "--done-delay", "0", "--flash-dump", dump,
+    CSimProcess sim({"--protocol", "none", "--reset-after", "20000", "--done-delay", "0", "--flash-dump", dump,
                      "--clock-speed", "20"});
     ASSERT_TRUE(sim.IsReady());
     const CliRun run =
