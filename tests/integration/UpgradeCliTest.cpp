@@ -9,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <poll.h>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -106,8 +109,8 @@ TEST(UpgradeCli, TheResetCatchLoadsTheImageAndTheRecordsTellIt) {
     CRecordFolder records;
     const std::string dump = dir.File("flash.srec");
     const std::string image = WriteImage(dir);
-    CSimProcess sim({"--protocol", "none", "--reset-after", "20000", "--done-delay", "0", "--flash-dump", dump,
-                     "--clock-speed", "20"});
+    CSimProcess sim({"--protocol", "none", "--reset-after", "20000", "--done-delay", "0", "--flash-dump",
+                     dump, "--clock-speed", "20"});
     ASSERT_TRUE(sim.IsReady());
     const CliRun run =
         RunCli(dir, {"--port", sim.SlavePath(), "--no-restart", "--clock-speed", "20", "upgrade", image});
@@ -218,6 +221,69 @@ TEST(UpgradeCli, FleetJsonTagsEveryEventWithItsPort) {
     }
     EXPECT_EQ(results, 2) << run.strOut;
     EXPECT_GT(tagged, 4u);
+}
+
+TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
+    CSimFlashTempDir dir;
+    const std::string image = WriteImage(dir);
+    // Paced lines: the transfers take long enough to be interrupted.
+    CSimProcess sim({"--count", "2", "--done-delay", "0", "--pace"}, 2);
+    ASSERT_EQ(sim.SlavePaths().size(), 2u);
+    std::vector<std::string> argv{
+        DRAVIK_CLI_PATH,     "--settings", dir.File("none.cfg"), "--json",  "--yes", "--port",
+        sim.SlavePaths()[0], "--port",     sim.SlavePaths()[1],  "upgrade", image};
+    std::vector<char*> pointers;
+    for (auto& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    CUniqueFd out(fds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+
+    // Once both controllers report progress, one Ctrl-C.
+    std::string events;
+    std::set<std::string> moving;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (moving.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{out.Get(), POLLIN, 0};
+        char buffer[4096];
+        ssize_t got = 0;
+        if (::poll(&pfd, 1, 1000) <= 0 || (got = ::read(out.Get(), buffer, sizeof buffer)) <= 0)
+            continue;
+        events.append(buffer, static_cast<size_t>(got));
+        for (const std::string& port : sim.SlavePaths())
+            if (Contains(events, "{\"port\":\"" + port + "\",\"event\":\"progress\""))
+                moving.insert(port);
+    }
+    ASSERT_EQ(moving.size(), 2u) << events;
+    ::kill(pid, SIGINT);
+    for (;;) {
+        char buffer[4096];
+        const ssize_t got = ::read(out.Get(), buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        events.append(buffer, static_cast<size_t>(got));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    // Each child ended as the window's Cancel ends a download: result 5, after the erase of its part.
+    std::istringstream lines(events);
+    int cancelled = 0;
+    for (std::string line; std::getline(lines, line);) {
+        CJsonValue event;
+        ASSERT_TRUE(CJsonValue::Parse(line, event)) << line;
+        cancelled += event["event"].Text() == "controller_result" && event["code"].Integer() == 5;
+    }
+    EXPECT_EQ(cancelled, 2) << events;
 }
 
 } // namespace
