@@ -66,13 +66,11 @@ constexpr uint32_t kImageAddress = 0x110000;
 constexpr size_t kImageBytes = 3000;
 
 // An image of one address record and kImageBytes data bytes.
-std::vector<uint8_t> ImageData() {
-    return SimFlashPattern(kImageBytes, 3);
-}
-std::string WriteImage(CSimFlashTempDir& dir) {
-    const std::string path = dir.File("app.img");
+std::vector<uint8_t> ImageData(size_t bytes = kImageBytes) { return SimFlashPattern(bytes, 3); }
+std::string WriteImage(CSimFlashTempDir& dir, size_t bytes = kImageBytes) {
+    const std::string path = dir.File("app-" + std::to_string(bytes) + ".img");
     std::string image("\x7eMR:\x00\x11\x00\x00:", 9);
-    for (uint8_t byte : ImageData())
+    for (uint8_t byte : ImageData(bytes))
         image += static_cast<char>(byte == 0x7E ? 0x7D : byte); // no byte that could start a record
     std::ofstream(path, std::ios::binary) << image;
     return path;
@@ -225,8 +223,8 @@ TEST(UpgradeCli, FleetJsonTagsEveryEventWithItsPort) {
 
 TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
     CSimFlashTempDir dir;
-    const std::string image = WriteImage(dir);
-    // Paced lines: the transfers take long enough to be interrupted.
+    // Paced lines and 60 kB: each transfer takes about 16 s, its first progress comes at a tenth.
+    const std::string image = WriteImage(dir, 60000);
     CSimProcess sim({"--count", "2", "--done-delay", "0", "--pace"}, 2);
     ASSERT_EQ(sim.SlavePaths().size(), 2u);
     std::vector<std::string> argv{
