@@ -13,8 +13,9 @@ public:
     CRecordFolder() {
         Save("XDG_DATA_HOME", m_oldDataHome);
         Save("DRAVIK_NO_RECORD", m_oldNoRecord);
-        char pattern[] = "/tmp/dravik-records-XXXXXX";
-        if (::mkdtemp(pattern))
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/dravik-records-XXXXXX";
+        if (::mkdtemp(pattern.data()))
             m_strHome = pattern;
         ::setenv("XDG_DATA_HOME", m_strHome.c_str(), 1);
         ::unsetenv("DRAVIK_NO_RECORD");
