@@ -17,7 +17,7 @@ TEST(SimCount, ControllersSideBySideEachWithItsFaultsAndDump) {
     const std::string dump = dir.File("flash.srec");
     for (const char* own : {"flash-1.srec", "flash-2.srec", "flash-3.srec"})
         dir.File(own);
-    CSimProcess sim({"--count", "3", "--done-delay", "0", "--flash-dump", dump, "--fault-on", "2:hangup:2",
+    CSimProcess sim({"--count", "3", "--done-delay", "0", "--flash-dump", dump, "--fault-on", "2:hang-up:2",
                      "--fault-on", "3:error-always:0"},
                     3);
     ASSERT_EQ(sim.SlavePaths().size(), 3u);
@@ -59,7 +59,7 @@ TEST(SimCount, BadCountsAndControllersAreRefused) {
                                                {"--count", "2", "--fault-on", "3:silent"},
                                                {"--fault-on", "1:nonsense"},
                                                {"--fault-on", "x:silent"},
-                                               {"--fault", "hangup"}}) {
+                                               {"--fault", "hang-up"}}) {
         std::vector<std::string> argv{DXU_SIM_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         EXPECT_EQ(SimFlashRun(argv), 2) << args[0] << " " << args[1];

@@ -163,7 +163,7 @@ TEST(UpgradeCli, AFleetUpgradesEveryControllerAndNamesTheTwoFailures) {
     const std::string image = WriteImage(dir);
     constexpr size_t kCount = 8;
     CSimProcess sim({"--count", std::to_string(kCount), "--done-delay", "0", "--flash-dump", dump,
-                     "--fault-on", "3:error-always:2", "--fault-on", "6:hangup:5", "--clock-speed", "20"},
+                     "--fault-on", "3:error-always:2", "--fault-on", "6:hang-up:5", "--clock-speed", "20"},
                     kCount);
     ASSERT_EQ(sim.SlavePaths().size(), kCount);
     std::vector<std::string> args{"--yes", "--no-restart", "--clock-speed", "20", "upgrade", image};
