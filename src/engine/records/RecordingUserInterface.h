@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CRecordingUserInterface : public IUserInterface {
 public:
@@ -18,6 +19,10 @@ public:
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override {
         m_noteText(text);
         return m_face.MessageBox(text, buttons, icon);
+    }
+    void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) override {
+        m_noteText(text);
+        m_face.MessageBoxWithReason(text, reason);
     }
     void ShowStatusMessage(const std::string& text) override {
         m_noteText(text);
