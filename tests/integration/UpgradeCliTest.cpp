@@ -66,7 +66,9 @@ constexpr uint32_t kImageAddress = 0x110000;
 constexpr size_t kImageBytes = 3000;
 
 // An image of one address record and kImageBytes data bytes.
-std::vector<uint8_t> ImageData(size_t bytes = kImageBytes) { return SimFlashPattern(bytes, 3); }
+std::vector<uint8_t> ImageData(size_t bytes = kImageBytes) {
+    return SimFlashPattern(bytes, 3);
+}
 std::string WriteImage(CSimFlashTempDir& dir, size_t bytes = kImageBytes) {
     const std::string path = dir.File("app-" + std::to_string(bytes) + ".img");
     std::string image("\x7eMR:\x00\x11\x00\x00:", 9);
