@@ -43,8 +43,10 @@ constexpr SOptionSpec kOptions[] = {
     {"version", 'V', false, OptVersion},
     {"sysfs", 0, true, OptSysfs},
     {"dev", 0, true, OptDev},
-    {"version", 'V', false, OptVersion},   {"ports-from", 0, true, OptPortsFrom},
-    {"no-record", 0, false, OptNoRecord},  {"since", 0, true, OptSince},
+    {"version", 'V', false, OptVersion},
+    {"ports-from", 0, true, OptPortsFrom},
+    {"no-record", 0, false, OptNoRecord},
+    {"since", 0, true, OptSince},
 };
 
 bool TakeOption(CliOptions& options, int id, const std::string& value, std::string& error) {

@@ -13,13 +13,13 @@ struct CliOptions {
     std::string strSettings;
     bool bYes = false;
     bool bNoRestart = false;
-    int nState = -1;          // -1: run Connect as usual; 1 BIOS, 2 bootstrap
-    double dClockSpeed = 1.0; // tests and demonstrations run the program's waits faster
-    bool bQuiet = false;      // no status-bar texts
-    bool bJson = false;       // every event as one JSON object per line on standard output
-    std::string strCapture;   // terminal: the file a diagnostic dump capture writes
-    std::string strSysfs;     // ports, doctor: sysfs root (default /sys)
-    std::string strDev;       // ports, doctor: device folder (default /dev)
+    int nState = -1;                // -1: run Connect as usual; 1 BIOS, 2 bootstrap
+    double dClockSpeed = 1.0;       // tests and demonstrations run the program's waits faster
+    bool bQuiet = false;            // no status-bar texts
+    bool bJson = false;             // every event as one JSON object per line on standard output
+    std::string strCapture;         // terminal: the file a diagnostic dump capture writes
+    std::string strSysfs;           // ports, doctor: sysfs root (default /sys)
+    std::string strDev;             // ports, doctor: device folder (default /dev)
     std::vector<std::string> ports; // every --port, in order (upgrade serves each one)
     std::string strPortsFrom;       // upgrade: a file of ports, one a line
     bool bNoRecord = false;         // keep no service record of this run

@@ -90,4 +90,3 @@ unsigned CSimPty::LineSpeed() const {
         return 0;
     return SimBaudOfSpeed(::cfgetospeed(&settings));
 }
-

@@ -76,7 +76,7 @@ complete_words() {
              printf "%s\n" "${COMPREPLY[@]}"' _ "$root/share/bash-completion/completions/dravik-cli" "$@"
 }
 [ "$(complete_words dravik-cli er)" = erase ] || fail "completion of a command"
-[ "$(complete_words dravik-cli --po)" = --port ] || fail "completion of an option"
+[ "$(complete_words dravik-cli --us)" = --usb ] || fail "completion of an option"
 [ "$(complete_words dravik-cli --port COM1 erase ap)" = application ] || fail "completion of an erase area"
 complete_words dravik-cli --port CO | grep -qx COM9 || fail "completion of a port name"
 

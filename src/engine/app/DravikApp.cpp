@@ -27,8 +27,8 @@ std::string CurrentFolder() {
 
 CDravikApp::CDravikApp(IUserInterface* ui) : CLinkContext(ui) {
     // Every text the engine shows passes the record of the operation in progress on its way to the face.
-    m_pRecordingUi =
-        std::make_unique<CRecordingUserInterface>(*ui, [this](const std::string& text) { NoteShownText(text); });
+    m_pRecordingUi = std::make_unique<CRecordingUserInterface>(
+        *ui, [this](const std::string& text) { NoteShownText(text); });
     m_pUi = m_pRecordingUi.get();
     m_strSettingsPath = "Dravik.cfg";
     m_nLinkKind = kLinkCom;
