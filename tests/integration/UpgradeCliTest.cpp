@@ -3,6 +3,7 @@
 // and a fleet of eight controllers with one refusing its erase and one hanging up in the middle.
 #include "SimFlashTestSupport.h"
 #include "engine/records/JsonText.h"
+#include "support/ProgramOutput.h"
 #include "support/RecordFolder.h"
 #include "support/SimProcess.h"
 
@@ -22,40 +23,13 @@
 
 namespace {
 
-struct CliRun {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
+using CliRun = SProgramOutput;
 
+// dravik-cli with a settings file of its own in the test's folder, so no run touches another's settings.
 CliRun RunCli(CSimFlashTempDir& dir, const std::vector<std::string>& args) {
-    static int runs = 0;
-    const std::string outPath = dir.File("out-" + std::to_string(++runs));
-    const std::string errPath = dir.File("err-" + std::to_string(runs));
     std::vector<std::string> argv{DRAVIK_CLI_PATH, "--settings", dir.File("none.cfg")};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (auto& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliRun run;
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const auto out = SimFlashReadFile(outPath);
-    const auto err = SimFlashReadFile(errPath);
-    run.strOut.assign(out.begin(), out.end());
-    run.strErr.assign(err.begin(), err.end());
-    return run;
+    return RunCapturing(argv);
 }
 
 bool Contains(const std::string& text, const std::string& part) {
