@@ -5,6 +5,7 @@
 #include "engine/download/Download.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/ImageTestBytes.h"
 #include "support/SimTraceEvents.h"
 #include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
@@ -26,15 +27,7 @@ const std::string kCutShort = "The image file is cut short or damaged; nothing o
                               "Load a new copy of the file.";
 
 Bytes Record(uint32_t address) {
-    return {0x7E,
-            'M',
-            'R',
-            ':',
-            static_cast<uint8_t>(address >> 24),
-            static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8),
-            static_cast<uint8_t>(address),
-            ':'};
+    return ImageRecordBytes(address);
 }
 
 Bytes Data(size_t count, uint8_t seed = 1) {

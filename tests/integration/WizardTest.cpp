@@ -4,6 +4,7 @@
 #include "engine/download/Download.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/ImageTestBytes.h"
 #include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
 
@@ -41,15 +42,7 @@ protected:
         m_app.m_strPort = m_sim.SlavePath();
     }
     std::string Image(const std::string& name, uint32_t address) {
-        std::vector<uint8_t> bytes = {0x7E,
-                                      'M',
-                                      'R',
-                                      ':',
-                                      static_cast<uint8_t>(address >> 24),
-                                      static_cast<uint8_t>(address >> 16),
-                                      static_cast<uint8_t>(address >> 8),
-                                      static_cast<uint8_t>(address),
-                                      ':'};
+        std::vector<uint8_t> bytes = ImageRecordBytes(address);
         for (int i = 0; i < 600; ++i)
             bytes.push_back(static_cast<uint8_t>(i));
         const std::string path = m_strFolder + name;

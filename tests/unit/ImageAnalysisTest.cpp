@@ -1,8 +1,8 @@
 // The analysis pass: region sets by connection state, the reading rules that decide which records count,
 // and the progress steps that drive the download's bar.
 #include "engine/download/ImageAnalysis.h"
-#include "ImageTestBytes.h"
 #include "engine/download/ImageFormat.h"
+#include "support/ImageTestBytes.h"
 
 #include <gtest/gtest.h>
 

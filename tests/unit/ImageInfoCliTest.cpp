@@ -1,7 +1,7 @@
 // dravik-cli info: the description of an image written by the image writer, and the failures (missing
 // file, an image ending inside a record, wrong argument count) with their exit codes.
-#include "ImageTestBytes.h"
 #include "engine/download/ImageWriter.h"
+#include "support/ImageTestBytes.h"
 #include "support/ProgramOutput.h"
 #include "support/TempFolder.h"
 

@@ -2,7 +2,7 @@
 // marker gives, the failures inside a record, and the consumed byte counts. Every case is also read with
 // a source that hands out one byte per read, so that no rule depends on where the buffer is cut.
 #include "engine/download/ImageReader.h"
-#include "ImageTestBytes.h"
+#include "support/ImageTestBytes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The image writer's layout rules (first record, gap fill, new records, the lower-address refusal) and its
 // refusal of data runs that would hold the record marker.
 #include "engine/download/ImageWriter.h"
-#include "ImageTestBytes.h"
+#include "support/ImageTestBytes.h"
 
 #include <gtest/gtest.h>
 

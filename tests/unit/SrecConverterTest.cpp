@@ -2,6 +2,7 @@
 // and the faults a damaged file can carry (checksums, digits, lengths, stray text, record counts), each
 // with the image as far as it was written.
 #include "engine/download/SrecConverter.h"
+#include "support/ImageTestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -48,15 +49,7 @@ Bytes Pattern(size_t count, uint8_t seed) {
 }
 
 Bytes AddressRecord(uint32_t address) {
-    return {0x7E,
-            'M',
-            'R',
-            ':',
-            static_cast<uint8_t>(address >> 24),
-            static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8),
-            static_cast<uint8_t>(address),
-            ':'};
+    return ImageRecordBytes(address);
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

@@ -16,3 +16,7 @@ inline std::string ImageRecord(uint32_t address) {
         record += static_cast<char>((address >> shift) & 0xFF);
     return record + ":";
 }
+
+inline std::vector<uint8_t> ImageRecordBytes(uint32_t address) {
+    return ImageBytes(ImageRecord(address));
+}
