@@ -82,6 +82,14 @@ bool CUsbSimDevice::TakeInputReport(std::vector<uint8_t>& report, std::chrono::n
     return true;
 }
 
+void CUsbSimDevice::ReturnInputReport(std::vector<uint8_t> report) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_input.push_front(std::move(report));
+    }
+    m_inputReady.notify_all();
+}
+
 void CUsbSimDevice::WakeHost() {
     {
         std::lock_guard<std::mutex> guard(m_lock);

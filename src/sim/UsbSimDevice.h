@@ -62,6 +62,8 @@ public:
     // was closed (closed true) takes nothing: the reports stay for the next session.
     bool TakeInputReport(std::vector<uint8_t>& report, std::chrono::nanoseconds wait,
                          const std::atomic<bool>* closed = nullptr);
+    // Puts a taken report back in front: its reader could not pass it on (the program had gone).
+    void ReturnInputReport(std::vector<uint8_t> report);
     void OutputReport(const uint8_t* report, size_t length);
     void ControlOut(const uint8_t* report, size_t length);
     // Fills buffer[1..] with the answer to the last control request. True once when that answer

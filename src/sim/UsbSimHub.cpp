@@ -136,6 +136,12 @@ std::shared_ptr<CUsbSimHub::SSession> CUsbSimHub::SessionOf(HidHandle handle, bo
     return it->second;
 }
 
+std::shared_ptr<CUsbSimDevice> CUsbSimHub::DeviceOf(HidHandle handle) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_sessions.find(handle);
+    return it == m_sessions.end() ? nullptr : it->second->device;
+}
+
 int CUsbSimHub::GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_t size, size_t& returned) {
     returned = 0;
     ++m_nReadCalls;

@@ -31,6 +31,8 @@ public:
     std::shared_ptr<CUsbSimDevice> AddDevice(const SUsbSimOptions& options = {}, bool bPlugged = true);
     void Plug(const std::shared_ptr<CUsbSimDevice>& device);
     void Unplug(const std::shared_ptr<CUsbSimDevice>& device);
+    // The device an open handle reads from; null for a handle that is not open.
+    std::shared_ptr<CUsbSimDevice> DeviceOf(HidHandle handle);
     bool IsPlugged(const std::shared_ptr<CUsbSimDevice>& device) const;
     // Handles opened and not yet closed (tests: nothing left open).
     unsigned OpenHandles() const;

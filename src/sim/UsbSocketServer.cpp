@@ -196,11 +196,18 @@ void CUsbSocketServer::ServeInput(int fd, uint32_t token) {
                 return; // closed: the stream ends with it
             handle = it->second;
         }
+        const std::shared_ptr<CUsbSimDevice> device = m_pHub->DeviceOf(handle);
         size_t returned = 0;
         const int status = m_pHub->GetInputReportInterrupt(handle, message.data() + 1, kMaxMessage, returned);
         if (status == kHidSuccess) {
-            if (!Send(fd, std::vector<uint8_t>(message.begin(), message.begin() + 1 + returned)))
+            if (!Send(fd, std::vector<uint8_t>(message.begin(), message.begin() + 1 + returned))) {
+                // The program ended while this stream waited, before the server closed its session: the
+                // report is the next program's (an answer to its first command), not lost with this one.
+                if (device)
+                    device->ReturnInputReport(
+                        std::vector<uint8_t>(message.begin() + 1, message.begin() + 1 + returned));
                 return;
+            }
         } else if (status != kHidReadTimedOut) {
             return; // removed: closing the stream tells the program
         }
