@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 CTextView::CTextView(CTerminalScreen& screen, QWidget* parent)
     : QAbstractScrollArea(parent), m_screen(screen) {
@@ -31,6 +32,9 @@ CTextView::CTextView(CTerminalScreen& screen, QWidget* parent)
     palette.setColor(QPalette::Text, Qt::black);
     viewport()->setPalette(palette);
     viewport()->setBackgroundRole(QPalette::Base);
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CTextView::RefreshNow);
     m_screen.SetListener(this);
     UpdateScrollBars();
 }
@@ -44,7 +48,32 @@ bool CTextView::OnGuiThread() const {
 }
 
 QRect CTextView::CaretRect() const {
-    return m_caret;
+    return m_bCaretPending ? CurrentCaret() : m_caret;
+}
+
+void CTextView::ScheduleRefresh() {
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void CTextView::RefreshNow() {
+    m_refreshTimer.stop();
+    if (std::exchange(m_bLineFeedPending, false)) {
+        const int lines = static_cast<int>(m_screen.LineCount());
+        SetContentSize(
+            QSize(static_cast<int>(std::min<size_t>(m_screen.WidestLine(), 1 << 20)) * m_nCharWidth,
+                  (lines + 1) * m_nLineHeight));
+        ScrollToLastLine();
+        horizontalScrollBar()->setValue(0);
+        m_bRepaintPending = true;
+    }
+    if (std::exchange(m_bCaretPending, false))
+        UpdateCaret();
+    if (std::exchange(m_bRepaintPending, false))
+        viewport()->update();
+    else if (!m_dirty.isEmpty())
+        viewport()->update(m_dirty);
+    m_dirty = QRect();
 }
 
 void CTextView::paintEvent(QPaintEvent* event) {
@@ -52,18 +81,18 @@ void CTextView::paintEvent(QPaintEvent* event) {
     m_nLinesPainted = 0;
     if (!m_screen.IsActive())
         return;
-    const auto& lines = m_screen.Lines();
     const int scrollX = horizontalScrollBar()->value();
     const int scrollY = verticalScrollBar()->value();
     const QRect area = event->rect();
     // Only the rows that meet the area are drawn, so the cost does not grow with the line count.
     const int first = std::max(0, (scrollY + area.top()) / m_nLineHeight);
-    const int last = std::min(static_cast<int>(lines.size()) - 1, (scrollY + area.bottom()) / m_nLineHeight);
+    const int last =
+        std::min(static_cast<int>(m_screen.LineCount()) - 1, (scrollY + area.bottom()) / m_nLineHeight);
     const int firstColumn = std::max(0, (scrollX + area.left()) / m_nCharWidth);
     const int columns = area.width() / m_nCharWidth + 2;
     painter.setPen(palette().color(QPalette::Text));
     for (int row = first; row <= last; ++row) {
-        const std::string& line = lines[row];
+        const std::string& line = m_screen.Line(static_cast<size_t>(row));
         if (static_cast<size_t>(firstColumn) < line.size()) {
             const QString text = QString::fromLatin1(line.data() + firstColumn,
                                                      std::min<qsizetype>(columns, line.size() - firstColumn));
@@ -182,16 +211,20 @@ void CTextView::UpdateScrollBars() {
 
 void CTextView::ScrollToLastLine() {
     // The last line at the bottom of the window, or the top when everything fits.
-    const int lines = static_cast<int>(m_screen.Lines().size());
+    const int lines = static_cast<int>(m_screen.LineCount());
     verticalScrollBar()->setValue(std::max(0, lines * m_nLineHeight - viewport()->height()));
 }
 
+QRect CTextView::CurrentCaret() const {
+    if (!m_screen.IsActive() || !hasFocus())
+        return {};
+    return QRect(m_nCharWidth * m_screen.CursorColumn() - horizontalScrollBar()->value(),
+                 m_nLineHeight * m_screen.CursorRow() - verticalScrollBar()->value(), 2, m_nLineHeight);
+}
+
 void CTextView::UpdateCaret() {
-    QRect caret;
-    if (m_screen.IsActive() && hasFocus()) {
-        caret = QRect(m_nCharWidth * m_screen.CursorColumn() - horizontalScrollBar()->value(),
-                      m_nLineHeight * m_screen.CursorRow() - verticalScrollBar()->value(), 2, m_nLineHeight);
-    }
+    m_bCaretPending = false;
+    const QRect caret = CurrentCaret();
     if (caret == m_caret)
         return;
     viewport()->update(m_caret);
@@ -205,8 +238,10 @@ void CTextView::OnCellChanged(int row, int column) {
             this, [this, row, column] { OnCellChanged(row, column); }, Qt::QueuedConnection);
         return;
     }
-    viewport()->update(column * m_nCharWidth - horizontalScrollBar()->value(),
-                       row * m_nLineHeight - verticalScrollBar()->value(), m_nCharWidth, m_nLineHeight);
+    if (!m_bRepaintPending && !m_bLineFeedPending)
+        m_dirty |= QRect(column * m_nCharWidth - horizontalScrollBar()->value(),
+                         row * m_nLineHeight - verticalScrollBar()->value(), m_nCharWidth, m_nLineHeight);
+    ScheduleRefresh();
 }
 
 void CTextView::OnRepaintAll() {
@@ -215,7 +250,8 @@ void CTextView::OnRepaintAll() {
             this, [this] { OnRepaintAll(); }, Qt::QueuedConnection);
         return;
     }
-    viewport()->update();
+    m_bRepaintPending = true;
+    ScheduleRefresh();
 }
 
 void CTextView::OnLineFeed() {
@@ -224,13 +260,9 @@ void CTextView::OnLineFeed() {
             this, [this] { OnLineFeed(); }, Qt::QueuedConnection);
         return;
     }
-    const int lines = static_cast<int>(m_screen.Lines().size());
-    SetContentSize(QSize(static_cast<int>(std::min<size_t>(m_screen.WidestLine(), 1 << 20)) * m_nCharWidth,
-                         (lines + 1) * m_nLineHeight));
-    ScrollToLastLine();
-    horizontalScrollBar()->setValue(0);
-    UpdateCaret();
-    viewport()->update();
+    m_bLineFeedPending = true;
+    m_bCaretPending = true;
+    ScheduleRefresh();
 }
 
 void CTextView::OnCleared() {
@@ -239,6 +271,9 @@ void CTextView::OnCleared() {
             this, [this] { OnCleared(); }, Qt::QueuedConnection);
         return;
     }
+    m_bLineFeedPending = false;
+    m_bRepaintPending = false;
+    m_dirty = QRect();
     SetContentSize(QSize(100, 100));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -252,7 +287,8 @@ void CTextView::OnCursorMoved() {
             this, [this] { OnCursorMoved(); }, Qt::QueuedConnection);
         return;
     }
-    UpdateCaret();
+    m_bCaretPending = true;
+    ScheduleRefresh();
 }
 
 void CTextView::OnActiveChanged(bool active) {

@@ -1,11 +1,13 @@
 // The main window's client area: paints the terminal screen model in a fixed-pitch font with a caret at
-// the cursor, scrolls to the last line on each line feed, and sends keystrokes to the controller. It never
-// echoes what is typed: what shows comes back from the controller.
+// the cursor, scrolls to the last line after line feeds, and sends keystrokes to the controller. It never
+// echoes what is typed: what shows comes back from the controller. The model's changes are gathered and
+// shown at most at the screen's refresh rate, so a fast controller costs no paint per line.
 #pragma once
 
 #include "engine/terminal/TerminalScreen.h"
 
 #include <QAbstractScrollArea>
+#include <QTimer>
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +28,9 @@ public:
     int CharWidth() const { return m_nCharWidth; }
     // The caret's rectangle in viewport coordinates; empty while it is hidden.
     QRect CaretRect() const;
+    // Shows what changed since the last refresh now instead of at the next refresh tick.
+    void RefreshNow();
+    static constexpr int kRefreshMs = 16;
     // Content size in pixels (the scroll sizes).
     QSize ContentSize() const { return m_contentSize; }
     // Lines painted by the last paint (tests check that painting does not grow with the line count).
@@ -54,6 +59,8 @@ private:
     void UpdateScrollBars();
     void ScrollToLastLine();
     void UpdateCaret();
+    QRect CurrentCaret() const;
+    void ScheduleRefresh();
     void Send(const uint8_t* data, size_t length);
 
     CTerminalScreen& m_screen;
@@ -64,4 +71,9 @@ private:
     QSize m_contentSize{100, 100};
     QRect m_caret;
     int m_nLinesPainted = 0;
+    QTimer m_refreshTimer;
+    bool m_bLineFeedPending = false;
+    bool m_bRepaintPending = false;
+    bool m_bCaretPending = false;
+    QRect m_dirty; // cells written since the last refresh, in viewport coordinates
 };

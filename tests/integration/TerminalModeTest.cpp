@@ -147,7 +147,7 @@ TEST_F(TerminalModeTest, DumpIsCapturedUpToItsClosingWord) {
     Receive("line one\r\nline two\r\ntrace complete");
     EXPECT_EQ(m_app.m_nCaptureBusy, 0);
     EXPECT_EQ(CaptureFile(), "line one\r\nline two\r\ntrace complete");
-    EXPECT_EQ(lines[10], " Downloading line:  2 ") << "the count at row 11, column 20";
+    EXPECT_EQ(m_app.m_terminal.Line(10), " Downloading line:  2 ") << "the count at row 11, column 20";
     EXPECT_EQ(Sent(1), "\r") << "CR when the capture ends";
     EXPECT_EQ(Sent(1, 50ms), "");
 

@@ -125,6 +125,40 @@ TEST(TerminalScreen, LinesSurviveBlankAndShow) {
     EXPECT_EQ(screen.Lines(), (std::vector<std::string>{"hello", ""}));
 }
 
+// A history far longer than the blocks kept open: every line reads back, lines deep in the history can
+// be written and cut, and the lines are held in much less memory than their text.
+TEST(TerminalScreen, LongHistoryStaysWholeAndEditableAndCompact) {
+    CTerminalScreen screen;
+    std::vector<std::string> expected;
+    size_t textBytes = 0;
+    for (int i = 0; i < 20000; ++i) {
+        expected.push_back("  " + std::to_string(100000 + i) +
+                           " 12:34:56 ALARM 0042 motor temperature high, axis " + std::to_string(i % 7) +
+                           " value " + std::to_string(i % 997));
+        textBytes += expected.back().size();
+        screen.PutString((expected.back() + "\r\n").c_str());
+    }
+    expected.emplace_back();
+    EXPECT_EQ(screen.Lines(), expected);
+    EXPECT_LT(screen.HeldBytes(), textBytes / 3);
+
+    // Back to line 3 (in a packed block), then to the end again.
+    screen.PutString("\x1b[3;3HX\x1b[20000;1HY");
+    expected[2][2] = 'X';
+    expected[19999][0] = 'Y';
+    EXPECT_EQ(screen.Line(2), expected[2]);
+    EXPECT_EQ(screen.Line(19999), expected[19999]);
+    // Clear from the start to line 600, then cut everything from line 700 on.
+    screen.PutString("\x1b[600;1H\x1b[1J\x1b[700;1H\x1b[0J");
+    for (size_t row = 0; row < 600; ++row)
+        expected[row].clear();
+    expected.resize(699);
+    EXPECT_EQ(screen.Lines(), expected);
+    screen.PutString("z");
+    EXPECT_EQ(screen.LineCount(), 700u);
+    EXPECT_EQ(screen.Line(699), "z");
+}
+
 // Records what a view is told.
 class CRecordingListener : public ITerminalScreenListener {
 public:

@@ -16,6 +16,9 @@ namespace {
 
 constexpr uint32_t kReconnectDelayMs = 5000;
 constexpr uint8_t kControllerDataReport = 3;
+// One PollReceive fills at most the link's receive buffer; a terminal pump pass takes at most this much.
+constexpr unsigned kTerminalReceiveChunk = 128;
+constexpr size_t kMaxPumpBytes = 32768;
 
 // The current folder with a trailing separator.
 std::string CurrentFolder() {
@@ -116,10 +119,17 @@ void CDravikApp::PumpTerminal() {
             DeliverTerminalByte(byte);
         FlushCapture();
     } else if (m_nLinkKind == kLinkCom && m_pTermLink) {
-        const unsigned got = m_pTermLink->PollReceive();
-        const uint8_t* bytes = m_pTermLink->ReceiveBuffer();
-        for (unsigned i = 0; i < got; ++i)
-            DeliverTerminalByte(bytes[i]);
+        // What the port holds goes in one pass, bounded so that typed keys and the window stay responsive
+        // under a controller that never stops talking; a short read means the port is drained.
+        for (size_t total = 0; total < kMaxPumpBytes && m_pTermLink && !m_pTermLink->HasFailed();) {
+            const unsigned got = m_pTermLink->PollReceive();
+            const uint8_t* bytes = m_pTermLink->ReceiveBuffer();
+            for (unsigned i = 0; i < got; ++i)
+                DeliverTerminalByte(bytes[i]);
+            total += got;
+            if (got < kTerminalReceiveChunk)
+                break;
+        }
         FlushCapture();
         // The port hung up (its message has been shown): terminal mode ends instead of asking again.
         if (m_pTermLink && m_pTermLink->HasFailed())

@@ -2,7 +2,15 @@
 
 #include <algorithm>
 
-CTerminalScreen::CTerminalScreen() : m_lines(1) {}
+CTerminalScreen::CTerminalScreen() = default;
+
+std::vector<std::string> CTerminalScreen::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(m_lines.Count());
+    for (size_t row = 0; row < m_lines.Count(); ++row)
+        lines.push_back(m_lines.At(row));
+    return lines;
+}
 
 void CTerminalScreen::PutString(const char* text) {
     for (; *text; ++text)
@@ -24,20 +32,20 @@ void CTerminalScreen::BlankTerminal() {
 void CTerminalScreen::PutChar(uint8_t c) {
     if (m_byteTap)
         m_byteTap(c);
-    if (m_lines.empty()) {
-        m_lines.emplace_back();
+    if (m_lines.Empty()) {
+        m_lines.Resize(1);
         m_nCursorRow = 0;
         m_nCursorColumn = 0;
     }
-    const int last = static_cast<int>(m_lines.size()) - 1;
+    const int last = static_cast<int>(m_lines.Count()) - 1;
 
     switch (c) {
     case 0x08: {
         // Deletes the last character of the cursor's line (not the one before the cursor) and puts the
         // cursor on the last line; only meaningful for line-by-line output where the two are the same.
-        if (m_nCursorRow > last || m_lines[m_nCursorRow].empty())
+        if (m_nCursorRow > last || m_lines.At(m_nCursorRow).empty())
             return;
-        std::string& line = m_lines[m_nCursorRow];
+        std::string& line = m_lines.At(m_nCursorRow);
         line.pop_back();
         m_nCursorColumn = std::max(0, m_nCursorColumn - 1);
         m_nCursorRow = last;
@@ -51,7 +59,7 @@ void CTerminalScreen::PutChar(uint8_t c) {
         LineFeed();
         return;
     case 0x0C:
-        m_lines.assign(1, std::string());
+        m_lines.Reset();
         m_nCursorRow = 0;
         m_nCursorColumn = 0;
         m_nWidest = 0;
@@ -153,7 +161,7 @@ CTerminalScreen::EParse CTerminalScreen::Parse(uint8_t c) {
 
 void CTerminalScreen::Execute() {
     const int n = m_nP1;
-    const int last = static_cast<int>(m_lines.size()) - 1;
+    const int last = static_cast<int>(m_lines.Count()) - 1;
     switch (m_cFinal) {
     case 'A':
         if (n > 0)
@@ -168,7 +176,7 @@ void CTerminalScreen::Execute() {
     case 'C':
         if (n > 0 && m_nCursorRow <= last) {
             m_nCursorColumn += n;
-            FillTo(m_lines[m_nCursorRow], m_nCursorColumn);
+            FillTo(m_lines.At(m_nCursorRow), m_nCursorColumn);
         }
         break;
     case 'D':
@@ -187,13 +195,13 @@ void CTerminalScreen::Execute() {
     case 'J':
         if (n == 0) {
             if (m_nCursorRow <= last)
-                m_lines.erase(m_lines.begin() + m_nCursorRow, m_lines.end());
+                m_lines.Resize(static_cast<size_t>(m_nCursorRow));
         } else if (n == 1) {
             const int end = std::min(m_nCursorRow, last);
             for (int row = 0; row <= end; ++row)
-                m_lines[row].clear();
+                m_lines.At(row).clear();
         } else if (n == 2) {
-            m_lines.assign(1, std::string());
+            m_lines.Reset();
             m_nCursorRow = 0;
             m_nCursorColumn = 0;
         }
@@ -209,7 +217,7 @@ void CTerminalScreen::Execute() {
 
 void CTerminalScreen::PrintChar(uint8_t c) {
     EnsureRow(m_nCursorRow);
-    std::string& line = m_lines[m_nCursorRow];
+    std::string& line = m_lines.At(m_nCursorRow);
     FillTo(line, m_nCursorColumn);
     if (static_cast<size_t>(m_nCursorColumn) == line.size())
         line.push_back(static_cast<char>(c));
@@ -224,9 +232,9 @@ void CTerminalScreen::PrintChar(uint8_t c) {
 }
 
 void CTerminalScreen::LineFeed() {
-    const int last = static_cast<int>(m_lines.size()) - 1;
+    const int last = static_cast<int>(m_lines.Count()) - 1;
     if (m_nCursorRow < last) {
-        std::string& line = m_lines[m_nCursorRow];
+        std::string& line = m_lines.At(m_nCursorRow);
         if (static_cast<size_t>(m_nCursorColumn) < line.size()) {
             line.erase(m_nCursorColumn);
             if (m_pListener)
@@ -245,8 +253,8 @@ void CTerminalScreen::LineFeed() {
 }
 
 void CTerminalScreen::EnsureRow(int row) {
-    if (static_cast<size_t>(row) >= m_lines.size())
-        m_lines.resize(static_cast<size_t>(row) + 1);
+    if (static_cast<size_t>(row) >= m_lines.Count())
+        m_lines.Resize(static_cast<size_t>(row) + 1);
 }
 
 void CTerminalScreen::FillTo(std::string& line, int column) {

@@ -2,6 +2,9 @@
 // parser of the controller's console. It knows no window: a view listens to it and paints what it holds.
 #pragma once
 
+#include "engine/terminal/TerminalHistory.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,7 +46,13 @@ public:
     void BlankTerminal();
     bool IsActive() const { return m_bActive; }
 
-    const std::vector<std::string>& Lines() const { return m_lines; }
+    size_t LineCount() const { return m_lines.Count(); }
+    // One line; the reference holds until the next call that reads or changes lines.
+    const std::string& Line(size_t row) const { return m_lines.At(row); }
+    // A copy of every line (tests, small screens).
+    std::vector<std::string> Lines() const;
+    // Bytes the lines hold in memory.
+    size_t HeldBytes() const { return m_lines.HeldBytes(); }
     int CursorRow() const { return m_nCursorRow; }
     int CursorColumn() const { return m_nCursorColumn; }
     int ParserState() const { return m_nState; }
@@ -67,7 +76,7 @@ private:
     void NoteWidth(const std::string& line);
     static void AddDigit(int& value, uint8_t digit);
 
-    std::vector<std::string> m_lines;
+    CTerminalHistory m_lines;
     int m_nCursorRow = 0;
     int m_nCursorColumn = 0;
     int m_nState = 0;
