@@ -70,5 +70,12 @@ format:
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
 
-bench: build
-	$(BUILD_DIR)/bench/dravik-bench-download
+# The benchmarks build in Release in a folder of their own and print one table.
+BENCH_DIR ?= build-release
+BENCH_TARGETS = dravik-cli dravik-bench-download dravik-bench-zmodem dravik-bench-usb dravik-bench-srec \
+	dravik-bench-terminal
+
+bench: deps
+	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIK_BUILD_TESTS=OFF > /dev/null
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target $(BENCH_TARGETS)
+	tools/bench.sh $(BENCH_DIR)
