@@ -100,6 +100,8 @@ SRun Ours(const fs::path& file, const fs::path& into) {
     run.dSeconds = Seconds(start);
     run.bOk = dialog.Result() == ZModemOk && status == 0 && run.dSeconds < kStallSeconds &&
               SameFile(file, into / file.filename());
+    if (!run.bOk)
+        std::fprintf(stderr, "ours: result %d, rz %d, %.1f s\n", dialog.Result(), status, run.dSeconds);
     fs::remove(into / file.filename());
     return run;
 }
