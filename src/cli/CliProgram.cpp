@@ -101,7 +101,8 @@ int RunLoad(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& option
     app.WaitForDownload();
     ui.RunPosted();
     const int result = app.m_nLastLoadResult;
-    return result >= 1 && result <= 3 ? 0 : result;
+    // A configuration load's kConfigLoadDone is 3 as well.
+    return result >= kLoadDoneOsAndApplication && result <= kLoadDoneApplication ? 0 : result;
 }
 
 // The Erase Memory box (index from 1005) an area name on the command line stands for; -1 for none.

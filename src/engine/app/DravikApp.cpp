@@ -172,7 +172,7 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
 
 std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
     const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
-    failure = !usb && m_nLinkKind == kLinkCom ? 4 : 14;
+    failure = !usb && m_nLinkKind == kLinkCom ? kConfigComPortFailed : kConfigNoLink;
     auto link = OpenCommandLink("No serial link available! Please select one or check if USB connected.");
     // A new USB link starts without any read time-out: its first answer could not be waited for.
     if (link && usb)

@@ -2,6 +2,7 @@
 // and the idle logic. The desktop window, the console program and the tests each drive one.
 #pragma once
 
+#include "engine/app/ResultCodes.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/UsbHidDevice.h"
 #include "engine/terminal/TerminalScreen.h"

@@ -42,22 +42,22 @@ int CDravikApp::UsbRestartCheck() {
     if (status != 0)
         return status;
     if (state != 0)
-        return 0;
+        return kRestartNotNeeded;
     if (answer[0] != 1) {
         m_usbDevice.ClearRing(3);
-        return 0;
+        return kRestartNotNeeded;
     }
     status = ControlExchange(0x81, 1, state, answer, kControlTimeoutMs);
     if (status != 0)
-        return 15;
+        return kRestartExchangeFailed;
     if (state == 0) {
         m_dwRestartTick = CClock::Instance().TickCount();
         m_bRestartPending = true;
-        return 1;
+        return kRestartStarted;
     }
     if (state == 1 && answer[0] == 0) {
         m_pUi->MessageBox("Restart rejected by DXU 'RUN' state!\nStop DXU and retry to connect!");
-        return 2;
+        return kRestartRejected;
     }
     if (state == 1 && answer[0] == 1) {
         // The bootstrap's version as an IEEE single, least significant byte first.
@@ -72,9 +72,9 @@ int CDravikApp::UsbRestartCheck() {
                       "software\nto at least Version 2.1 in order to use USB.",
                       static_cast<double>(version));
         m_pUi->MessageBox(text);
-        return 3;
+        return kRestartBootstrapNoUsb;
     }
-    return 0;
+    return kRestartNotNeeded;
 }
 
 void CDravikApp::OnConnect() {
@@ -95,8 +95,8 @@ void CDravikApp::OnConnect() {
         const int restart = UsbRestartCheck();
         if (restart == kRestartNotSupported)
             restartNotSupported = true;
-        else if (restart != 0)
-            return; // 1: the idle pass connects again; 2 and 3 have said why
+        else if (restart != kRestartNotNeeded)
+            return; // started: the idle pass connects again; refusals have said why
     }
 
     std::unique_ptr<IWaitWindow> wait;

@@ -169,9 +169,9 @@ int CWizard::AfterCablePage() {
         return kStateCable;
     if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
         const int restart = RestartOverUsb([this] { return Pause(kPollMs); });
-        if (restart < 0)
+        if (restart == kRestartStopped)
             return kStateEnd;
-        if (restart > 1)
+        if (restart != kRestartNotNeeded && restart != kRestartStarted)
             return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?",
                                    EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                        ? kStateExit
@@ -182,11 +182,11 @@ int CWizard::AfterCablePage() {
 
 int CWizard::RestartOverUsb(const std::function<bool()>& pause) {
     const int restart = m_app.UsbRestartCheck();
-    if (restart == 1) {
+    if (restart == kRestartStarted) {
         // The idle pass clears the flag 5 s after the restart (and posts no Connect while the wizard runs).
         while (m_app.m_bRestartPending)
             if (!pause())
-                return -1;
+                return kRestartStopped;
         m_app.m_usbDevice.ClearRing(3);
     }
     return restart;
@@ -201,9 +201,9 @@ int CWizard::ConnectState() {
     if (m_bStop)
         return kStateEnd;
     switch (result) {
-    case 2:
+    case kConnectPortFailed:
         return kStatePortFailed;
-    case 3: {
+    case kConnectNoController: {
         WizardPageData page;
         const int answer = m_ui.RunWizardPage(5, page);
         if (answer == kWizardTryAgain)
@@ -212,9 +212,9 @@ int CWizard::ConnectState() {
             return kStatePortSetup;
         return AskExit(kStateCable);
     }
-    case 14:
+    case kConnectNoLinkChosen:
         return kStateCable;
-    case 15:
+    case kConnectNoUsb:
         return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel,
                                EMsgIcon::Question) == IDNO
                    ? kStatePortSetup
@@ -241,7 +241,7 @@ int CWizard::WizardConnect() {
         });
         while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
             if (m_bStop)
-                return 3;
+                return kConnectNoController;
     }
 
     std::unique_ptr<CSerialHandler> link;
@@ -254,15 +254,15 @@ int CWizard::WizardConnect() {
     if (kind == kLinkUsb) {
         if (!m_app.m_bUsbPresent) {
             m_ui.MessageBox("USB is not connected!");
-            return 15;
+            return kConnectNoUsb;
         }
         link = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
     } else if (kind == kLinkCom) {
         if (!openCom())
-            return 2;
+            return kConnectPortFailed;
     } else {
         m_ui.MessageBox("Please first select COM or USB to be used for communication");
-        return 14;
+        return kConnectNoLinkChosen;
     }
 
     link->EscapeD(m_app.m_szProtocol, 0);
@@ -270,14 +270,14 @@ int CWizard::WizardConnect() {
     probed = true;
     if (m_app.m_nConnectState == ConnectNone) {
         if (!AwaitReset(*link))
-            return 3;
+            return kConnectNoController;
         link->WriteByte(0x1B); // holds the controller in its bootstrap
         if (!Pause(2000))
-            return 3;
+            return kConnectNoController;
         if (kind == kLinkCom) {
             link.reset();
             if (!openCom())
-                return 2;
+                return kConnectPortFailed;
         }
         // Five probes at most, as one probe with four repetitions would send, but one at a time so that
         // the program's end need not wait for all of them.
@@ -285,13 +285,13 @@ int CWizard::WizardConnect() {
             if (link->EscapeD(m_app.m_szProtocol, 0))
                 break;
         if (m_bStop)
-            return 3;
+            return kConnectNoController;
         m_app.ParseProtocolVersion(m_app.m_szProtocol);
         if (m_app.m_nConnectState == ConnectNone)
             m_app.m_nConnectState = ConnectBios;
     }
     link->EscapeC(m_app.m_szVersion);
-    return 1;
+    return kConnectDone;
 }
 
 int CWizard::LoadState() {
@@ -300,9 +300,9 @@ int CWizard::LoadState() {
     while (m_app.m_bLoadRequest != 0)
         if (!Pause(kPollMs))
             return kStateEnd;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 0)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindImage)
         return kStateImageResult;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 1)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindConfiguration)
         return kStateConfigurationResult;
     return m_ui.MessageBox("No file selected. Try again?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                ? kStateLoad
@@ -326,7 +326,7 @@ int CWizard::OutcomeState(const UpgradeOutcome& outcome) {
     case EUpgradeStep::AnotherFile: {
         WizardPageData page;
         if (m_ui.RunWizardPage(6, page) == kWizardNext) {
-            m_app.m_nLoadType = 3;
+            m_app.m_nLoadType = kLoadTypeImageOrConfiguration;
             return kStateLoad;
         }
         return AskExit(kStateConnect);
