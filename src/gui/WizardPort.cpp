@@ -37,29 +37,29 @@ private:
 
 int ExecWizardPage(QWidget* owner, int page, WizardPageData& data) {
     switch (page) {
-    case 1: {
+    case kWizardPageWelcome: {
         CWizardDialog_1 dialog(owner, data.bShowAtStartup);
         const int result = dialog.exec();
         if (result == kWizardNext || result == IDCANCEL)
             data.bShowAtStartup = dialog.ShowAtStartup();
         return result;
     }
-    case 2: {
+    case kWizardPageCable: {
         CWizardDialog_2 dialog(owner);
         return dialog.exec();
     }
-    case 4: {
+    case kWizardPageFileType: {
         CWizardDialog_4 dialog(owner);
         const int result = dialog.exec();
         if (result == kWizardNext)
             data.nFileType = dialog.FileType();
         return result;
     }
-    case 5: {
+    case kWizardPageNoController: {
         CWizardDialog_5 dialog(owner);
         return dialog.exec();
     }
-    case 6: {
+    case kWizardPageAnotherFile: {
         CWizardDialog_6 dialog(owner);
         return dialog.exec();
     }

@@ -154,6 +154,13 @@ constexpr int kWizardNext = 101;
 constexpr int kWizardTryAgain = 102;
 constexpr int kWizardComPort = 103;
 
+// The Upgrade Wizard's modal pages (the power-cycle notice, page 3, is modeless and shown on its own).
+constexpr int kWizardPageWelcome = 1;
+constexpr int kWizardPageCable = 2;
+constexpr int kWizardPageFileType = 4;
+constexpr int kWizardPageNoController = 5;
+constexpr int kWizardPageAnotherFile = 6;
+
 // What a wizard page shows and returns: the welcome page's check box, the file type page's choice
 // (0 image, 1 page file).
 struct WizardPageData {
@@ -265,7 +272,7 @@ public:
         return std::make_unique<CHiddenProgressView>();
     }
 
-    // One of the Upgrade Wizard's modal pages (1, 2, 4, 5 or 6); kWizardNext, kWizardTryAgain,
+    // One of the Upgrade Wizard's modal pages (kWizardPage...); kWizardNext, kWizardTryAgain,
     // kWizardComPort or IDCANCEL. A face without wizard pages cancels.
     virtual int RunWizardPage(int page, WizardPageData& data) {
         (void)page;

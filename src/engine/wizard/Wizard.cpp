@@ -106,14 +106,14 @@ int CWizard::Step(int state) {
     WizardPageData page;
     switch (state) {
     case kStateCable:
-        if (m_ui.RunWizardPage(2, page) != kWizardNext)
+        if (m_ui.RunWizardPage(kWizardPageCable, page) != kWizardNext)
             return AskExit(kStateCable);
         return m_app.m_nLinkKind == kLinkUsb ? AfterCablePage() : kStateConnect;
     case kStateConnect:
         return ConnectState();
     case kStateFileType:
         page.nFileType = 0; // the first choice each time the page opens
-        if (m_ui.RunWizardPage(4, page) != kWizardNext)
+        if (m_ui.RunWizardPage(kWizardPageFileType, page) != kWizardNext)
             return AskExit(kStateFileType);
         m_app.m_nLoadType = page.nFileType;
         return kStateLoad;
@@ -205,7 +205,7 @@ int CWizard::ConnectState() {
         return kStatePortFailed;
     case kConnectNoController: {
         WizardPageData page;
-        const int answer = m_ui.RunWizardPage(5, page);
+        const int answer = m_ui.RunWizardPage(kWizardPageNoController, page);
         if (answer == kWizardTryAgain)
             return kStateConnect;
         if (answer == kWizardComPort)
@@ -325,7 +325,7 @@ int CWizard::OutcomeState(const UpgradeOutcome& outcome) {
         return kStateEnd;
     case EUpgradeStep::AnotherFile: {
         WizardPageData page;
-        if (m_ui.RunWizardPage(6, page) == kWizardNext) {
+        if (m_ui.RunWizardPage(kWizardPageAnotherFile, page) == kWizardNext) {
             m_app.m_nLoadType = kLoadTypeImageOrConfiguration;
             return kStateLoad;
         }

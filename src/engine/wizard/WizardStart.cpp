@@ -14,7 +14,7 @@ void CDravikApp::StartWizard() {
         return;
     WizardPageData page;
     page.bShowAtStartup = m_strWizard == "WE";
-    const int result = m_pUi->RunWizardPage(1, page);
+    const int result = m_pUi->RunWizardPage(kWizardPageWelcome, page);
     if (result == kWizardNext || result == IDCANCEL) {
         const std::string wanted = page.bShowAtStartup ? "WE" : "WD";
         if (wanted != m_strWizard) {
