@@ -153,7 +153,7 @@ std::string CDravikApp::LinkPaneText() const {
     if (m_nLinkKind == kLinkUsb)
         return m_bUsbPresent ? "USB connected" : "USB disconnected";
     if (m_nLinkKind == kLinkCom)
-        return m_strPort;
+        return PortName();
     return {};
 }
 
@@ -182,9 +182,9 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
 
 std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     int result = 0;
-    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
+    auto link = std::make_unique<CSerialHandler>(*this, PortName(), kSettingNormal, result, overlapped);
     if (result != CSerialHandler::kOpenOk) {
-        const std::vector<std::string> reason = link->OpenFailureReason(m_strPort);
+        const std::vector<std::string> reason = link->OpenFailureReason(PortName());
         link.reset(); // the port closes before the person reads the message
         m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
         return nullptr;

@@ -35,6 +35,24 @@ void CDravikApp::ParseProtocolVersion(const char* text) {
         m_nConnectState = ConnectNone;
 }
 
+void CDravikApp::SetControllerTexts(const char protocol[5], const char version[5]) {
+    const std::lock_guard lock(m_controllerTextLock);
+    if (protocol)
+        std::memcpy(m_szProtocol, protocol, sizeof m_szProtocol);
+    if (version)
+        std::memcpy(m_szVersion, version, sizeof m_szVersion);
+}
+
+std::string CDravikApp::ControllerVersionText() const {
+    const std::lock_guard lock(m_controllerTextLock);
+    return m_szVersion;
+}
+
+std::string CDravikApp::ControllerProtocolText() const {
+    const std::lock_guard lock(m_controllerTextLock);
+    return m_szProtocol;
+}
+
 int CDravikApp::UsbRestartCheck() {
     uint8_t state = 0;
     uint8_t answer[5] = {};
@@ -82,8 +100,9 @@ void CDravikApp::OnConnect() {
     CRecordScope record(*this, "connect", [this, &probed] {
         return std::pair<int, bool>(m_nConnectState, probed && m_nConnectState != ConnectNone);
     });
-    m_szVersion[0] = '\0';
-    m_szProtocol[0] = '\0';
+    char protocol[5] = {};
+    char version[5] = {};
+    SetControllerTexts(protocol, version);
     SwitchTerminalModeOff();
 
     std::unique_ptr<CSerialHandler> link = OpenCommandLink(kNoLink);
@@ -104,8 +123,9 @@ void CDravikApp::OnConnect() {
         wait = m_pUi->CreateWaitWindow(
             "Connect...", "Please reset controller.  Dravik will wait 30s for controller to connect.");
 
-    bool protocolOk = link->EscapeD(m_szProtocol, 0);
-    ParseProtocolVersion(m_szProtocol);
+    bool protocolOk = link->EscapeD(protocol, 0);
+    SetControllerTexts(protocol, nullptr);
+    ParseProtocolVersion(protocol);
     probed = true;
 
     if (m_nConnectState == ConnectNone) {
@@ -117,17 +137,18 @@ void CDravikApp::OnConnect() {
             if (m_nLinkKind == kLinkCom) {
                 link.reset();
                 int result = 0;
-                link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, false);
+                link = std::make_unique<CSerialHandler>(*this, PortName(), kSettingNormal, result, false);
                 if (result != CSerialHandler::kOpenOk) {
-                    const std::vector<std::string> reason = link->OpenFailureReason(m_strPort);
+                    const std::vector<std::string> reason = link->OpenFailureReason(PortName());
                     link.reset();
                     wait.reset();
                     m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
                     return;
                 }
             }
-            protocolOk = link->EscapeD(m_szProtocol, 4);
-            ParseProtocolVersion(m_szProtocol);
+            protocolOk = link->EscapeD(protocol, 4);
+            SetControllerTexts(protocol, nullptr);
+            ParseProtocolVersion(protocol);
             if (m_nConnectState == ConnectNone)
                 m_nConnectState = ConnectBios; // it sent BEL and took the ESC
         } else if (restartNotSupported) {
@@ -138,16 +159,17 @@ void CDravikApp::OnConnect() {
         }
     }
 
-    const bool versionOk = link->EscapeC(m_szVersion);
+    const bool versionOk = link->EscapeC(version);
+    SetControllerTexts(nullptr, version);
     wait.reset();
 
     const int state = m_nConnectState;
     if (versionOk && protocolOk) {
         std::string report = "Controller connected.\n";
         report += state == ConnectBootstrap ? " Bootstrap Version " : " Bios Version ";
-        report += m_szVersion;
+        report += version;
         report += "/Protocol Version ";
-        report += m_szProtocol;
+        report += protocol;
         m_pUi->MessageBox(report);
     } else if (state == ConnectNone) {
         m_pUi->MessageBox("No connection established");

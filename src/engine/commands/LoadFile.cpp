@@ -79,8 +79,9 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         if (std::FILE* file = std::fopen(m_strPathName.c_str(), "rb")) {
             struct stat info {};
             const long long length = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
+            const std::string version = ControllerVersionText();
             const bool suspicious = m_nConnectState == ConnectBootstrap && length >= 600000 &&
-                                    length <= 1000000 && m_szVersion[0] != '\0' && m_szVersion[1] > '1';
+                                    length <= 1000000 && !version.empty() && version[1] > '1';
             if (suspicious &&
                 m_pUi->MessageBox(kSizeWarning, EMsgButtons::YesNo, EMsgIcon::Warning) != IDYES) {
                 std::fclose(file);

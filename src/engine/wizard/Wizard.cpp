@@ -229,8 +229,9 @@ int CWizard::WizardConnect() {
     CRecordScope record(m_app, "connect", [this, &probed] {
         return std::pair<int, bool>(m_app.m_nConnectState, probed && m_app.m_nConnectState != ConnectNone);
     });
-    m_app.m_szVersion[0] = '\0';
-    m_app.m_szProtocol[0] = '\0';
+    char protocol[5] = {};
+    char version[5] = {};
+    m_app.SetControllerTexts(protocol, version);
     if (m_app.m_nTerminalMode != 0) {
         // The screen belongs to the user-interface thread.
         auto done = std::make_shared<std::promise<void>>();
@@ -248,7 +249,7 @@ int CWizard::WizardConnect() {
     const int kind = m_app.m_nLinkKind;
     auto openCom = [&] {
         int result = 0;
-        link = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
+        link = std::make_unique<CSerialHandler>(m_app, m_app.PortName(), kSettingNormal, result, false);
         return result == CSerialHandler::kOpenOk;
     };
     if (kind == kLinkUsb) {
@@ -265,8 +266,9 @@ int CWizard::WizardConnect() {
         return kConnectNoLinkChosen;
     }
 
-    link->EscapeD(m_app.m_szProtocol, 0);
-    m_app.ParseProtocolVersion(m_app.m_szProtocol);
+    link->EscapeD(protocol, 0);
+    m_app.SetControllerTexts(protocol, nullptr);
+    m_app.ParseProtocolVersion(protocol);
     probed = true;
     if (m_app.m_nConnectState == ConnectNone) {
         if (!AwaitReset(*link))
@@ -282,15 +284,17 @@ int CWizard::WizardConnect() {
         // Five probes at most, as one probe with four repetitions would send, but one at a time so that
         // the program's end need not wait for all of them.
         for (int probe = 0; probe < 5 && !m_bStop; ++probe)
-            if (link->EscapeD(m_app.m_szProtocol, 0))
+            if (link->EscapeD(protocol, 0))
                 break;
+        m_app.SetControllerTexts(protocol, nullptr);
         if (m_bStop)
             return kConnectNoController;
-        m_app.ParseProtocolVersion(m_app.m_szProtocol);
+        m_app.ParseProtocolVersion(protocol);
         if (m_app.m_nConnectState == ConnectNone)
             m_app.m_nConnectState = ConnectBios;
     }
-    link->EscapeC(m_app.m_szVersion);
+    link->EscapeC(version);
+    m_app.SetControllerTexts(nullptr, version);
     return kConnectDone;
 }
 

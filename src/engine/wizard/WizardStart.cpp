@@ -30,3 +30,7 @@ void CDravikApp::StartWizard() {
         m_pWizard = std::make_unique<CWizard>(*this);
     m_pWizard->Start();
 }
+
+int CDravikApp::RunRequestedLoad(int loadType) {
+    return LoadFile(loadType) ? 1 : 0;
+}
