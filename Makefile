@@ -31,8 +31,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Then once more under the address and undefined-behaviour sanitizers (make asan).
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory asan
 
 asan: deps
 	@cmake -S . -B $(ASAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=address -DDRAVIK_BUILD_GUI=OFF > /dev/null
