@@ -16,6 +16,7 @@
 #include "engine/app/VersionText.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
+#include "platform/HidDeviceChoice.h"
 #include "platform/HidLibrary.h"
 
 #include <algorithm>
@@ -219,17 +220,36 @@ int RunConvert(const std::vector<std::string>& arguments, const CliOptions& opti
     return 0;
 }
 
+SSystemPaths PathsOf(const CliOptions& options) {
+    SSystemPaths paths;
+    if (!options.strSysfs.empty())
+        paths.strSys = options.strSysfs;
+    if (!options.strDev.empty())
+        paths.strDev = options.strDev;
+    return paths;
+}
+
+// --port /dev/hidrawN or usb:SERIAL: the HID library shows this run that device alone, so the rules for
+// exactly one attached controller hold for it among several. False (said why) when the name fits none.
+bool ChooseNamedUsbDevice(const CliOptions& options) {
+    SUsbDeviceChoice choice;
+    std::vector<std::string> why;
+    if (!ChooseUsbDevice(options.strPort, PathsOf(options), choice, why)) {
+        for (const std::string& line : why)
+            std::fprintf(stderr, "%s\n", line.c_str());
+        return false;
+    }
+    SelectHidLibrary(CreateChosenHidLibrary(CurrentHidLibrary(), choice));
+    return true;
+}
+
 // ports and doctor: this computer's ports and devices; doctor also opens the chosen port once.
 int RunSystemCommand(const CliOptions& options) {
     if (!options.arguments.empty()) {
         std::fprintf(stderr, "%s\n%s takes no arguments\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
-    SSystemPaths paths;
-    if (!options.strSysfs.empty())
-        paths.strSys = options.strSysfs;
-    if (!options.strDev.empty())
-        paths.strDev = options.strDev;
+    const SSystemPaths paths = PathsOf(options);
     if (options.strCommand == "ports")
         return RunPorts(paths, stdout);
     if (!options.strHidSocket.empty())
@@ -281,6 +301,9 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
     CClock::Instance().SetSpeedFactor(options.dClockSpeed);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
+    const bool usbPort = IsUsbPortName(options.strPort);
+    if (usbPort && !ChooseNamedUsbDevice(options))
+        return kExitFailed;
 
     if (options.strCommand == "terminal" && events) {
         std::fprintf(stderr,
@@ -299,11 +322,11 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
     app.LoadSettings();
     // The options hold for this run only and are never written to the settings file.
-    if (!options.strPort.empty()) {
+    if (!options.strPort.empty() && !usbPort) {
         app.m_strPort = options.strPort;
         app.m_nLinkKind = kLinkCom;
     }
-    if (options.bUsb)
+    if (options.bUsb || usbPort)
         app.m_nLinkKind = kLinkUsb;
     // As the desktop does: the device leaving and coming back (an accepted restart) closes and opens it.
     if (app.m_nLinkKind == kLinkUsb)

@@ -75,6 +75,12 @@ std::shared_ptr<CServiceVisit> CDravikApp::BeginVisit(const std::string& operati
     if (kind == kLinkUsb) {
         start.strPort = "USB";
         start.strUsbId = HexId(kDxuVendorId) + ":" + HexId(kDxuProductId);
+        // The device this run uses is the one attached (or the one named, the only one its view shows).
+        const std::vector<SHidDeviceName> names = HidLibrary().DeviceNames(kDxuVendorId, kDxuProductId);
+        if (names.size() == 1) {
+            start.strDevice = names[0].strNode;
+            start.strUsbSerial = names[0].strSerial;
+        }
     } else {
         start.strPort = PortName();
         start.strDevice = ResolvePortName(start.strPort);
