@@ -297,7 +297,8 @@ int RunDoctor(const SDoctorRequest& request, const SSystemPaths& paths, std::FIL
     list.Note("controller USB devices (" + FormatUsbId(kDxuVendorId, kDxuProductId) +
               "): " + (controllers.empty() ? "none attached" : std::to_string(controllers.size())));
     for (const SHidDeviceInfo& device : controllers)
-        list.Detail(device.strNode + "; " + DeviceAccessText(device.strNode));
+        list.Detail(device.strNode + (device.strSerial.empty() ? "" : ", serial number " + device.strSerial) +
+                    "; " + DeviceAccessText(device.strNode));
     const std::string rule = FindUdevRule(paths);
     if (rule.empty())
         list.Problem(std::string("udev rule ") + kUdevRuleName +

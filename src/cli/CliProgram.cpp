@@ -254,11 +254,14 @@ int RunSystemCommand(const CliOptions& options) {
         return RunPorts(paths, stdout);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
+    const bool usbPort = IsUsbPortName(options.strPort);
+    if (usbPort && !ChooseNamedUsbDevice(options))
+        return kExitFailed;
     SDoctorRequest request;
     request.strSettingsPath =
         options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
-    request.strPort = options.strPort;
-    request.bUsb = options.bUsb;
+    request.strPort = usbPort ? "" : options.strPort;
+    request.bUsb = options.bUsb || usbPort;
     request.strVersion = std::string("dravik-cli ") + kDravikVersionText;
     return RunDoctor(request, paths, stdout);
 }

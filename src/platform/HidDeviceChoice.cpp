@@ -17,9 +17,13 @@ public:
 
     std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) override {
         std::vector<SHidDeviceName> chosen;
-        for (const SHidDeviceName& name : m_pLibrary->DeviceNames(vendorId, productId))
-            if (IsChosen(name))
-                chosen.push_back(name);
+        for (SHidDeviceName name : m_pLibrary->DeviceNames(vendorId, productId)) {
+            if (!IsChosen(name))
+                continue;
+            if (name.strNode.empty()) // a backend without nodes: the one it was named by
+                name.strNode = m_choice.strNode;
+            chosen.push_back(name);
+        }
         return chosen;
     }
 
