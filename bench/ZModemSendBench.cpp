@@ -4,7 +4,7 @@
 // sender's CPU time (ours / sz's) are printed for 1 MB and 16 MB with the callers' options.
 #include "BenchSupport.h"
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
@@ -24,7 +24,7 @@ using namespace bench;
 namespace fs = std::filesystem;
 constexpr double kStallSeconds = 25.0;
 
-class CSilentUi : public IUserInterface {
+class CSilentUi : public CBasicUserInterface {
 public:
     int MessageBox(const std::string& text, EMsgButtons, EMsgIcon) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());

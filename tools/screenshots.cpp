@@ -135,13 +135,13 @@ int main(int argc, char** argv) {
     {
         // Twenty seconds into a 400000-byte image.
         CDownloadWindow download([] {});
-        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
-        download.SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
-        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
-        download.SetField(IDC_DOWNLOAD_BYTES, "40K / 400K (10%)");
-        download.SetField(IDC_DOWNLOAD_ELAPSED, "00:20");
-        download.SetField(IDC_DOWNLOAD_REMAINING, "03:00");
-        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
+        download.SetField(EDownloadField::Status, "Downloading file");
+        download.SetField(EDownloadField::Start, "14:02:37");
+        download.SetField(EDownloadField::Bytes, "40K / 400K (10%)");
+        download.SetField(EDownloadField::Elapsed, "00:20");
+        download.SetField(EDownloadField::Remaining, "03:00");
+        download.SetField(EDownloadField::Speed, "20000 BPS");
         download.SetProgressRange(400);
         download.SetProgressPos(40);
         Settle();
@@ -150,13 +150,14 @@ int main(int argc, char** argv) {
     {
         // The transfer's end: the final figures stay while the controller programs its flash.
         CDownloadWindow download([] {});
-        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
-        download.SetField(IDC_DOWNLOAD_STATUS, "Download complete... Please wait while flash is programmed");
-        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
-        download.SetField(IDC_DOWNLOAD_BYTES, "400K / 400K (100%)");
-        download.SetField(IDC_DOWNLOAD_ELAPSED, "03:20");
-        download.SetField(IDC_DOWNLOAD_REMAINING, "00:00");
-        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
+        download.SetField(EDownloadField::Status,
+                          "Download complete... Please wait while flash is programmed");
+        download.SetField(EDownloadField::Start, "14:02:37");
+        download.SetField(EDownloadField::Bytes, "400K / 400K (100%)");
+        download.SetField(EDownloadField::Elapsed, "03:20");
+        download.SetField(EDownloadField::Remaining, "00:00");
+        download.SetField(EDownloadField::Speed, "20000 BPS");
         download.SetProgressRange(400);
         download.SetProgressPos(400);
         Settle();

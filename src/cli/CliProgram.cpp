@@ -147,8 +147,8 @@ int RunErase(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& optio
     }
     const bool bootstrap = app.m_nConnectState == ConnectBootstrap;
     for (int i = 0; i < kEraseAreaCount; ++i) {
-        const bool disabled = bootstrap && (i == IDC_ERASE_PARAMETER - IDC_ERASE_APPLICATION ||
-                                            i == IDC_ERASE_LON - IDC_ERASE_APPLICATION);
+        const bool disabled =
+            bootstrap && (i == EraseAreaIndex(EEraseArea::Parameter) || i == EraseAreaIndex(EEraseArea::Lon));
         if (disabled && areas.bArea[i]) {
             ui.WriteLine("Parameter Memory and LON Network Database cannot be erased in the bootstrap.");
             return 1;

@@ -22,14 +22,14 @@ namespace {
 
 // Top to bottom as the window shows them.
 constexpr SFieldRow kRows[] = {
-    {IDC_DOWNLOAD_FILENAME, "Filename", false},
-    {IDC_DOWNLOAD_STATUS, "Status", false},
-    {0, "Progress", false},
-    {IDC_DOWNLOAD_START, "Start time", true},
-    {IDC_DOWNLOAD_BYTES, "Transmitted bytes", true},
-    {IDC_DOWNLOAD_ELAPSED, "Elapsed time", true},
-    {IDC_DOWNLOAD_REMAINING, "Remaining time", true},
-    {IDC_DOWNLOAD_SPEED, "Speed", true},
+    {FieldNumber(EDownloadField::FileName), "Filename", false},
+    {FieldNumber(EDownloadField::Status), "Status", false},
+    {kProgressRow, "Progress", false},
+    {FieldNumber(EDownloadField::Start), "Start time", true},
+    {FieldNumber(EDownloadField::Bytes), "Transmitted bytes", true},
+    {FieldNumber(EDownloadField::Elapsed), "Elapsed time", true},
+    {FieldNumber(EDownloadField::Remaining), "Remaining time", true},
+    {FieldNumber(EDownloadField::Speed), "Speed", true},
 };
 
 constexpr int kWidth = CTransferFields::kWidth;
@@ -50,7 +50,8 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
     m_fields.Build(this, kRows, rows);
     m_pProgress = m_fields.ProgressBar();
     // The status field holds its longest text at the font in use; the window widens with it if need be.
-    if (QLineEdit* status = findChild<QLineEdit*>(QString("field%1").arg(IDC_DOWNLOAD_STATUS))) {
+    if (QLineEdit* status =
+            findChild<QLineEdit*>(QString("field%1").arg(FieldNumber(EDownloadField::Status)))) {
         int wanted = 0;
         for (const char* text : kDownloadStatusTexts)
             wanted = std::max(wanted, status->fontMetrics().horizontalAdvance(text));
@@ -75,16 +76,16 @@ CDownloadWindow::CDownloadWindow(std::function<void()> onCancel)
     raise();
 }
 
-void CDownloadWindow::SetField(int controlId, const QString& text) {
-    m_fields.SetField(controlId, text);
+void CDownloadWindow::SetField(EDownloadField field, const QString& text) {
+    m_fields.SetField(FieldNumber(field), text);
 }
 
-QString CDownloadWindow::Field(int controlId) const {
-    return m_fields.Field(controlId);
+QString CDownloadWindow::Field(EDownloadField field) const {
+    return m_fields.Field(FieldNumber(field));
 }
 
-QLineEdit* CDownloadWindow::FieldEdit(int controlId) const {
-    return m_fields.FieldEdit(controlId);
+QLineEdit* CDownloadWindow::FieldEdit(EDownloadField field) const {
+    return m_fields.FieldEdit(FieldNumber(field));
 }
 
 void CDownloadWindow::SetProgressRange(uint32_t maximum) {

@@ -4,6 +4,7 @@
 // the window away.
 #pragma once
 
+#include "engine/app/UiTransferViews.h"
 #include "gui/TransferFields.h"
 
 #include <QDialog>
@@ -23,10 +24,10 @@ public:
     // Shown at once; onCancel runs once, on this thread, when the person cancels or closes the window.
     explicit CDownloadWindow(std::function<void()> onCancel);
 
-    // Fields by control id (1010, 1012..1017); unknown ids are ignored.
-    void SetField(int controlId, const QString& text);
-    QString Field(int controlId) const;
-    QLineEdit* FieldEdit(int controlId) const;
+    // The text fields; the bar (Progress) has none.
+    void SetField(EDownloadField field, const QString& text);
+    QString Field(EDownloadField field) const;
+    QLineEdit* FieldEdit(EDownloadField field) const;
 
     // The bar as the download drives it: range 0..maximum, position, step amount and step. Positions are
     // kept inside the range; ranges beyond what the widget holds are scaled down.

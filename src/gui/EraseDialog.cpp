@@ -31,18 +31,18 @@ CEraseDialog::CEraseDialog(QWidget* owner, int kind) : QDialog(owner) {
     const bool bootstrap = kind == ConnectBootstrap;
     for (int i = 0; i < kEraseAreaCount; ++i) {
         m_pArea[i] = new QCheckBox(bootstrap ? kBootstrapLabels[i] : kLabels[i], this);
-        m_pArea[i]->setObjectName(QString("area%1").arg(IDC_ERASE_APPLICATION + i));
+        m_pArea[i]->setObjectName(QString("area%1").arg(i));
         m_pArea[i]->setGeometry(DialogRect(this, 14, 22 + 16 * i, 110, 10));
     }
     if (bootstrap) {
-        AreaBox(IDC_ERASE_PARAMETER)->setEnabled(false);
-        AreaBox(IDC_ERASE_LON)->setEnabled(false);
+        AreaBox(EEraseArea::Parameter)->setEnabled(false);
+        AreaBox(EEraseArea::Lon)->setEnabled(false);
     }
     FitTextsToDialog(this);
 }
 
-QCheckBox* CEraseDialog::AreaBox(int controlId) const {
-    const int index = controlId - IDC_ERASE_APPLICATION;
+QCheckBox* CEraseDialog::AreaBox(EEraseArea area) const {
+    const int index = EraseAreaIndex(area);
     return index >= 0 && index < kEraseAreaCount ? m_pArea[index] : nullptr;
 }
 

@@ -15,8 +15,7 @@ public:
     // kind: the connection state the dialog is shown for.
     CEraseDialog(QWidget* owner, int kind);
 
-    // The box of control id 1005..1009.
-    QCheckBox* AreaBox(int controlId) const;
+    QCheckBox* AreaBox(EEraseArea area) const;
     // The ticks as they stand (the command reads them after OK).
     void GetAreas(EraseDialogData& data) const;
 

@@ -1,5 +1,6 @@
 #include "gui/EraseOKDialog.h"
 
+#include "engine/app/UiTexts.h"
 #include "gui/DialogUnits.h"
 
 #include <QLabel>
@@ -9,7 +10,7 @@ CEraseOKDialog::CEraseOKDialog(QWidget* owner) : QDialog(owner) {
     setWindowTitle("Erase Memory");
     setFixedSize(DialogRect(this, 0, 0, 186, 62).size());
 
-    m_pText = new QLabel("This will erase old data on controller.\nDo you really want to continue?", this);
+    m_pText = new QLabel(kEraseOkQuestion, this);
     m_pText->setObjectName("text");
     m_pText->setTextFormat(Qt::PlainText);
     m_pText->setGeometry(DialogRect(this, 10, 9, 166, 20));

@@ -42,12 +42,8 @@ COptionsDialog::COptionsDialog(QWidget* owner) : QDialog(owner) {
     FitTextsToDialog(this);
 }
 
-QRadioButton* COptionsDialog::Choice(int controlId) const {
-    if (controlId >= kFirstRs232 && controlId < kFirstRs232 + 4)
-        return qobject_cast<QRadioButton*>(m_pRs232->button(controlId - kFirstRs232));
-    if (controlId >= kFirstIr && controlId < kFirstIr + 4)
-        return qobject_cast<QRadioButton*>(m_pIr->button(controlId - kFirstIr));
-    return nullptr;
+QRadioButton* COptionsDialog::Choice(EOptionsGroup group, int choice) const {
+    return qobject_cast<QRadioButton*>((group == EOptionsGroup::Rs232 ? m_pRs232 : m_pIr)->button(choice));
 }
 
 void COptionsDialog::GetChoices(OptionsDialogData& data) const {

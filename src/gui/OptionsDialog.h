@@ -9,13 +9,16 @@
 class QButtonGroup;
 class QRadioButton;
 
+// The dialog's two groups of choices.
+enum class EOptionsGroup { Rs232, Ir };
+
 class COptionsDialog : public QDialog {
     Q_OBJECT
 public:
     explicit COptionsDialog(QWidget* owner);
 
-    // The radio button of control id 1001..1008.
-    QRadioButton* Choice(int controlId) const;
+    // The radio button of a group's choice 0..3 (as OptionsDialogData numbers them), or null.
+    QRadioButton* Choice(EOptionsGroup group, int choice) const;
     // The selected index of each group (0..3), -1 for none.
     void GetChoices(OptionsDialogData& data) const;
 

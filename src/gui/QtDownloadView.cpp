@@ -22,9 +22,9 @@ template <class Action> void CQtDownloadView::OnWindow(Action action) {
     });
 }
 
-void CQtDownloadView::SetField(int controlId, const std::string& text) {
+void CQtDownloadView::SetField(EDownloadField field, const std::string& text) {
     const QString value = QString::fromStdString(text);
-    OnWindow([&](CDownloadWindow& window) { window.SetField(controlId, value); });
+    OnWindow([&](CDownloadWindow& window) { window.SetField(field, value); });
 }
 
 void CQtDownloadView::SetProgressRange(uint32_t maximum) {

@@ -18,7 +18,7 @@ public:
     CQtDownloadView(CGuiCaller& caller, std::function<void()> onCancel);
     ~CQtDownloadView() override;
 
-    void SetField(int controlId, const std::string& text) override;
+    void SetField(EDownloadField field, const std::string& text) override;
     void SetProgressRange(uint32_t maximum) override;
     void SetProgressPos(uint32_t position) override;
     void SetProgressStep(uint32_t amount) override;

@@ -331,7 +331,7 @@ std::unique_ptr<IProgressView> CQtUserInterface::CreateProgressView() {
     return std::make_unique<CQtProgressView>(m_caller);
 }
 
-int CQtUserInterface::RunWizardPage(int page, WizardPageData& data) {
+int CQtUserInterface::RunWizardPage(EWizardPage page, WizardPageData& data) {
     const auto owner = [this] { return Owner(); };
     return RunWizardPageThrough(m_caller, owner, page, data);
 }

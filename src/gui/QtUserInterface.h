@@ -2,7 +2,7 @@
 // GUI thread, whichever thread asks, with the caller blocked until the person has answered.
 #pragma once
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "gui/GuiCaller.h"
 
 #include <QObject>
@@ -14,7 +14,7 @@ class CMainFrame;
 // "Name (*.x)|*.x|Other (*.*)|*.*||" as a Qt name filter list ("Name (*.x);;Other (*)").
 QString QtNameFilters(const std::string& filter);
 
-class CQtUserInterface : public IUserInterface {
+class CQtUserInterface : public CBasicUserInterface {
 public:
     // Lives on the thread that constructs it, which must be the GUI thread.
     CQtUserInterface();
@@ -45,7 +45,7 @@ public:
     bool RunEraseDialog(EraseDialogData& data) override;
     bool RunOptionsDialog(OptionsDialogData& data) override;
     std::unique_ptr<IProgressView> CreateProgressView() override;
-    int RunWizardPage(int page, WizardPageData& data) override;
+    int RunWizardPage(EWizardPage page, WizardPageData& data) override;
     std::unique_ptr<IWaitWindow> ShowWizardNotice() override;
 
     // At the program's end, before the GUI thread waits for the workers: from then on their questions

@@ -1,5 +1,6 @@
 #include "gui/RenameOKDialog.h"
 
+#include "engine/app/UiTexts.h"
 #include "gui/DialogUnits.h"
 
 #include <QLabel>
@@ -9,10 +10,7 @@ CRenameOKDialog::CRenameOKDialog(QWidget* owner) : QDialog(owner) {
     setWindowTitle("Rename Configuration File");
     setFixedSize(DialogRect(this, 0, 0, 220, 70).size());
 
-    m_pText =
-        new QLabel("The file you've selected is not called \"config.dat.\"  Do you wish to rename it?  The "
-                   "controller may have difficulty if the name is not correct.",
-                   this);
+    m_pText = new QLabel(kRenameOkQuestion, this);
     m_pText->setObjectName("text");
     m_pText->setTextFormat(Qt::PlainText);
     m_pText->setWordWrap(true);

@@ -20,7 +20,7 @@ void CTransferFields::Build(QDialog* window, const SFieldRow* rows, int count) {
         auto* label = new QLabel(row.pszLabel, window);
         label->setGeometry(DialogRect(window, 7, top + 2, kFieldLeft - 10, 8));
         const QRect field = DialogRect(window, kFieldLeft, top, kWidth - kFieldLeft - 7, 12);
-        if (row.nId == 0) {
+        if (row.nId == kProgressRow) {
             m_pProgress = new CWideProgressBar(window);
             m_pProgress->setObjectName("progress");
             m_pProgress->setGeometry(field);
@@ -38,19 +38,19 @@ void CTransferFields::Build(QDialog* window, const SFieldRow* rows, int count) {
     }
 }
 
-void CTransferFields::SetField(int controlId, const QString& text) {
-    if (QLineEdit* edit = FieldEdit(controlId)) {
+void CTransferFields::SetField(int number, const QString& text) {
+    if (QLineEdit* edit = FieldEdit(number)) {
         edit->setText(text);
         edit->setCursorPosition(0);
     }
 }
 
-QString CTransferFields::Field(int controlId) const {
-    const QLineEdit* edit = FieldEdit(controlId);
+QString CTransferFields::Field(int number) const {
+    const QLineEdit* edit = FieldEdit(number);
     return edit ? edit->text() : QString();
 }
 
-QLineEdit* CTransferFields::FieldEdit(int controlId) const {
-    const auto found = m_fields.find(controlId);
+QLineEdit* CTransferFields::FieldEdit(int number) const {
+    const auto found = m_fields.find(number);
     return found == m_fields.end() ? nullptr : found->second;
 }

@@ -10,8 +10,15 @@ class CWideProgressBar;
 class QDialog;
 class QLineEdit;
 
+// A row's field number: the number of the window's field (EDownloadField, EZModemField), which also
+// names the field's object ("field1010"); kProgressRow for the progress bar's row.
+constexpr int kProgressRow = 0;
+template <class Field> constexpr int FieldNumber(Field field) {
+    return static_cast<int>(field);
+}
+
 struct SFieldRow {
-    int nId; // 0: the progress bar's row
+    int nId;
     const char* pszLabel;
     bool bRightAligned;
 };
@@ -22,14 +29,15 @@ public:
     static constexpr int kRowPitch = 16;
     static constexpr int kWidth = 236;
 
-    // Builds the rows into the window; the progress bar is created for the row with id 0.
+    // Builds the rows into the window; the progress bar is created for the kProgressRow row.
     void Build(QDialog* window, const SFieldRow* rows, int count);
     // Where the buttons go below the rows (dialog units).
     static int ButtonTop(int rowCount) { return kRowTop + rowCount * kRowPitch + 4; }
 
-    void SetField(int controlId, const QString& text);
-    QString Field(int controlId) const;
-    QLineEdit* FieldEdit(int controlId) const;
+    // Fields by number; unknown numbers are ignored.
+    void SetField(int number, const QString& text);
+    QString Field(int number) const;
+    QLineEdit* FieldEdit(int number) const;
     CWideProgressBar* ProgressBar() const { return m_pProgress; }
 
 private:

@@ -1,5 +1,6 @@
 #include "gui/WizardDialogs.h"
 
+#include "engine/app/UiTexts.h"
 #include "engine/app/UserInterface.h"
 #include "gui/DialogUnits.h"
 #include "gui/WizardPictures.h"
@@ -44,14 +45,14 @@ CWizardDialog_1::CWizardDialog_1(QWidget* owner, bool showAtStartup) : CWizardPa
             225);
     column->addStretch(1);
     m_pShowAtStartup = new QCheckBox("show Upgrade Wizard at startup", this);
-    m_pShowAtStartup->setProperty("controlId", IDC_WIZARD_SHOW_AT_STARTUP);
+    m_pShowAtStartup->setProperty("controlId", static_cast<int>(EWizardControl::ShowAtStartup));
     m_pShowAtStartup->setChecked(showAtStartup);
     column->addWidget(m_pShowAtStartup);
     row->addLayout(column);
     Body()->addLayout(row);
 
-    AddButton("&Next>>", IDC_WIZARD_NEXT, kWizardNext);
-    AddButton("&Cancel", IDC_WIZARD_CANCEL, IDCANCEL);
+    AddButton("&Next>>", EWizardControl::Next, kWizardNext);
+    AddButton("&Cancel", EWizardControl::Cancel, IDCANCEL);
 }
 
 bool CWizardDialog_1::ShowAtStartup() const {
@@ -67,20 +68,20 @@ CWizardDialog_2::CWizardDialog_2(QWidget* owner) : CWizardPage(owner) {
         330);
     m_pPicture = PictureLabel(this, WizardConnectionPicture(), IDB_WIZARD_CONNECTION);
     Body()->addWidget(m_pPicture, 0, Qt::AlignHCenter);
-    AddButton("&Next>>", IDC_WIZARD_NEXT, kWizardNext);
-    AddButton("&Cancel", IDC_WIZARD_CANCEL, IDCANCEL);
+    AddButton("&Next>>", EWizardControl::Next, kWizardNext);
+    AddButton("&Cancel", EWizardControl::Cancel, IDCANCEL);
 }
 
 CWizardDialog_3::CWizardDialog_3(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setModal(false);
-    setWindowTitle("Upgrade Wizard");
+    setWindowTitle(kWizardCaption);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     const QRect margins = DialogRect(this, 10, 10, 10, 10);
     layout->setContentsMargins(margins.width(), margins.height(), margins.width(), margins.height());
     layout->setSpacing(DialogRect(this, 0, 0, 0, 8).height());
-    m_pTitle = new QLabel("Cycle power (OFF/ON) to the controller.", this);
+    m_pTitle = new QLabel(kWizardPowerCycleNotice, this);
     QFont bold = m_pTitle->font();
     bold.setBold(true);
     m_pTitle->setFont(bold);
@@ -126,9 +127,9 @@ CWizardDialog_4::CWizardDialog_4(QWidget* owner) : CWizardPage(owner) {
     auto* choices = new QVBoxLayout;
     choices->setContentsMargins(DialogRect(this, 0, 0, 12, 0).width(), 0, 0, 0);
     m_pImage = new QRadioButton("Image file (*.img).  Application or Configuration (Page) file.", this);
-    m_pImage->setProperty("controlId", IDC_WIZARD_IMAGE_FILE);
+    m_pImage->setProperty("controlId", static_cast<int>(EWizardControl::ImageFile));
     m_pPage = new QRadioButton("Page file (*.dat).   Configuration (Page) file.", this);
-    m_pPage->setProperty("controlId", IDC_WIZARD_PAGE_FILE);
+    m_pPage->setProperty("controlId", static_cast<int>(EWizardControl::PageFile));
     auto* group = new QButtonGroup(this);
     group->addButton(m_pImage, 0);
     group->addButton(m_pPage, 1);
@@ -139,8 +140,8 @@ CWizardDialog_4::CWizardDialog_4(QWidget* owner) : CWizardPage(owner) {
 
     AddText(Body(), "After selecting the file type click \"Next>>\" to select the file to be downloaded.",
             260);
-    AddButton("&Next>>", IDC_WIZARD_NEXT, kWizardNext);
-    AddButton("&Cancel", IDC_WIZARD_CANCEL, IDCANCEL);
+    AddButton("&Next>>", EWizardControl::Next, kWizardNext);
+    AddButton("&Cancel", EWizardControl::Cancel, IDCANCEL);
 }
 
 int CWizardDialog_4::FileType() const {
@@ -164,9 +165,9 @@ CWizardDialog_5::CWizardDialog_5(QWidget* owner) : CWizardPage(owner) {
         "must be in the PC \n    serial port that is selected. \n 2) Check the comm port selection on the "
         "PC.  To change the comm port \n    setting click 'Com Port'.",
         300);
-    AddButton("&Try Again", IDC_WIZARD_TRY_AGAIN, kWizardTryAgain);
-    AddButton("&Com Port", IDC_WIZARD_COM_PORT, kWizardComPort);
-    AddButton("&Cancel", IDC_WIZARD_CANCEL, IDCANCEL);
+    AddButton("&Try Again", EWizardControl::TryAgain, kWizardTryAgain);
+    AddButton("&Com Port", EWizardControl::ComPort, kWizardComPort);
+    AddButton("&Cancel", EWizardControl::Cancel, IDCANCEL);
 }
 
 CWizardDialog_6::CWizardDialog_6(QWidget* owner) : CWizardPage(owner) {
@@ -176,6 +177,6 @@ CWizardDialog_6::CWizardDialog_6(QWidget* owner) : CWizardPage(owner) {
         "or *.img).  The controller will not operate correctly without \nthis file.\n\nClick \"Next\" and "
         "select the *.dat or *.img file you wish to download.",
         300);
-    AddButton("&Next>>", IDC_WIZARD_NEXT, kWizardNext);
-    AddButton("&Cancel", IDC_WIZARD_CANCEL, IDCANCEL);
+    AddButton("&Next>>", EWizardControl::Next, kWizardNext);
+    AddButton("&Cancel", EWizardControl::Cancel, IDCANCEL);
 }

@@ -9,15 +9,6 @@ class QCheckBox;
 class QLabel;
 class QRadioButton;
 
-// Control ids of the pages' buttons and choices.
-constexpr int IDC_WIZARD_NEXT = 1014;
-constexpr int IDC_WIZARD_CANCEL = 1015;
-constexpr int IDC_WIZARD_TRY_AGAIN = 1028;
-constexpr int IDC_WIZARD_COM_PORT = 1029;
-constexpr int IDC_WIZARD_SHOW_AT_STARTUP = 1005;
-constexpr int IDC_WIZARD_IMAGE_FILE = 1001;
-constexpr int IDC_WIZARD_PAGE_FILE = 1002;
-
 // Welcome, with the "show Upgrade Wizard at startup" box ticked as given.
 class CWizardDialog_1 : public CWizardPage {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "gui/WizardPage.h"
 
+#include "engine/app/UiTexts.h"
 #include "engine/app/UserInterface.h"
 #include "gui/DialogUnits.h"
 
@@ -23,7 +24,7 @@ void FitTextLabel(QLabel* label, int maxWidth) {
 }
 
 CWizardPage::CWizardPage(QWidget* owner) : QDialog(owner) {
-    setWindowTitle("Upgrade Wizard");
+    setWindowTitle(kWizardCaption);
     auto* outer = new QVBoxLayout(this);
     outer->setSizeConstraint(QLayout::SetFixedSize);
     const QRect margins = DialogRect(this, 7, 7, 7, 7);
@@ -45,9 +46,9 @@ QLabel* CWizardPage::AddText(QBoxLayout* layout, const QString& text, int maxWid
     return label;
 }
 
-QPushButton* CWizardPage::AddButton(const QString& text, int controlId, int result) {
+QPushButton* CWizardPage::AddButton(const QString& text, EWizardControl control, int result) {
     auto* button = new QPushButton(text, this);
-    button->setProperty("controlId", controlId);
+    button->setProperty("controlId", static_cast<int>(control));
     // Enter must not press the button that has the focus: the page has no default button.
     button->setAutoDefault(false);
     button->setDefault(false);

@@ -13,6 +13,17 @@ class QLabel;
 class QPushButton;
 class QVBoxLayout;
 
+// The pages' buttons and choices; the values are their "controlId" properties.
+enum class EWizardControl {
+    ImageFile = 1001,
+    PageFile = 1002,
+    ShowAtStartup = 1005,
+    Next = 1014,
+    Cancel = 1015,
+    TryAgain = 1028,
+    ComPort = 1029,
+};
+
 class CWizardPage : public QDialog {
     Q_OBJECT
 public:
@@ -29,7 +40,7 @@ protected:
     // A text of the page; lines longer than maxWidthDu dialog units wrap.
     QLabel* AddText(QBoxLayout* layout, const QString& text, int maxWidthDu);
     // Adds a button (right-aligned row, in call order) that ends the page with result.
-    QPushButton* AddButton(const QString& text, int controlId, int result);
+    QPushButton* AddButton(const QString& text, EWizardControl control, int result);
     // The column above the buttons.
     QVBoxLayout* Body() const { return m_pBody; }
 

@@ -35,7 +35,7 @@ private:
 
 } // namespace
 
-int ExecWizardPage(QWidget* owner, int page, WizardPageData& data) {
+int ExecWizardPage(QWidget* owner, EWizardPage page, WizardPageData& data) {
     switch (page) {
     case kWizardPageWelcome: {
         CWizardDialog_1 dialog(owner, data.bShowAtStartup);
@@ -68,7 +68,7 @@ int ExecWizardPage(QWidget* owner, int page, WizardPageData& data) {
     }
 }
 
-int RunWizardPageThrough(CGuiCaller& caller, const std::function<QWidget*()>& owner, int page,
+int RunWizardPageThrough(CGuiCaller& caller, const std::function<QWidget*()>& owner, EWizardPage page,
                          WizardPageData& data) {
     int result = IDCANCEL;
     caller.Call([&] { result = ExecWizardPage(owner(), page, data); });

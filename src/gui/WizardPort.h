@@ -13,11 +13,11 @@
 // On the GUI thread: shows page (1, 2, 4, 5 or 6) modally over owner and returns its result. Page 1 takes
 // and, on Next or Cancel, returns the check box in data; page 4 returns the file type on Next. Any other
 // page number cancels.
-int ExecWizardPage(QWidget* owner, int page, WizardPageData& data);
+int ExecWizardPage(QWidget* owner, EWizardPage page, WizardPageData& data);
 
 // From any thread: the page on the GUI thread, owner chosen there; IDCANCEL when the call is refused (the
 // program is closing).
-int RunWizardPageThrough(CGuiCaller& caller, const std::function<QWidget*()>& owner, int page,
+int RunWizardPageThrough(CGuiCaller& caller, const std::function<QWidget*()>& owner, EWizardPage page,
                          WizardPageData& data);
 
 // From any thread: the modeless notice (page 3), centred on owner (chosen on the GUI thread), until the

@@ -60,9 +60,9 @@ template <class Action> void CQtZModemView::OnWindow(Action action) {
     });
 }
 
-void CQtZModemView::SetField(int controlId, const std::string& text) {
+void CQtZModemView::SetField(EZModemField field, const std::string& text) {
     const QString value = QString::fromStdString(text);
-    OnWindow([&](CZModemWindow& window) { window.SetField(controlId, value); });
+    OnWindow([&](CZModemWindow& window) { window.SetField(field, value); });
 }
 
 void CQtZModemView::SetProgressRange(uint32_t maximum) {

@@ -19,7 +19,7 @@ public:
     CQtZModemView(CGuiCaller& caller, std::function<void()> onCancel, std::function<void()> onToggleUnit);
     ~CQtZModemView() override;
 
-    void SetField(int controlId, const std::string& text) override;
+    void SetField(EZModemField field, const std::string& text) override;
     void SetProgressRange(uint32_t maximum) override;
     void SetProgressPos(uint32_t position) override;
     void WorkerDone() override;

@@ -19,10 +19,13 @@ namespace {
 
 // Top to bottom as the window shows them.
 constexpr SFieldRow kRows[] = {
-    {IDC_ZMODEM_FILENAME, "Filename", false},   {0, "Progress", false},
-    {IDC_ZMODEM_START, "Start time", true},     {IDC_ZMODEM_BYTES, "Transmitted bytes", true},
-    {IDC_ZMODEM_ELAPSED, "Elapsed time", true}, {IDC_ZMODEM_REMAINING, "Remaining time", true},
-    {IDC_ZMODEM_SPEED, "Speed", true},
+    {FieldNumber(EZModemField::FileName), "Filename", false},
+    {kProgressRow, "Progress", false},
+    {FieldNumber(EZModemField::Start), "Start time", true},
+    {FieldNumber(EZModemField::Bytes), "Transmitted bytes", true},
+    {FieldNumber(EZModemField::Elapsed), "Elapsed time", true},
+    {FieldNumber(EZModemField::Remaining), "Remaining time", true},
+    {FieldNumber(EZModemField::Speed), "Speed", true},
 };
 
 constexpr int kWidth = CTransferFields::kWidth;
@@ -45,7 +48,7 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
 
     const int gap = (kWidth - 2 * kButtonWidth) / 3;
     m_pUnit = new QPushButton("&bps/cps", this);
-    m_pUnit->setObjectName(QString("button%1").arg(IDC_ZMODEM_UNIT));
+    m_pUnit->setObjectName(QString("button%1").arg(FieldNumber(EZModemField::UnitButton)));
     m_pUnit->setGeometry(DialogRect(this, gap, buttonTop, kButtonWidth, 14));
     m_pUnit->setAutoDefault(false);
     connect(m_pUnit, &QPushButton::clicked, this, [this] {
@@ -62,16 +65,16 @@ CZModemWindow::CZModemWindow(std::function<void()> onCancel, std::function<void(
     raise();
 }
 
-void CZModemWindow::SetField(int controlId, const QString& text) {
-    m_fields.SetField(controlId, text);
+void CZModemWindow::SetField(EZModemField field, const QString& text) {
+    m_fields.SetField(FieldNumber(field), text);
 }
 
-QString CZModemWindow::Field(int controlId) const {
-    return m_fields.Field(controlId);
+QString CZModemWindow::Field(EZModemField field) const {
+    return m_fields.Field(FieldNumber(field));
 }
 
-QLineEdit* CZModemWindow::FieldEdit(int controlId) const {
-    return m_fields.FieldEdit(controlId);
+QLineEdit* CZModemWindow::FieldEdit(EZModemField field) const {
+    return m_fields.FieldEdit(FieldNumber(field));
 }
 
 void CZModemWindow::SetProgressRange(uint32_t maximum) {

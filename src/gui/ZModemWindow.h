@@ -4,6 +4,7 @@
 // until the transfer's worker has ended and Finish takes it away.
 #pragma once
 
+#include "engine/app/UiTransferViews.h"
 #include "gui/TransferFields.h"
 
 #include <QDialog>
@@ -23,10 +24,10 @@ public:
     // Shown at once; the functions run on this thread when the buttons are pressed.
     CZModemWindow(std::function<void()> onCancel, std::function<void()> onToggleUnit);
 
-    // Fields by control id (1010, 1012, 1013, 1015..1017); unknown ids are ignored.
-    void SetField(int controlId, const QString& text);
-    QString Field(int controlId) const;
-    QLineEdit* FieldEdit(int controlId) const;
+    // The text fields; the bar (Progress) has none.
+    void SetField(EZModemField field, const QString& text);
+    QString Field(EZModemField field) const;
+    QLineEdit* FieldEdit(EZModemField field) const;
 
     // The bar: range 0..maximum and the position, kept inside it; wide ranges are scaled down.
     void SetProgressRange(uint32_t maximum);

@@ -1,7 +1,7 @@
 // Any settings file: loading it gives valid settings, and a file it rewrote loads to the same settings
 // without being rewritten again.
+#include "engine/app/BasicUserInterface.h"
 #include "engine/app/DravikApp.h"
-#include "engine/app/UserInterface.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,7 +13,7 @@
 
 namespace {
 
-class CSilentUi : public IUserInterface {
+class CSilentUi : public CBasicUserInterface {
 public:
     int MessageBox(const std::string&, EMsgButtons, EMsgIcon) override { return IDOK; }
     void Post(std::function<void()>) override {}

@@ -59,7 +59,8 @@ TEST(TextFit, EraseOptionsAndAboutFitTheirTexts) {
 
 TEST(TextFit, DownloadStatusFieldHoldsTheLongestStatus) {
     CDownloadWindow window([] {});
-    QLineEdit* status = window.findChild<QLineEdit*>(QString("field%1").arg(IDC_DOWNLOAD_STATUS));
+    QLineEdit* status =
+        window.findChild<QLineEdit*>(QString("field%1").arg(FieldNumber(EDownloadField::Status)));
     ASSERT_NE(status, nullptr);
     const QFontMetrics metrics(status->font());
     for (const char* text : kDownloadStatusTexts) {

@@ -37,7 +37,7 @@ protected:
             seen = true;
             action(dialog);
         });
-        const int result = m_ui.RunWizardPage(page, data);
+        const int result = m_ui.RunWizardPage(static_cast<EWizardPage>(page), data);
         EXPECT_TRUE(seen) << "page " << page << " was not shown modally";
         return result;
     }
@@ -316,7 +316,7 @@ TEST_F(WizardPagesTest, PageAskedForFromAWorkerRunsOnTheGuiThreadAndBlocksTheWor
     });
     std::thread worker([&] {
         WizardPageData data;
-        result = m_ui.RunWizardPage(5, data);
+        result = m_ui.RunWizardPage(kWizardPageNoController, data);
         done = true;
     });
     EXPECT_TRUE(ProcessUntil([&] { return done.load(); }));

@@ -85,7 +85,7 @@ TEST_F(ServiceRecordsTest, ADayOfUseLeavesOneRecordPerOperationWithItsFields) {
     ASSERT_EQ(m_app.m_nLastLoadResult, kLoadDoneApplication);
 
     EraseDialogData lon;
-    lon.bArea[IDC_ERASE_LON - IDC_ERASE_APPLICATION] = true;
+    lon.Ticked(EEraseArea::Lon) = true;
     EXPECT_FALSE(m_app.EraseMemory(&lon));
     OptionsDialogData choice;
     choice.nRs232Choice = 1;

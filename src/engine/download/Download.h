@@ -6,6 +6,7 @@
 
 #include "engine/app/ResultCodes.h"
 #include "engine/download/DownloadProgress.h"
+#include "engine/download/DownloadStatusTexts.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,15 +18,6 @@ class CSerialHandler;
 class IDownloadView;
 class CImageFileSource;
 class IImageByteSource;
-
-// The texts the "File Download" window's status field shows, so a face can make room for the longest.
-constexpr const char* kDownloadStatusTexts[] = {"Please wait",
-                                                "Analyzing File",
-                                                "Unable to open file",
-                                                "Erasing. Please wait while memory is erased",
-                                                "Download complete... Please wait while flash is programmed",
-                                                "Preparing download",
-                                                "Downloading file"};
 
 class CDownload {
 public:
