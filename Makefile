@@ -75,7 +75,7 @@ clean:
 # The benchmarks build in Release in a folder of their own and print one table.
 BENCH_DIR ?= build-release
 BENCH_TARGETS = dravik-cli dravik-bench-download dravik-bench-zmodem dravik-bench-usb dravik-bench-srec \
-	dravik-bench-terminal
+	dravik-bench-terminal dxu-sim dravik-bench-fleet
 
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIK_BUILD_TESTS=OFF > /dev/null
