@@ -5,6 +5,7 @@
 #include "engine/download/Download.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/BootstrapDownload.h"
 #include "support/ImageTestBytes.h"
 #include "support/SimTraceEvents.h"
 #include "support/TempFolder.h"
@@ -382,14 +383,7 @@ TEST_F(ImageDownloadTest, CancelWhileTheEraseQuestionIsOpenErasesNothing) {
     StartSim("PL03");
     std::ofstream(m_strImage, std::ios::binary).write("\x7eMR:\x00\x01\x00\x00:data", 13);
     CCancelAtEraseQuestion ui;
-    CDravikApp app(&ui);
-    app.m_strPort = m_sim.SlavePath();
-    app.m_nConnectState = ConnectBootstrap;
-    app.m_strPathName = m_strImage;
-    ui.QueueAnswer(IDYES);
-    app.StartImageDownload();
-    app.WaitForDownload();
-    EXPECT_EQ(app.m_nLastLoadResult, kLoadCancelled);
+    EXPECT_EQ(RunBootstrapDownload(ui, m_sim.SlavePath(), m_strImage), kLoadCancelled);
     EXPECT_EQ(m_sim.Counters().nCommands, 0u);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{kEraseQuestion});
 }
