@@ -4,17 +4,17 @@
 // Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
 #include "engine/app/DravikApp.h"
 #include "engine/app/VersionText.h"
-#include "gui/AboutDlg.h"
-#include "gui/CommDialog.h"
-#include "gui/DownloadWindow.h"
-#include "gui/EraseDialog.h"
-#include "gui/EraseOKDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/MessageDialog.h"
-#include "gui/OptionsDialog.h"
-#include "gui/QtUserInterface.h"
-#include "gui/TextView.h"
-#include "gui/WizardDialogs.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/AboutDlg.h"
+#include "gui/dialogs/EraseDialog.h"
+#include "gui/dialogs/EraseOKDialog.h"
+#include "gui/dialogs/MessageDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
+#include "gui/download/DownloadWindow.h"
+#include "gui/link/CommDialog.h"
+#include "gui/terminal/TextView.h"
+#include "gui/wizard/WizardDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The "File Download" window and the erase and rename confirmations on their own: fields and labels, the
 // progress bar's limits, cancelling by button, close box and Escape, and the view driven from a worker thread
 // (calls carried to the GUI thread, the window and the view ending in either order, the program's end).
-#include "gui/DownloadWindow.h"
+#include "gui/download/DownloadWindow.h"
 #include "GuiTestSupport.h"
-#include "gui/EraseOKDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
-#include "gui/RenameOKDialog.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/EraseOKDialog.h"
+#include "gui/dialogs/RenameOKDialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -3,10 +3,10 @@
 // and out; the file type choice; a page and the power-cycle notice asked for from a worker thread.
 #include "GuiTestSupport.h"
 #include "engine/app/DravikApp.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
-#include "gui/WizardDialogs.h"
-#include "gui/WizardPictures.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/wizard/WizardDialogs.h"
+#include "gui/wizard/WizardPictures.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>

@@ -1,13 +1,13 @@
 // The "ZModem" window: its fields and buttons, Cancel that only asks (the window stays until the
 // transfer ends), and whole transfers to rz through the desktop face, from a command thread and from
 // the GUI thread itself.
-#include "gui/ZModemWindow.h"
+#include "gui/zmodem/ZModemWindow.h"
 #include "GuiTestSupport.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 #include "integration/ZModemReceiver.h"
 #include "platform/Clock.h"
 
