@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
-  libudev-dev zlib1g-dev
+  libudev-dev zlib1g-dev libssl-dev
   lrzsz srecord
   desktop-file-utils dpkg-dev
   clang-format clang libclang-rt-14-dev
