@@ -1,19 +1,18 @@
-// What the benchmarks share: starting peer programs without a shell, their wall and CPU time, medians of
-// interleaved pairs, and the rows of the one table `make bench` prints.
+// What the benchmarks share: peer programs run as child processes with their wall and CPU time, medians
+// of interleaved pairs, busy loops that load the machine, and the rows of the one table `make bench`
+// prints.
 #pragma once
+
+#include "platform/ChildProcess.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <spawn.h>
+#include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace bench {
 
@@ -40,53 +39,37 @@ inline double ThreadCpuSeconds() {
 }
 
 // Starts words[0] from PATH with stdin and stdout on the given descriptors (-1: /dev/null) and stderr on
-// /dev/null, in folder (empty: here); -1 when it could not start.
-inline pid_t Spawn(std::vector<std::string> words, int in = -1, int out = -1,
-                   const std::string& folder = {}) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (in >= 0)
-        posix_spawn_file_actions_adddup2(&actions, in, 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (!folder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+// /dev/null, in folder (empty: here).
+inline CChildProcess StartChild(const std::vector<std::string>& words, int in = -1, int out = -1,
+                                const std::string& folder = {}) {
+    SChildSetup setup;
+    setup.in = in >= 0 ? SChildStream{in, {}} : SChildStream{-1, "/dev/null"};
+    setup.out = out >= 0 ? SChildStream{out, {}} : SChildStream{-1, "/dev/null"};
+    setup.err.strPath = "/dev/null";
+    setup.strFolder = folder;
+    CChildProcess child;
+    child.Start(words, setup);
+    return child;
 }
 
-// Waits for a child; its exit status (-1 when it did not exit) with its CPU time and peak size.
-inline int Wait(pid_t pid, SRun* run = nullptr) {
-    int status = 0;
-    rusage usage{};
-    if (pid <= 0 || ::wait4(pid, &status, 0, &usage) != pid)
-        return -1;
+// Waits for a child; its exit code, with its CPU time and peak size noted in run.
+inline int WaitChild(CChildProcess& child, SRun* run = nullptr) {
+    const int status = child.Wait();
     if (run) {
+        const rusage& usage = child.Usage();
         run->dCpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
         run->nMaxRssKb = usage.ru_maxrss;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 // A whole program run, timed from its start to its end.
-inline SRun RunProgram(const std::vector<std::string>& words) {
+inline SRun TimeProgram(const std::vector<std::string>& words) {
     SRun run;
     const auto start = SteadyClock::now();
-    const pid_t pid = Spawn(words);
-    run.bOk = Wait(pid, &run) == 0;
+    CChildProcess child = StartChild(words);
+    run.bOk = WaitChild(child, &run) == 0;
     run.dSeconds = Seconds(start);
     return run;
 }
@@ -130,17 +113,38 @@ template <class Ours, class Peer> SPairs Interleave(Ours ours, Peer peer, int pa
     return result;
 }
 
-// One row of the table: the workload, what was measured, the goal, and whether it was met.
-inline void Row(const std::string& workload, const std::string& measured, const std::string& goal, bool met) {
-    std::printf("| %s | %s | %s | %s |\n", workload.c_str(), measured.c_str(), goal.c_str(),
-                met ? "met" : "NOT met");
-    std::fflush(stdout);
+// One busy loop per core beside the measurement, for as long as the object lives.
+class CBusyLoops {
+public:
+    CBusyLoops() {
+        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); ++i)
+            m_loops.push_back(StartChild({"sh", "-c", "while :; do :; done"}));
+    }
+
+private:
+    std::vector<CChildProcess> m_loops; // killed and reaped when they go
+};
+
+// The machine's load average over the last minute.
+inline double LoadAverage() {
+    double load = 0;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
 }
 
 template <class... Args> std::string Format(const char* format, Args... args) {
     char text[512];
     std::snprintf(text, sizeof text, format, args...);
     return text;
+}
+
+// One row of the table: the workload, our figure, the peer's, their ratio, the goal, whether it was met,
+// and the load average when the row was taken.
+inline void Row(const std::string& workload, const std::string& ours, const std::string& peer,
+                const std::string& ratio, const std::string& goal, bool met) {
+    std::printf("| %s | %s | %s | %s | %s | %s | %.1f |\n", workload.c_str(), ours.c_str(), peer.c_str(),
+                ratio.c_str(), goal.c_str(), met ? "met" : "NOT met", LoadAverage());
+    std::fflush(stdout);
 }
 
 } // namespace bench

@@ -8,8 +8,8 @@
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/terminal/TerminalScreen.h"
-#include "gui/app/MainFrame.h"
-#include "gui/app/QtUserInterface.h"
+#include "gui/MainFrame.h"
+#include "gui/QtUserInterface.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -153,8 +153,10 @@ int main(int argc, char** argv) {
                 screen.PutChar(static_cast<uint8_t>(c));
         }
         const double mib = static_cast<double>(ResidentKb() - before) / 1024.0;
+        const double textMib = 100000 * 100 / 1048576.0;
         Row("Terminal history, 100,000 lines of 100 bytes: memory added",
-            Format("%.1f MiB (held %.1f MiB)", mib, screen.HeldBytes() / 1048576.0), "≤ 3 MiB", mib <= 3.0);
+            Format("%.1f MiB (held %.1f MiB)", mib, screen.HeldBytes() / 1048576.0),
+            Format("the text %.1f MiB", textMib), Format("%.2f", mib / textMib), "≤ 3 MiB", mib <= 3.0);
     }
 
     int qtArgc = 1;
@@ -164,22 +166,24 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < lines; ++i)
         stream += OutputLine(static_cast<int>(i));
     const double megabytes = static_cast<double>(stream.size()) / 1e6;
-    std::vector<double> rates, cpuPerMb, ratios;
+    std::vector<double> rates, cpuPerMb, peerRates, ratios;
     for (int pair = 0; pair < kPairs; ++pair) {
         const SRun ours = Ours(stream, lines);
         const SRun peer = PlainReader(stream);
-        if (!ours.bOk)
+        if (!ours.bOk || !peer.bOk)
             continue;
         rates.push_back(megabytes / ours.dSeconds);
         cpuPerMb.push_back(ours.dCpuSeconds / megabytes);
+        peerRates.push_back(megabytes / peer.dSeconds);
         ratios.push_back(peer.dSeconds / ours.dSeconds);
     }
     const bool ok = rates.size() >= 3;
     Row(Format("Terminal view absorbing %.1f MB of controller output (%zu lines): rate, GUI CPU per MB",
                megabytes, lines),
-        ok ? Format("%.2f MB/s, %.3f CPU-s/MB (%.2f of a plain reader's rate)", Median(rates),
-                    Median(cpuPerMb), Median(ratios))
+        ok ? Format("%.2f MB/s, %.3f CPU-s/MB", Median(rates), Median(cpuPerMb))
            : std::string("n/a (lines lost)"),
-        "≥ 2 MB/s at ≤ 0.5 CPU-s/MB", ok && Median(rates) >= 2.0 && Median(cpuPerMb) <= 0.5);
+        ok ? Format("plain reader %.1f MB/s", Median(peerRates)) : std::string("n/a"),
+        ok ? Format("%.2f", Median(ratios)) : std::string("n/a"), "≥ 2 MB/s at ≤ 0.5 CPU-s/MB",
+        ok && Median(rates) >= 2.0 && Median(cpuPerMb) <= 0.5);
     return ok ? 0 : 1;
 }

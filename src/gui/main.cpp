@@ -1,5 +1,5 @@
 // dravik: the desktop program.
-#include "gui/app/DravikMain.h"
+#include "gui/DravikMain.h"
 
 int main(int argc, char** argv) {
     return DravikMain(argc, argv);

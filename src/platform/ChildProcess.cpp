@@ -28,13 +28,14 @@ void AddStream(posix_spawn_file_actions_t& actions, const SChildStream& stream, 
 } // namespace
 
 CChildProcess::CChildProcess(CChildProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_nStatus(other.m_nStatus) {}
+    : m_pid(std::exchange(other.m_pid, -1)), m_nStatus(other.m_nStatus), m_usage(other.m_usage) {}
 
 CChildProcess& CChildProcess::operator=(CChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
         m_pid = std::exchange(other.m_pid, -1);
         m_nStatus = other.m_nStatus;
+        m_usage = other.m_usage;
     }
     return *this;
 }
@@ -66,6 +67,7 @@ int CChildProcess::Start(const std::vector<std::string>& argv, const SChildSetup
         return result;
     m_pid = pid;
     m_nStatus = kNotEnded;
+    m_usage = {};
     return 0;
 }
 
@@ -74,7 +76,7 @@ int CChildProcess::Wait() {
         return m_nStatus;
     int status = 0;
     pid_t done;
-    while ((done = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
+    while ((done = ::wait4(m_pid, &status, 0, &m_usage)) < 0 && errno == EINTR) {
     }
     m_nStatus = done == m_pid ? StatusOf(status) : -1;
     m_pid = -1;
@@ -85,7 +87,7 @@ int CChildProcess::WaitFor(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_pid > 0) {
         int status = 0;
-        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        const pid_t done = ::wait4(m_pid, &status, WNOHANG, &m_usage);
         if (done == m_pid || (done < 0 && errno != EINTR)) {
             m_nStatus = done == m_pid ? StatusOf(status) : -1;
             m_pid = -1;

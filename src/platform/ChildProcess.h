@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -47,10 +48,13 @@ public:
     void Kill(int signal = SIGKILL);
     // Nobody will wait: a waiter of its own reaps it when it ends.
     void Detach();
+    // What it used once it has ended and been waited for: CPU times and peak resident size.
+    const rusage& Usage() const { return m_usage; }
 
 private:
     pid_t m_pid = -1;
     int m_nStatus = -1;
+    rusage m_usage{};
 };
 
 // Runs the program to its end: its exit code, 128 + a signal, or -1 when it could not start.

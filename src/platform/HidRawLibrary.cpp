@@ -45,16 +45,15 @@ bool IsGoneError(int error) {
     return error == ENODEV || error == ENXIO || error == EIO;
 }
 
-// The attached devices with this vendor and product: node (/dev/hidrawN) and USB serial number (the HID
-// device's "uniq" text, which the kernel takes from the USB serial number string), in node order.
-std::vector<SHidDeviceName> FindDevices(uint16_t vendorId, uint16_t productId) {
-    std::vector<SHidDeviceName> devices;
+// Device nodes (/dev/hidrawN) of the attached devices with this vendor and product, in a stable order.
+std::vector<std::string> FindDeviceNodes(uint16_t vendorId, uint16_t productId) {
+    std::vector<std::string> nodes;
     UdevPtr<udev> context(udev_new());
     if (!context)
-        return devices;
+        return nodes;
     UdevPtr<udev_enumerate> enumerate(udev_enumerate_new(context.get()));
     if (!enumerate)
-        return devices;
+        return nodes;
     udev_enumerate_add_match_subsystem(enumerate.get(), "hidraw");
     udev_enumerate_scan_devices(enumerate.get());
     udev_list_entry* entry = nullptr;
@@ -71,14 +70,11 @@ std::vector<SHidDeviceName> FindDevices(uint16_t vendorId, uint16_t productId) {
         if (hidId == nullptr || node == nullptr ||
             std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3)
             continue;
-        if (vendor == vendorId && product == productId) {
-            const char* serial = udev_device_get_property_value(hid, "HID_UNIQ");
-            devices.push_back({node, serial ? serial : ""});
-        }
+        if (vendor == vendorId && product == productId)
+            nodes.emplace_back(node);
     }
-    std::sort(devices.begin(), devices.end(),
-              [](const SHidDeviceName& a, const SHidDeviceName& b) { return a.strNode < b.strNode; });
-    return devices;
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
 }
 
 class CHidRawLibrary : public IHidLibrary {
@@ -86,19 +82,15 @@ public:
     ~CHidRawLibrary() override { StopMonitor(); }
 
     unsigned GetNumHidDevices(uint16_t vendorId, uint16_t productId) override {
-        return static_cast<unsigned>(FindDevices(vendorId, productId).size());
-    }
-
-    std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) override {
-        return FindDevices(vendorId, productId);
+        return static_cast<unsigned>(FindDeviceNodes(vendorId, productId).size());
     }
 
     int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override {
         handle = nullptr;
-        const std::vector<SHidDeviceName> devices = FindDevices(vendorId, productId);
-        if (index >= devices.size())
+        const std::vector<std::string> nodes = FindDeviceNodes(vendorId, productId);
+        if (index >= nodes.size())
             return kHidDeviceNotFound;
-        CUniqueFd fd(::open(devices[index].strNode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        CUniqueFd fd(::open(nodes[index].c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
         if (!fd.IsValid())
             return (errno == EACCES || errno == EPERM || errno == EBUSY) ? kHidDeviceAccessError
                                                                          : kHidDeviceNotFound;

@@ -10,8 +10,7 @@
 struct SimUsbOptions {
     std::string strSocketPath; // empty: no USB device
     SUsbSimOptions device;
-    unsigned nDevices = 1;            // 2: the controller appears twice
-    std::string strSerial = "DXUSIM"; // the device's USB serial number; with --count, "-I" is added
+    unsigned nDevices = 1; // 2: the controller appears twice
 };
 
 struct SimCommandLine {

@@ -106,14 +106,14 @@ int CWizard::Step(int state) {
     WizardPageData page;
     switch (state) {
     case kStateCable:
-        if (m_ui.RunWizardPage(kWizardPageCable, page) != kWizardNext)
+        if (m_ui.RunWizardPage(2, page) != kWizardNext)
             return AskExit(kStateCable);
         return m_app.m_nLinkKind == kLinkUsb ? AfterCablePage() : kStateConnect;
     case kStateConnect:
         return ConnectState();
     case kStateFileType:
         page.nFileType = 0; // the first choice each time the page opens
-        if (m_ui.RunWizardPage(kWizardPageFileType, page) != kWizardNext)
+        if (m_ui.RunWizardPage(4, page) != kWizardNext)
             return AskExit(kStateFileType);
         m_app.m_nLoadType = page.nFileType;
         return kStateLoad;
@@ -169,9 +169,9 @@ int CWizard::AfterCablePage() {
         return kStateCable;
     if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
         const int restart = RestartOverUsb([this] { return Pause(kPollMs); });
-        if (restart == kRestartStopped)
+        if (restart < 0)
             return kStateEnd;
-        if (restart != kRestartNotNeeded && restart != kRestartStarted)
+        if (restart > 1)
             return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?",
                                    EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                        ? kStateExit
@@ -182,11 +182,11 @@ int CWizard::AfterCablePage() {
 
 int CWizard::RestartOverUsb(const std::function<bool()>& pause) {
     const int restart = m_app.UsbRestartCheck();
-    if (restart == kRestartStarted) {
+    if (restart == 1) {
         // The idle pass clears the flag 5 s after the restart (and posts no Connect while the wizard runs).
         while (m_app.m_bRestartPending)
             if (!pause())
-                return kRestartStopped;
+                return -1;
         m_app.m_usbDevice.ClearRing(3);
     }
     return restart;
@@ -201,20 +201,20 @@ int CWizard::ConnectState() {
     if (m_bStop)
         return kStateEnd;
     switch (result) {
-    case kConnectPortFailed:
+    case 2:
         return kStatePortFailed;
-    case kConnectNoController: {
+    case 3: {
         WizardPageData page;
-        const int answer = m_ui.RunWizardPage(kWizardPageNoController, page);
+        const int answer = m_ui.RunWizardPage(5, page);
         if (answer == kWizardTryAgain)
             return kStateConnect;
         if (answer == kWizardComPort)
             return kStatePortSetup;
         return AskExit(kStateCable);
     }
-    case kConnectNoLinkChosen:
+    case 14:
         return kStateCable;
-    case kConnectNoUsb:
+    case 15:
         return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel,
                                EMsgIcon::Question) == IDNO
                    ? kStatePortSetup
@@ -229,9 +229,8 @@ int CWizard::WizardConnect() {
     CRecordScope record(m_app, "connect", [this, &probed] {
         return std::pair<int, bool>(m_app.m_nConnectState, probed && m_app.m_nConnectState != ConnectNone);
     });
-    char protocol[5] = {};
-    char version[5] = {};
-    m_app.SetControllerTexts(protocol, version);
+    m_app.m_szVersion[0] = '\0';
+    m_app.m_szProtocol[0] = '\0';
     if (m_app.m_nTerminalMode != 0) {
         // The screen belongs to the user-interface thread.
         auto done = std::make_shared<std::promise<void>>();
@@ -242,60 +241,57 @@ int CWizard::WizardConnect() {
         });
         while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
             if (m_bStop)
-                return kConnectNoController;
+                return 3;
     }
 
     std::unique_ptr<CSerialHandler> link;
     const int kind = m_app.m_nLinkKind;
     auto openCom = [&] {
         int result = 0;
-        link = std::make_unique<CSerialHandler>(m_app, m_app.PortName(), kSettingNormal, result, false);
+        link = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
         return result == CSerialHandler::kOpenOk;
     };
     if (kind == kLinkUsb) {
         if (!m_app.m_bUsbPresent) {
             m_ui.MessageBox("USB is not connected!");
-            return kConnectNoUsb;
+            return 15;
         }
         link = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
     } else if (kind == kLinkCom) {
         if (!openCom())
-            return kConnectPortFailed;
+            return 2;
     } else {
         m_ui.MessageBox("Please first select COM or USB to be used for communication");
-        return kConnectNoLinkChosen;
+        return 14;
     }
 
-    link->EscapeD(protocol, 0);
-    m_app.SetControllerTexts(protocol, nullptr);
-    m_app.ParseProtocolVersion(protocol);
+    link->EscapeD(m_app.m_szProtocol, 0);
+    m_app.ParseProtocolVersion(m_app.m_szProtocol);
     probed = true;
     if (m_app.m_nConnectState == ConnectNone) {
         if (!AwaitReset(*link))
-            return kConnectNoController;
+            return 3;
         link->WriteByte(0x1B); // holds the controller in its bootstrap
         if (!Pause(2000))
-            return kConnectNoController;
+            return 3;
         if (kind == kLinkCom) {
             link.reset();
             if (!openCom())
-                return kConnectPortFailed;
+                return 2;
         }
         // Five probes at most, as one probe with four repetitions would send, but one at a time so that
         // the program's end need not wait for all of them.
         for (int probe = 0; probe < 5 && !m_bStop; ++probe)
-            if (link->EscapeD(protocol, 0))
+            if (link->EscapeD(m_app.m_szProtocol, 0))
                 break;
-        m_app.SetControllerTexts(protocol, nullptr);
         if (m_bStop)
-            return kConnectNoController;
-        m_app.ParseProtocolVersion(protocol);
+            return 3;
+        m_app.ParseProtocolVersion(m_app.m_szProtocol);
         if (m_app.m_nConnectState == ConnectNone)
             m_app.m_nConnectState = ConnectBios;
     }
-    link->EscapeC(version);
-    m_app.SetControllerTexts(nullptr, version);
-    return kConnectDone;
+    link->EscapeC(m_app.m_szVersion);
+    return 1;
 }
 
 int CWizard::LoadState() {
@@ -304,9 +300,9 @@ int CWizard::LoadState() {
     while (m_app.m_bLoadRequest != 0)
         if (!Pause(kPollMs))
             return kStateEnd;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindImage)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 0)
         return kStateImageResult;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindConfiguration)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 1)
         return kStateConfigurationResult;
     return m_ui.MessageBox("No file selected. Try again?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                ? kStateLoad
@@ -329,8 +325,8 @@ int CWizard::OutcomeState(const UpgradeOutcome& outcome) {
         return kStateEnd;
     case EUpgradeStep::AnotherFile: {
         WizardPageData page;
-        if (m_ui.RunWizardPage(kWizardPageAnotherFile, page) == kWizardNext) {
-            m_app.m_nLoadType = kLoadTypeImageOrConfiguration;
+        if (m_ui.RunWizardPage(6, page) == kWizardNext) {
+            m_app.m_nLoadType = 3;
             return kStateLoad;
         }
         return AskExit(kStateConnect);
