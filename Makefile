@@ -31,8 +31,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Then once more under the address and undefined-behaviour sanitizers (make asan).
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory asan
 
 asan: deps
 	@cmake -S . -B $(ASAN_DIR) $(SANITIZER_FLAGS) -DDRAVIK_SANITIZE=address -DDRAVIK_BUILD_GUI=OFF > /dev/null
@@ -73,7 +75,7 @@ clean:
 # The benchmarks build in Release in a folder of their own and print one table.
 BENCH_DIR ?= build-release
 BENCH_TARGETS = dravik-cli dravik-bench-download dravik-bench-zmodem dravik-bench-usb dravik-bench-srec \
-	dravik-bench-terminal
+	dravik-bench-terminal dxu-sim dravik-bench-fleet
 
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIK_BUILD_TESTS=OFF > /dev/null

@@ -25,11 +25,11 @@ using SteadyClock = std::chrono::steady_clock;
 // Notes when the transfer's figures start and when the transfer has ended.
 class CTimingView : public IDownloadView {
 public:
-    void SetField(int controlId, const std::string& text) override {
+    void SetField(EDownloadField field, const std::string& text) override {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (controlId == IDC_DOWNLOAD_STATUS && text == "Downloading file")
+        if (field == EDownloadField::Status && text == "Downloading file")
             m_start = SteadyClock::now();
-        if (controlId == IDC_DOWNLOAD_STATUS && text.rfind("Download complete", 0) == 0)
+        if (field == EDownloadField::Status && text.rfind("Download complete", 0) == 0)
             m_end = SteadyClock::now();
     }
     void SetProgressRange(uint32_t) override {}
@@ -56,7 +56,9 @@ public:
     std::unique_ptr<IDownloadView> CreateDownloadView(std::function<void()>) override {
         struct CForward : IDownloadView {
             explicit CForward(CTimingView* view) : m_pView(view) {}
-            void SetField(int id, const std::string& text) override { m_pView->SetField(id, text); }
+            void SetField(EDownloadField id, const std::string& text) override {
+                m_pView->SetField(id, text);
+            }
             void SetProgressRange(uint32_t) override {}
             void SetProgressPos(uint32_t) override {}
             void SetProgressStep(uint32_t) override {}

@@ -8,8 +8,8 @@
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/terminal/TerminalScreen.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 
 #include <QApplication>
 #include <QTimer>

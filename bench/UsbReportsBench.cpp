@@ -4,7 +4,7 @@
 // reports per KiB is the floor; the ratio to it is printed.
 #include "BenchSupport.h"
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/link/UsbHidDevice.h"
@@ -21,7 +21,7 @@ namespace {
 
 using namespace bench;
 
-class CSilentUi : public IUserInterface {
+class CSilentUi : public CBasicUserInterface {
 public:
     int MessageBox(const std::string& text, EMsgButtons, EMsgIcon) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());

@@ -5,7 +5,7 @@
 // for 1 MB and 16 MB with the callers' options. sz's time includes its own start.
 #include "BenchSupport.h"
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
@@ -28,7 +28,7 @@ constexpr double kReadySeconds = 20.0;
 // machine.
 constexpr int kZModemPairs = 11;
 
-class CSilentUi : public IUserInterface {
+class CSilentUi : public CBasicUserInterface {
 public:
     int MessageBox(const std::string& text, EMsgButtons, EMsgIcon) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());

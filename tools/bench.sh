@@ -9,7 +9,8 @@ echo
 echo "| workload | ours | peer | ratio | goal | | load |"
 echo "|---|---|---|---|---|---|---|"
 status=0
-for bench in dravik-bench-download dravik-bench-zmodem dravik-bench-usb dravik-bench-srec dravik-bench-terminal; do
+for bench in dravik-bench-download dravik-bench-zmodem dravik-bench-usb dravik-bench-srec dravik-bench-terminal \
+  dravik-bench-fleet; do
   if [ -x "$dir/$bench" ]; then
     "$dir/$bench" || status=1
   else

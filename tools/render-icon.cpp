@@ -1,5 +1,5 @@
 // Writes the program's icon as PNG files for the desktop's icon theme: OUTDIR/NxN/apps/dravik.png.
-#include "gui/AppIcon.h"
+#include "gui/app/AppIcon.h"
 
 #include <QDir>
 #include <cstdio>

@@ -4,17 +4,17 @@
 // Usage: dravik-screenshots OUTPUT_FOLDER (run with QT_QPA_PLATFORM=offscreen).
 #include "engine/app/DravikApp.h"
 #include "engine/app/VersionText.h"
-#include "gui/AboutDlg.h"
-#include "gui/CommDialog.h"
-#include "gui/DownloadWindow.h"
-#include "gui/EraseDialog.h"
-#include "gui/EraseOKDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/MessageDialog.h"
-#include "gui/OptionsDialog.h"
-#include "gui/QtUserInterface.h"
-#include "gui/TextView.h"
-#include "gui/WizardDialogs.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/AboutDlg.h"
+#include "gui/dialogs/EraseDialog.h"
+#include "gui/dialogs/EraseOKDialog.h"
+#include "gui/dialogs/MessageDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
+#include "gui/download/DownloadWindow.h"
+#include "gui/link/CommDialog.h"
+#include "gui/terminal/TextView.h"
+#include "gui/wizard/WizardDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -135,13 +135,13 @@ int main(int argc, char** argv) {
     {
         // Twenty seconds into a 400000-byte image.
         CDownloadWindow download([] {});
-        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
-        download.SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
-        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
-        download.SetField(IDC_DOWNLOAD_BYTES, "40K / 400K (10%)");
-        download.SetField(IDC_DOWNLOAD_ELAPSED, "00:20");
-        download.SetField(IDC_DOWNLOAD_REMAINING, "03:00");
-        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
+        download.SetField(EDownloadField::Status, "Downloading file");
+        download.SetField(EDownloadField::Start, "14:02:37");
+        download.SetField(EDownloadField::Bytes, "40K / 400K (10%)");
+        download.SetField(EDownloadField::Elapsed, "00:20");
+        download.SetField(EDownloadField::Remaining, "03:00");
+        download.SetField(EDownloadField::Speed, "20000 BPS");
         download.SetProgressRange(400);
         download.SetProgressPos(40);
         Settle();
@@ -150,13 +150,14 @@ int main(int argc, char** argv) {
     {
         // The transfer's end: the final figures stay while the controller programs its flash.
         CDownloadWindow download([] {});
-        download.SetField(IDC_DOWNLOAD_FILENAME, "dxu_os_v23.img");
-        download.SetField(IDC_DOWNLOAD_STATUS, "Download complete... Please wait while flash is programmed");
-        download.SetField(IDC_DOWNLOAD_START, "14:02:37");
-        download.SetField(IDC_DOWNLOAD_BYTES, "400K / 400K (100%)");
-        download.SetField(IDC_DOWNLOAD_ELAPSED, "03:20");
-        download.SetField(IDC_DOWNLOAD_REMAINING, "00:00");
-        download.SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
+        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
+        download.SetField(EDownloadField::Status,
+                          "Download complete... Please wait while flash is programmed");
+        download.SetField(EDownloadField::Start, "14:02:37");
+        download.SetField(EDownloadField::Bytes, "400K / 400K (100%)");
+        download.SetField(EDownloadField::Elapsed, "03:20");
+        download.SetField(EDownloadField::Remaining, "00:00");
+        download.SetField(EDownloadField::Speed, "20000 BPS");
         download.SetProgressRange(400);
         download.SetProgressPos(400);
         Settle();

@@ -1,8 +1,8 @@
 #include "cli/CliDoctor.h"
 
 #include "cli/CliPorts.h"
+#include "engine/app/BasicUserInterface.h"
 #include "engine/app/DravikApp.h"
-#include "engine/app/UserInterface.h"
 #include "platform/HidLibrary.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
@@ -30,7 +30,7 @@
 namespace {
 
 // A face that shows nothing: reading the settings must not talk to anybody.
-class CSilentUserInterface : public IUserInterface {
+class CSilentUserInterface : public CBasicUserInterface {
 public:
     int MessageBox(const std::string&, EMsgButtons, EMsgIcon) override { return IDCANCEL; }
     void Post(std::function<void()>) override {}
@@ -297,7 +297,8 @@ int RunDoctor(const SDoctorRequest& request, const SSystemPaths& paths, std::FIL
     list.Note("controller USB devices (" + FormatUsbId(kDxuVendorId, kDxuProductId) +
               "): " + (controllers.empty() ? "none attached" : std::to_string(controllers.size())));
     for (const SHidDeviceInfo& device : controllers)
-        list.Detail(device.strNode + "; " + DeviceAccessText(device.strNode));
+        list.Detail(device.strNode + (device.strSerial.empty() ? "" : ", serial number " + device.strSerial) +
+                    "; " + DeviceAccessText(device.strNode));
     const std::string rule = FindUdevRule(paths);
     if (rule.empty())
         list.Problem(std::string("udev rule ") + kUdevRuleName +

@@ -4,6 +4,7 @@
 #include "cli/CliExitCodes.h"
 #include "cli/CliSignalCancel.h"
 #include "cli/FleetMember.h"
+#include "platform/HidDeviceChoice.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -73,6 +74,12 @@ std::vector<std::string> ChildArguments(const CliOptions& options, const std::st
     std::vector<std::string> args{ProgramPath(), "--json", "--port", port};
     if (!options.strSettings.empty())
         args.insert(args.end(), {"--settings", options.strSettings});
+    if (!options.strHidSocket.empty() && IsUsbPortName(port)) // it would make a COM port's child use USB
+        args.insert(args.end(), {"--hid-socket", options.strHidSocket});
+    if (!options.strSysfs.empty())
+        args.insert(args.end(), {"--sysfs", options.strSysfs});
+    if (!options.strDev.empty())
+        args.insert(args.end(), {"--dev", options.strDev});
     if (options.bYes)
         args.push_back("--yes");
     if (options.bNoRestart)
@@ -200,8 +207,10 @@ int RunFleet(const CliOptions& options, CCliEventWriter* events) {
         std::fprintf(stderr, "%s\n%s\n", CliUsageLine(), error.c_str());
         return kExitUsage;
     }
-    if (options.bUsb || !options.strHidSocket.empty()) {
-        std::fprintf(stderr, "%s\na fleet upgrade names every controller by its port; leave out --usb\n",
+    if (options.bUsb && options.strHidSocket.empty()) { // --hid-socket alone implies --usb
+        std::fprintf(stderr,
+                     "%s\na fleet upgrade names every controller by its port, one by USB as /dev/hidrawN or "
+                     "usb:SERIAL; leave out --usb\n",
                      CliUsageLine());
         return kExitUsage;
     }

@@ -30,7 +30,8 @@ int RunPorts(const SSystemPaths& paths, std::FILE* out) {
     std::fprintf(out, "Controller USB devices (%s):%s\n", FormatUsbId(kDxuVendorId, kDxuProductId).c_str(),
                  controllers.empty() ? " none" : "");
     for (const SHidDeviceInfo& device : controllers)
-        std::fprintf(out, "  %s %s; %s\n", device.strNode.c_str(), device.strName.c_str(),
+        std::fprintf(out, "  %s %s%s; %s\n", device.strNode.c_str(), device.strName.c_str(),
+                     device.strSerial.empty() ? "" : (", serial number " + device.strSerial).c_str(),
                      DeviceAccessText(device.strNode).c_str());
     return 0;
 }

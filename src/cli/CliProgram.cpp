@@ -16,6 +16,7 @@
 #include "engine/app/VersionText.h"
 #include "engine/link/SerialHandler.h"
 #include "platform/Clock.h"
+#include "platform/HidDeviceChoice.h"
 #include "platform/HidLibrary.h"
 
 #include <algorithm>
@@ -101,7 +102,8 @@ int RunLoad(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& option
     app.WaitForDownload();
     ui.RunPosted();
     const int result = app.m_nLastLoadResult;
-    return result >= 1 && result <= 3 ? 0 : result;
+    // A configuration load's kConfigLoadDone is 3 as well.
+    return result >= kLoadDoneOsAndApplication && result <= kLoadDoneApplication ? 0 : result;
 }
 
 // The Erase Memory box (index from 1005) an area name on the command line stands for; -1 for none.
@@ -145,8 +147,8 @@ int RunErase(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& optio
     }
     const bool bootstrap = app.m_nConnectState == ConnectBootstrap;
     for (int i = 0; i < kEraseAreaCount; ++i) {
-        const bool disabled = bootstrap && (i == IDC_ERASE_PARAMETER - IDC_ERASE_APPLICATION ||
-                                            i == IDC_ERASE_LON - IDC_ERASE_APPLICATION);
+        const bool disabled =
+            bootstrap && (i == EraseAreaIndex(EEraseArea::Parameter) || i == EraseAreaIndex(EEraseArea::Lon));
         if (disabled && areas.bArea[i]) {
             ui.WriteLine("Parameter Memory and LON Network Database cannot be erased in the bootstrap.");
             return 1;
@@ -218,26 +220,48 @@ int RunConvert(const std::vector<std::string>& arguments, const CliOptions& opti
     return 0;
 }
 
+SSystemPaths PathsOf(const CliOptions& options) {
+    SSystemPaths paths;
+    if (!options.strSysfs.empty())
+        paths.strSys = options.strSysfs;
+    if (!options.strDev.empty())
+        paths.strDev = options.strDev;
+    return paths;
+}
+
+// --port /dev/hidrawN or usb:SERIAL: the HID library shows this run that device alone, so the rules for
+// exactly one attached controller hold for it among several. False (said why) when the name fits none.
+bool ChooseNamedUsbDevice(const CliOptions& options) {
+    SUsbDeviceChoice choice;
+    std::vector<std::string> why;
+    if (!ChooseUsbDevice(options.strPort, PathsOf(options), choice, why)) {
+        for (const std::string& line : why)
+            std::fprintf(stderr, "%s\n", line.c_str());
+        return false;
+    }
+    SelectHidLibrary(CreateChosenHidLibrary(CurrentHidLibrary(), choice));
+    return true;
+}
+
 // ports and doctor: this computer's ports and devices; doctor also opens the chosen port once.
 int RunSystemCommand(const CliOptions& options) {
     if (!options.arguments.empty()) {
         std::fprintf(stderr, "%s\n%s takes no arguments\n", CliUsageLine(), options.strCommand.c_str());
         return kExitUsage;
     }
-    SSystemPaths paths;
-    if (!options.strSysfs.empty())
-        paths.strSys = options.strSysfs;
-    if (!options.strDev.empty())
-        paths.strDev = options.strDev;
+    const SSystemPaths paths = PathsOf(options);
     if (options.strCommand == "ports")
         return RunPorts(paths, stdout);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
+    const bool usbPort = IsUsbPortName(options.strPort);
+    if (usbPort && !ChooseNamedUsbDevice(options))
+        return kExitFailed;
     SDoctorRequest request;
     request.strSettingsPath =
         options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
-    request.strPort = options.strPort;
-    request.bUsb = options.bUsb;
+    request.strPort = usbPort ? "" : options.strPort;
+    request.bUsb = options.bUsb || usbPort;
     request.strVersion = std::string("dravik-cli ") + kDravikVersionText;
     return RunDoctor(request, paths, stdout);
 }
@@ -280,6 +304,9 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
     CClock::Instance().SetSpeedFactor(options.dClockSpeed);
     if (!options.strHidSocket.empty())
         SelectHidLibrary(CreateHidSocketLibrary(options.strHidSocket));
+    const bool usbPort = IsUsbPortName(options.strPort);
+    if (usbPort && !ChooseNamedUsbDevice(options))
+        return kExitFailed;
 
     if (options.strCommand == "terminal" && events) {
         std::fprintf(stderr,
@@ -298,11 +325,11 @@ int RunCliProgram(const CliOptions& options, CCliEventWriter* events, std::vecto
         options.strSettings.empty() ? CDravikApp::SettingsPathFor(ProgramPath()) : options.strSettings;
     app.LoadSettings();
     // The options hold for this run only and are never written to the settings file.
-    if (!options.strPort.empty()) {
+    if (!options.strPort.empty() && !usbPort) {
         app.m_strPort = options.strPort;
         app.m_nLinkKind = kLinkCom;
     }
-    if (options.bUsb)
+    if (options.bUsb || usbPort)
         app.m_nLinkKind = kLinkUsb;
     // As the desktop does: the device leaving and coming back (an accepted restart) closes and opens it.
     if (app.m_nLinkKind == kLinkUsb)

@@ -42,7 +42,7 @@ bool ConnectForUpgrade(CDravikApp& app, CConsoleUserInterface& ui, CWizard& wiza
             ui.RunPosted();
             return true;
         });
-        if (restart > 1) {
+        if (restart != kRestartNotNeeded && restart != kRestartStarted) {
             ui.MessageBox("Restarting the Controller failed!\nCheck that the controller is powered and its "
                           "application stopped, then run the upgrade again.",
                           EMsgButtons::Ok, EMsgIcon::Warning);
@@ -51,22 +51,22 @@ bool ConnectForUpgrade(CDravikApp& app, CConsoleUserInterface& ui, CWizard& wiza
         }
     }
     switch (wizard.WizardConnect()) {
-    case 1:
+    case kConnectDone:
         return true;
-    case 2:
+    case kConnectPortFailed:
         ui.MessageBox(
             "Error opening the PC's selected COM Port!\nClose every other program that has the port "
             "open, or name another port with --port.",
             EMsgButtons::Ok, EMsgIcon::Warning);
         exitCode = kLoadComPortFailed;
         return false;
-    case 3:
+    case kConnectNoController:
         ui.MessageBox("No controller detected!\nCheck the cable between PC and controller and the port "
                       "chosen, then run the upgrade again and cycle the controller OFF/ON right after.",
                       EMsgButtons::Ok, EMsgIcon::Warning);
         exitCode = kExitFailed;
         return false;
-    default: // 14 and 15 have said why
+    default: // kConnectNoLinkChosen and kConnectNoUsb have said why
         exitCode = kExitFailed;
         return false;
     }
@@ -104,7 +104,7 @@ int RunUpgrade(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& opt
         ui.RunPosted();
         const int result = app.m_nLastLoadResult;
         results.push_back({"load_result", "Load result", std::to_string(result), true});
-        const UpgradeOutcome outcome = app.m_nLastLoadKind == 0
+        const UpgradeOutcome outcome = app.m_nLastLoadKind == kLoadKindImage
                                            ? ImageUpgradeOutcome(result, app.m_nConnectState)
                                            : ConfigurationUpgradeOutcome(result);
         switch (outcome.nStep) {

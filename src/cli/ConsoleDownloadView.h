@@ -18,7 +18,7 @@ public:
         : m_output(output), m_pOpen(std::move(open)) {}
     ~CConsoleDownloadView() override { Close(); }
 
-    void SetField(int controlId, const std::string& text) override;
+    void SetField(EDownloadField field, const std::string& text) override;
     void SetProgressRange(uint32_t) override {}
     void SetProgressPos(uint32_t) override {}
     void SetProgressStep(uint32_t) override {}
@@ -33,6 +33,6 @@ public:
 private:
     CConsoleOutput& m_output;
     std::mutex m_lock;
-    std::map<int, std::string> m_fields;
+    std::map<EDownloadField, std::string> m_fields;
     std::shared_ptr<std::atomic<bool>> m_pOpen;
 };

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cli/ConsoleOutput.h"
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "platform/UniqueFd.h"
 
 #include <atomic>
@@ -21,7 +21,7 @@ struct ConsoleAnswers {
     std::string strSaveFile; // the answer to a save-file dialog (the terminal's capture file); empty: cancel
 };
 
-class CConsoleUserInterface : public IUserInterface {
+class CConsoleUserInterface : public CBasicUserInterface {
 public:
     // events: also every text as an event; quiet: no status-bar texts.
     CConsoleUserInterface(ConsoleAnswers answers, std::FILE* out = stderr, std::FILE* in = stdin,

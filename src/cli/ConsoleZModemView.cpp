@@ -1,16 +1,16 @@
 #include "cli/ConsoleZModemView.h"
 
-void CConsoleZModemView::SetField(int controlId, const std::string& text) {
+void CConsoleZModemView::SetField(EZModemField field, const std::string& text) {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_fields[controlId] = text;
+    m_fields[field] = text;
 }
 
 void CConsoleZModemView::ShowFigures(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) {
     std::string line;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        line = m_fields[IDC_ZMODEM_FILENAME] + "  " + m_fields[IDC_ZMODEM_BYTES] + "  " +
-               m_fields[IDC_ZMODEM_SPEED] + "  " + m_fields[IDC_ZMODEM_REMAINING] + " left";
+        line = m_fields[EZModemField::FileName] + "  " + m_fields[EZModemField::Bytes] + "  " +
+               m_fields[EZModemField::Speed] + "  " + m_fields[EZModemField::Remaining] + " left";
     }
     m_output.Progress(line, bytes, total, bitsPerSecond);
 }

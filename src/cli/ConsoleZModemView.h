@@ -18,7 +18,7 @@ public:
         : m_output(output), m_pOpen(std::move(open)) {}
     ~CConsoleZModemView() override { OnModalEnd(); }
 
-    void SetField(int controlId, const std::string& text) override;
+    void SetField(EZModemField field, const std::string& text) override;
     void SetProgressRange(uint32_t) override {}
     void SetProgressPos(uint32_t) override {}
     void ShowFigures(uint64_t bytes, uint64_t total, uint64_t bitsPerSecond) override;
@@ -33,6 +33,6 @@ protected:
 private:
     CConsoleOutput& m_output;
     std::mutex m_lock;
-    std::map<int, std::string> m_fields;
+    std::map<EZModemField, std::string> m_fields;
     std::shared_ptr<std::atomic<bool>> m_pOpen;
 };

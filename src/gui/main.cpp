@@ -1,5 +1,5 @@
 // dravik: the desktop program.
-#include "gui/DravikMain.h"
+#include "gui/app/DravikMain.h"
 
 int main(int argc, char** argv) {
     return DravikMain(argc, argv);

@@ -26,6 +26,13 @@ constexpr int kHidFunctionNotSupported = 10;
 // One open device; closing it is the library's Close.
 using HidHandle = void*;
 
+// What tells one attached device from another: its device node (/dev/hidraw3; empty where the backend has
+// none) and its USB serial number (empty when the device has none).
+struct SHidDeviceName {
+    std::string strNode;
+    std::string strSerial;
+};
+
 class IHidLibrary {
 public:
     virtual ~IHidLibrary() = default;
@@ -41,6 +48,9 @@ public:
     virtual int SetOutputReportControl(HidHandle handle, const uint8_t* report, size_t length) = 0;
     // buffer[0] holds the report id on entry; the answer follows it.
     virtual int GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t length) = 0;
+
+    // The names of the devices GetNumHidDevices counts, in the order Open numbers them.
+    virtual std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) = 0;
 
     // Why no single controller was found, or why opening it failed, in lines for a person; empty when
     // the backend cannot tell.

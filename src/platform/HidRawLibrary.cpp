@@ -45,15 +45,16 @@ bool IsGoneError(int error) {
     return error == ENODEV || error == ENXIO || error == EIO;
 }
 
-// Device nodes (/dev/hidrawN) of the attached devices with this vendor and product, in a stable order.
-std::vector<std::string> FindDeviceNodes(uint16_t vendorId, uint16_t productId) {
-    std::vector<std::string> nodes;
+// The attached devices with this vendor and product: node (/dev/hidrawN) and USB serial number (the HID
+// device's "uniq" text, which the kernel takes from the USB serial number string), in node order.
+std::vector<SHidDeviceName> FindDevices(uint16_t vendorId, uint16_t productId) {
+    std::vector<SHidDeviceName> devices;
     UdevPtr<udev> context(udev_new());
     if (!context)
-        return nodes;
+        return devices;
     UdevPtr<udev_enumerate> enumerate(udev_enumerate_new(context.get()));
     if (!enumerate)
-        return nodes;
+        return devices;
     udev_enumerate_add_match_subsystem(enumerate.get(), "hidraw");
     udev_enumerate_scan_devices(enumerate.get());
     udev_list_entry* entry = nullptr;
@@ -70,11 +71,14 @@ std::vector<std::string> FindDeviceNodes(uint16_t vendorId, uint16_t productId) 
         if (hidId == nullptr || node == nullptr ||
             std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3)
             continue;
-        if (vendor == vendorId && product == productId)
-            nodes.emplace_back(node);
+        if (vendor == vendorId && product == productId) {
+            const char* serial = udev_device_get_property_value(hid, "HID_UNIQ");
+            devices.push_back({node, serial ? serial : ""});
+        }
     }
-    std::sort(nodes.begin(), nodes.end());
-    return nodes;
+    std::sort(devices.begin(), devices.end(),
+              [](const SHidDeviceName& a, const SHidDeviceName& b) { return a.strNode < b.strNode; });
+    return devices;
 }
 
 class CHidRawLibrary : public IHidLibrary {
@@ -82,15 +86,19 @@ public:
     ~CHidRawLibrary() override { StopMonitor(); }
 
     unsigned GetNumHidDevices(uint16_t vendorId, uint16_t productId) override {
-        return static_cast<unsigned>(FindDeviceNodes(vendorId, productId).size());
+        return static_cast<unsigned>(FindDevices(vendorId, productId).size());
+    }
+
+    std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) override {
+        return FindDevices(vendorId, productId);
     }
 
     int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override {
         handle = nullptr;
-        const std::vector<std::string> nodes = FindDeviceNodes(vendorId, productId);
-        if (index >= nodes.size())
+        const std::vector<SHidDeviceName> devices = FindDevices(vendorId, productId);
+        if (index >= devices.size())
             return kHidDeviceNotFound;
-        CUniqueFd fd(::open(nodes[index].c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        CUniqueFd fd(::open(devices[index].strNode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
         if (!fd.IsValid())
             return (errno == EACCES || errno == EPERM || errno == EBUSY) ? kHidDeviceAccessError
                                                                          : kHidDeviceNotFound;

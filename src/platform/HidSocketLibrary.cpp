@@ -71,6 +71,23 @@ public:
         return reply.size() == 5 && reply[0] == kCountReply ? GetU32(&reply[1]) : 0;
     }
 
+    std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) override {
+        std::vector<uint8_t> message{kNames, 0, 0, 0, 0};
+        PutU16(&message[1], vendorId);
+        PutU16(&message[3], productId);
+        CUniqueFd fd = Connect();
+        if (!fd.IsValid() || !SendMessage(fd.Get(), message))
+            return {};
+        const std::vector<uint8_t> reply = ReceiveMessage(fd.Get(), kReplyWaitMs);
+        if (reply.empty() || reply[0] != kNamesReply)
+            return {};
+        std::vector<SHidDeviceName> names;
+        for (size_t at = 1; at < reply.size() && at + 1 + reply[at] <= reply.size(); at += 1 + reply[at])
+            names.push_back({"", std::string(reply.begin() + static_cast<long>(at) + 1,
+                                             reply.begin() + static_cast<long>(at) + 1 + reply[at])});
+        return names;
+    }
+
     int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override {
         handle = nullptr;
         std::vector<uint8_t> message{kOpen, 0, 0, 0, 0, 0, 0, 0, 0};

@@ -3,6 +3,8 @@
 // endian. The first message on a connection gives it its role:
 //
 //   'N' vid:u16 pid:u16            count devices      -> 'n' count:u32, then the server closes
+//   'L' vid:u16 pid:u16            name the devices   -> 'l' then, per device in Open's order, its serial
+//                                                        number as length:u8 and text; the server closes
 //   'O' index:u32 vid:u16 pid:u16  open a device      -> 'o' status:u8 token:u32; on status 0 the
 //                                                        connection is the device's request channel
 //   'I' token:u32                  input stream       <- 'i' report... for every input report; the server
@@ -24,6 +26,8 @@
 namespace HidSocket {
 constexpr char kCount = 'N';
 constexpr char kCountReply = 'n';
+constexpr char kNames = 'L';
+constexpr char kNamesReply = 'l';
 constexpr char kOpen = 'O';
 constexpr char kOpenReply = 'o';
 constexpr char kInput = 'I';

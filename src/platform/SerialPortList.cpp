@@ -160,6 +160,8 @@ std::vector<SHidDeviceInfo> ListHidDevices(const SSystemPaths& paths) {
                 device.nProductId = static_cast<uint16_t>(product);
             } else if (line.compare(0, 9, "HID_NAME=") == 0) {
                 device.strName = line.substr(9);
+            } else if (line.compare(0, 9, "HID_UNIQ=") == 0) {
+                device.strSerial = line.substr(9);
             }
         }
         devices.push_back(std::move(device));

@@ -25,7 +25,8 @@ struct SHidDeviceInfo {
     std::string strNode; // /dev/hidraw0
     uint16_t nVendorId = 0;
     uint16_t nProductId = 0;
-    std::string strName; // the device's own name, as the kernel has it
+    std::string strName;   // the device's own name, as the kernel has it
+    std::string strSerial; // its USB serial number ("uniq"); empty when it has none
 };
 
 // Sorted by kind and number: ttyS0, ttyS1, ..., ttyUSB0, ...

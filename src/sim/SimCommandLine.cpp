@@ -50,7 +50,8 @@ const char kUsage[] =
     "                        diagnostic menu whose three dumps end with \"... dump complete\"\n"
     "  --clock-speed FACTOR  run the simulator's clock FACTOR times faster (default 1)\n"
     "  --count N             serve N controllers (1..64), each on its own pseudo-terminal: one\n"
-    "                        \"PTY <path>\" line each, in order. --trace, --control, --flash-dump and\n"
+    "                        \"PTY <path>\" line each, in order, and with --hid-socket each on a USB\n"
+    "                        device of its own as well. --trace, --control, --flash-dump and\n"
     "                        --receive-dir then name each controller's own file: dump.srec becomes\n"
     "                        dump-1.srec, dump-2.srec, ...\n"
     "  --fault-on I:KIND     inject fault KIND into controller I (from 1) only; repeatable\n"
@@ -77,6 +78,8 @@ const char kUsage[] =
     "  --usb-busy-polls N            control answers that say busy after each request (0)\n"
     "  --usb-devices N               1, or 2 to make the controller appear twice\n"
     "  --usb-refuse-open             the device is held by another program: opening it fails\n"
+    "  --usb-serial TEXT             the device's USB serial number (default DXUSIM; with --count N\n"
+    "                                controller I's device is TEXT-I); \"\" for a device without one\n"
     "\n"
     "Options may be given as --name value or --name=value.\n";
 
@@ -173,6 +176,7 @@ enum EOption {
     OptUsbBusyPolls,
     OptUsbDevices,
     OptUsbRefuseOpen,
+    OptUsbSerial,
     OptCount,
     OptFaultOn,
     OptHelp
@@ -201,6 +205,7 @@ constexpr SOptionSpec kOptions[] = {
     {"usb-busy-polls", 0, true, OptUsbBusyPolls},
     {"usb-devices", 0, true, OptUsbDevices},
     {"usb-refuse-open", 0, false, OptUsbRefuseOpen},
+    {"usb-serial", 0, true, OptUsbSerial},
     {"count", 0, true, OptCount},
     {"fault-on", 0, true, OptFaultOn},
     {"help", 'h', false, OptHelp},
@@ -330,6 +335,10 @@ bool TakeOption(SimCommandLine& parsed, int id, const std::string& value, std::s
         break;
     case OptUsbRefuseOpen:
         usb.device.bRefuseOpen = true;
+        break;
+    case OptUsbSerial:
+        if ((good = value.size() <= 126))
+            usb.strSerial = value;
         break;
     case OptHelp:
         parsed.bHelp = true;

@@ -10,7 +10,8 @@
 struct SimUsbOptions {
     std::string strSocketPath; // empty: no USB device
     SUsbSimOptions device;
-    unsigned nDevices = 1; // 2: the controller appears twice
+    unsigned nDevices = 1;            // 2: the controller appears twice
+    std::string strSerial = "DXUSIM"; // the device's USB serial number; with --count, "-I" is added
 };
 
 struct SimCommandLine {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // How the device answers the restart query (0x80, 0) and request (0x81, 1).
@@ -31,6 +32,7 @@ struct SUsbSimOptions {
     uint32_t nRestartAwayMs = 3000; // clock time it stays away
     uint32_t nBusyPolls = 0;        // control answers with state 2 (busy) after each request
     bool bRefuseOpen = false;       // another program holds the device: opening it fails
+    std::string strSerial;          // the USB serial number string; empty: the device has none
 };
 
 class CUsbSimDevice {

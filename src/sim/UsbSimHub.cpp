@@ -86,6 +86,17 @@ unsigned CUsbSimHub::GetNumHidDevices(uint16_t vendorId, uint16_t productId) {
     return count;
 }
 
+std::vector<SHidDeviceName> CUsbSimHub::DeviceNames(uint16_t vendorId, uint16_t productId) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<SHidDeviceName> names;
+    for (const SSlot& slot : m_slots) {
+        const SUsbSimOptions options = slot.device->Options();
+        if (slot.bPlugged && options.nVendorId == vendorId && options.nProductId == productId)
+            names.push_back({"", options.strSerial});
+    }
+    return names;
+}
+
 int CUsbSimHub::Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) {
     handle = nullptr;
     std::lock_guard<std::mutex> guard(m_lock);

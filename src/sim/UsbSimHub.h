@@ -40,6 +40,7 @@ public:
     uint64_t InputReadCalls() const { return m_nReadCalls; }
 
     unsigned GetNumHidDevices(uint16_t vendorId, uint16_t productId) override;
+    std::vector<SHidDeviceName> DeviceNames(uint16_t vendorId, uint16_t productId) override;
     int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override;
     int Close(HidHandle handle) override;
     int GetInputReportInterrupt(HidHandle handle, uint8_t* buffer, size_t size, size_t& returned) override;

@@ -1,5 +1,6 @@
 // dxu-sim's simulated USB controller: its command-line options, the simulated bus with one or two
-// devices, a simulated controller behind each, and the HID socket that serves them.
+// devices (or one per controller of --count), a simulated controller behind each, and the HID socket that
+// serves them.
 #pragma once
 
 #include "sim/SimFlash.h"
@@ -34,13 +35,16 @@ public:
     std::shared_ptr<CUsbSimHub> Hub() const { return m_pHub; }
     // What the controllers behind the USB devices programmed, together (later devices win an overlap).
     SimFlashRuns FlashRuns();
+    // What controller index (from 1) of --count programmed over its own device.
+    SimFlashRuns FlashRuns(unsigned index);
 
 private:
-    void AttachController(const std::shared_ptr<CUsbSimDevice>& device);
+    void AttachController(const std::shared_ptr<CUsbSimDevice>& device, const SimOptions& options);
 
     std::string m_strSocketPath;
     SUsbSimOptions m_usbOptions;
     unsigned m_nDevices = 1;
+    std::string m_strSerial;
     SimOptions m_simOptions;
     std::shared_ptr<CUsbSimHub> m_pHub;
     std::unique_ptr<CUsbSocketServer> m_pServer;

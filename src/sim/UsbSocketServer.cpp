@@ -2,6 +2,7 @@
 
 #include "platform/HidSocketProtocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -123,6 +124,15 @@ void CUsbSocketServer::Serve(CUniqueFd fd) {
     if (first.size() == 5 && first[0] == kCount) {
         std::vector<uint8_t> reply{kCountReply, 0, 0, 0, 0};
         PutU32(&reply[1], m_pHub->GetNumHidDevices(GetU16(&first[1]), GetU16(&first[3])));
+        Send(fd.Get(), reply);
+    } else if (first.size() == 5 && first[0] == kNames) {
+        std::vector<uint8_t> reply{kNamesReply};
+        for (const SHidDeviceName& name : m_pHub->DeviceNames(GetU16(&first[1]), GetU16(&first[3]))) {
+            const size_t length = std::min<size_t>(name.strSerial.size(), 255);
+            reply.push_back(static_cast<uint8_t>(length));
+            reply.insert(reply.end(), name.strSerial.begin(),
+                         name.strSerial.begin() + static_cast<long>(length));
+        }
         Send(fd.Get(), reply);
     } else if (first.size() == 9 && first[0] == kOpen) {
         HidHandle handle = nullptr;

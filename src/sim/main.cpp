@@ -39,30 +39,52 @@
 
 namespace {
 
-// --count N: N controllers side by side, each on its own pseudo-terminal and thread; a signal ends all.
-int ServeMany(const SimOptions& options, const CUsbSimService& usb, int stopFd) {
-    if (usb.IsEnabled()) {
-        std::fprintf(stderr, "dxu-sim: --count serves pseudo-terminals only; leave out the USB options\n");
-        return 2;
-    }
+// A controller served on its pseudo-terminal and on a USB device is one controller: its dump holds what
+// either way in programmed. Nothing to do when nothing came by USB (the server wrote its own dump).
+bool DumpBothWaysIn(const std::string& path, SimFlashRuns runs, const SimFlashRuns& usbRuns) {
+    if (path.empty() || usbRuns.empty())
+        return true;
+    MergeSimFlashRuns(runs, usbRuns);
+    std::string error;
+    if (WriteSimFlashDump(path, runs, error))
+        return true;
+    std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+    return false;
+}
+
+// --count N: N controllers side by side, each on its own pseudo-terminal and thread (and on a USB device
+// of its own with --hid-socket); a signal ends all.
+int ServeMany(const SimOptions& options, CUsbSimService& usb, int stopFd) {
     std::vector<std::unique_ptr<CSimPtyServer>> servers;
+    std::string error;
     for (unsigned index = 1; index <= options.nCount; ++index) {
-        std::string error;
         servers.push_back(std::make_unique<CSimPtyServer>());
         if (!servers.back()->Open(SimOptionsForController(options, index), error)) {
             std::fprintf(stderr, "dxu-sim: controller %u: %s\n", index, error.c_str());
             return 1;
         }
     }
+    if (!usb.Start(options, error)) {
+        std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
+        return 1;
+    }
     for (const auto& server : servers)
         std::printf("PTY %s\n", server->SlavePath().c_str());
+    if (usb.IsEnabled())
+        std::printf("HID %s\n", usb.SocketPath().c_str());
     std::fflush(stdout);
     std::vector<std::thread> threads;
     for (const auto& server : servers)
         threads.emplace_back([&server, stopFd] { server->Serve(stopFd); });
     for (std::thread& thread : threads)
         thread.join();
-    return 0;
+    bool dumped = true;
+    for (unsigned index = 1; index <= options.nCount && usb.IsEnabled(); ++index)
+        dumped = DumpBothWaysIn(SimOptionsForController(options, index).strFlashDumpPath,
+                                servers[index - 1]->FlashRuns(), usb.FlashRuns(index)) &&
+                 dumped;
+    usb.Stop();
+    return dumped ? 0 : 1;
 }
 
 } // namespace
@@ -117,16 +139,7 @@ int main(int argc, char** argv) {
         std::printf("HID %s\n", usb.SocketPath().c_str());
     std::fflush(stdout);
     server.Serve(signalFd.Get());
-    // One controller, two ways in: the dump holds what either of them programmed.
-    SimFlashRuns usbFlash = usb.IsEnabled() ? usb.FlashRuns() : SimFlashRuns();
+    const SimFlashRuns usbFlash = usb.IsEnabled() ? usb.FlashRuns() : SimFlashRuns();
     usb.Stop();
-    if (!options.strFlashDumpPath.empty() && !usbFlash.empty()) {
-        SimFlashRuns runs = server.FlashRuns();
-        MergeSimFlashRuns(runs, usbFlash);
-        if (!WriteSimFlashDump(options.strFlashDumpPath, runs, error)) {
-            std::fprintf(stderr, "dxu-sim: %s\n", error.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    return DumpBothWaysIn(options.strFlashDumpPath, server.FlashRuns(), usbFlash) ? 0 : 1;
 }

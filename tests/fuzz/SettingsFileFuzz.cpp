@@ -1,8 +1,9 @@
 // Any settings file: loading it gives valid settings, and a file it rewrote loads to the same settings
 // without being rewritten again.
+#include "engine/app/BasicUserInterface.h"
 #include "engine/app/DravikApp.h"
-#include "engine/app/UserInterface.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,7 @@
 
 namespace {
 
-class CSilentUi : public IUserInterface {
+class CSilentUi : public CBasicUserInterface {
 public:
     int MessageBox(const std::string&, EMsgButtons, EMsgIcon) override { return IDOK; }
     void Post(std::function<void()>) override {}
@@ -53,9 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CDravikApp first(&ui);
     first.m_strSettingsPath = path;
     first.LoadSettings();
+    // The port is COM1..COM9 or a device path of printable characters.
     const std::string& port = first.m_strPort;
-    if (port.size() != 4 || port.compare(0, 3, "COM") != 0 || port[3] < '1' || port[3] > '9' ||
-        (first.m_strWizard != "WE" && first.m_strWizard != "WD"))
+    const bool com = port.size() == 4 && port.compare(0, 3, "COM") == 0 && port[3] >= '1' && port[3] <= '9';
+    const bool device =
+        port.size() > 1 && port[0] == '/' && std::all_of(port.begin(), port.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+        });
+    if ((!com && !device) || (first.m_strWizard != "WE" && first.m_strWizard != "WD"))
         std::abort();
 
     const std::string written = ReadFile(path);

@@ -4,9 +4,9 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
-#include "gui/MainFrame.h"
-#include "gui/ProgressDialog.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/download/ProgressDialog.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -3,9 +3,9 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
-#include "gui/DemoSession.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/DemoSession.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The demo: a run on the simulated controller that never writes the settings file, whatever the user
 // changes during it.
-#include "gui/DemoSession.h"
+#include "gui/app/DemoSession.h"
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
 #include "support/TestUserInterface.h"

@@ -3,8 +3,8 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 #include "platform/HidLibrary.h"
 #include "sim/UsbSimHub.h"
 

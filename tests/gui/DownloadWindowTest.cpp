@@ -1,12 +1,12 @@
 // The "File Download" window and the erase and rename confirmations on their own: fields and labels, the
 // progress bar's limits, cancelling by button, close box and Escape, and the view driven from a worker thread
 // (calls carried to the GUI thread, the window and the view ending in either order, the program's end).
-#include "gui/DownloadWindow.h"
+#include "gui/download/DownloadWindow.h"
 #include "GuiTestSupport.h"
-#include "gui/EraseOKDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
-#include "gui/RenameOKDialog.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/EraseOKDialog.h"
+#include "gui/dialogs/RenameOKDialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -66,16 +66,16 @@ TEST(DownloadWindow, FieldsInOrderReadOnlyFiguresRightAligned) {
         texts << label->text();
     EXPECT_EQ(texts, (QStringList{"Filename", "Status", "Progress", "Start time", "Transmitted bytes",
                                   "Elapsed time", "Remaining time", "Speed"}));
-    const int ids[] = {IDC_DOWNLOAD_FILENAME,  IDC_DOWNLOAD_STATUS, 0,
-                       IDC_DOWNLOAD_START,     IDC_DOWNLOAD_BYTES,  IDC_DOWNLOAD_ELAPSED,
-                       IDC_DOWNLOAD_REMAINING, IDC_DOWNLOAD_SPEED};
+    const EDownloadField ids[] = {EDownloadField::FileName,  EDownloadField::Status, EDownloadField::Progress,
+                                  EDownloadField::Start,     EDownloadField::Bytes,  EDownloadField::Elapsed,
+                                  EDownloadField::Remaining, EDownloadField::Speed};
     for (int i = 0; i < labels.size(); ++i) {
         QWidget* buddy = labels[i]->buddy();
         ASSERT_NE(buddy, nullptr) << texts[i].toStdString();
         EXPECT_LE(std::abs(buddy->geometry().center().y() - labels[i]->geometry().center().y()),
                   labels[i]->height() / 2);
         EXPECT_GT(buddy->x(), labels[i]->x());
-        if (ids[i] == 0) {
+        if (ids[i] == EDownloadField::Progress) {
             EXPECT_EQ(buddy, window.ProgressBar());
             continue;
         }
@@ -86,11 +86,11 @@ TEST(DownloadWindow, FieldsInOrderReadOnlyFiguresRightAligned) {
         EXPECT_EQ(bool(edit->alignment() & Qt::AlignRight), figure) << texts[i].toStdString();
     }
 
-    window.SetField(IDC_DOWNLOAD_BYTES, "40K / 400K (10%)");
-    EXPECT_EQ(window.FieldEdit(IDC_DOWNLOAD_BYTES)->text(), "40K / 400K (10%)");
-    window.SetField(IDC_DOWNLOAD_PROGRESS, "not a text field"); // the bar has no text: ignored
-    window.SetField(4711, "unknown");
-    EXPECT_EQ(window.Field(4711), "");
+    window.SetField(EDownloadField::Bytes, "40K / 400K (10%)");
+    EXPECT_EQ(window.FieldEdit(EDownloadField::Bytes)->text(), "40K / 400K (10%)");
+    window.SetField(EDownloadField::Progress, "not a text field"); // the bar has no text: ignored
+    window.SetField(static_cast<EDownloadField>(4711), "unknown");
+    EXPECT_EQ(window.Field(static_cast<EDownloadField>(4711)), "");
     EXPECT_EQ(cancels, 0);
 }
 
@@ -165,8 +165,8 @@ TEST(DownloadView, WorkerCallsReachTheWindowOnTheGuiThread) {
             cancelledOnGui = QThread::currentThread() == qApp->thread();
             ++cancels;
         });
-        view->SetField(IDC_DOWNLOAD_FILENAME, "app.img");
-        view->SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
+        view->SetField(EDownloadField::FileName, "app.img");
+        view->SetField(EDownloadField::Status, "Downloading file");
         view->SetProgressRange(10);
         view->SetProgressPos(3);
         view->SetProgressStep(2);
@@ -176,14 +176,14 @@ TEST(DownloadView, WorkerCallsReachTheWindowOnTheGuiThread) {
     CDownloadWindow* window = FindDownloadWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->thread(), qApp->thread());
-    EXPECT_EQ(window->Field(IDC_DOWNLOAD_FILENAME), "app.img");
-    EXPECT_EQ(window->Field(IDC_DOWNLOAD_STATUS), "Downloading file");
+    EXPECT_EQ(window->Field(EDownloadField::FileName), "app.img");
+    EXPECT_EQ(window->Field(EDownloadField::Status), "Downloading file");
     EXPECT_EQ(window->ProgressBar()->maximum(), 10);
     EXPECT_EQ(window->ProgressBar()->value(), 5);
 
     // On the GUI thread the view writes at once (a blocking queued call there would never return).
-    view->SetField(IDC_DOWNLOAD_SPEED, "20000 BPS");
-    EXPECT_EQ(window->Field(IDC_DOWNLOAD_SPEED), "20000 BPS");
+    view->SetField(EDownloadField::Speed, "20000 BPS");
+    EXPECT_EQ(window->Field(EDownloadField::Speed), "20000 BPS");
 
     // The window goes first: Cancel reports on the GUI thread; the worker's later calls land nowhere.
     QPointer<CDownloadWindow> watched = window;
@@ -193,7 +193,7 @@ TEST(DownloadView, WorkerCallsReachTheWindowOnTheGuiThread) {
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(cancelledOnGui);
     ASSERT_TRUE(RunOnWorker([&] {
-        view->SetField(IDC_DOWNLOAD_STATUS, "Download complete.");
+        view->SetField(EDownloadField::Status, "Download complete.");
         view->StepProgress();
         view->Close();
         view.reset();
@@ -299,7 +299,7 @@ TEST(GuiCaller, AtTheEndWaitingCallsRunAndLaterOnesGetTheEscapeAnswer) {
         first = ui.MessageBox("Already asked", EMsgButtons::YesNo, EMsgIcon::Question);
         second = ui.MessageBox("Asked after the end", EMsgButtons::YesNo, EMsgIcon::Question);
         view = ui.CreateDownloadView([] {});
-        view->SetField(IDC_DOWNLOAD_STATUS, "nowhere");
+        view->SetField(EDownloadField::Status, "nowhere");
         view.reset();
     });
     // The first question is queued for this thread, which does not run its loop now.

@@ -4,10 +4,10 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
-#include "gui/EraseDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/OptionsDialog.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/EraseDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimTraceEvents.h"
@@ -26,15 +26,15 @@ namespace {
 
 QStringList AreaLabels(const CEraseDialog& dialog) {
     QStringList labels;
-    for (int id = IDC_ERASE_APPLICATION; id <= IDC_ERASE_LON; ++id)
-        labels << dialog.AreaBox(id)->text();
+    for (int i = 0; i < kEraseAreaCount; ++i)
+        labels << dialog.AreaBox(static_cast<EEraseArea>(i))->text();
     return labels;
 }
 
 QList<bool> AreaEnabled(const CEraseDialog& dialog) {
     QList<bool> enabled;
-    for (int id = IDC_ERASE_APPLICATION; id <= IDC_ERASE_LON; ++id)
-        enabled << dialog.AreaBox(id)->isEnabled();
+    for (int i = 0; i < kEraseAreaCount; ++i)
+        enabled << dialog.AreaBox(static_cast<EEraseArea>(i))->isEnabled();
     return enabled;
 }
 
@@ -61,9 +61,9 @@ TEST(EraseDialog, HandsBackTheTicksAndNeverADisabledBox) {
     CEraseDialog dialog(nullptr, ConnectBootstrap);
     for (QCheckBox* box : dialog.findChildren<QCheckBox*>())
         EXPECT_FALSE(box->isChecked()) << "nothing is ticked when it opens";
-    dialog.AreaBox(IDC_ERASE_CONFIGURATION)->click();
-    dialog.AreaBox(IDC_ERASE_VELORIA)->click();
-    dialog.AreaBox(IDC_ERASE_PARAMETER)->setChecked(true); // even if it were ticked somehow
+    dialog.AreaBox(EEraseArea::Configuration)->click();
+    dialog.AreaBox(EEraseArea::Veloria)->click();
+    dialog.AreaBox(EEraseArea::Parameter)->setChecked(true); // even if it were ticked somehow
     EraseDialogData data;
     dialog.GetAreas(data);
     EXPECT_EQ(std::vector<bool>(data.bArea, data.bArea + kEraseAreaCount),
@@ -79,8 +79,8 @@ TEST(OptionsDialog, TwoIndependentGroupsThatOpenEmpty) {
     EXPECT_EQ(groups, (QStringList{"RS232 Port Options", "IR Port Options"}));
     const QStringList labels{"OS Configured", "Application Configured", "TCP/IP Client", "TCP/IP Server"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(dialog.Choice(1001 + i)->text(), labels[i]);
-        EXPECT_EQ(dialog.Choice(1005 + i)->text(), labels[i]);
+        EXPECT_EQ(dialog.Choice(EOptionsGroup::Rs232, i)->text(), labels[i]);
+        EXPECT_EQ(dialog.Choice(EOptionsGroup::Ir, i)->text(), labels[i]);
     }
     OptionsDialogData data;
     data.nRs232Choice = 2; // whatever was there before
@@ -89,13 +89,13 @@ TEST(OptionsDialog, TwoIndependentGroupsThatOpenEmpty) {
     EXPECT_EQ(data.nRs232Choice, -1);
     EXPECT_EQ(data.nIrChoice, -1);
 
-    dialog.Choice(1002)->click();
-    dialog.Choice(1004)->click(); // replaces 1002 in its own group
-    dialog.Choice(1005)->click(); // the other group keeps its own choice
+    dialog.Choice(EOptionsGroup::Rs232, 1)->click();
+    dialog.Choice(EOptionsGroup::Rs232, 3)->click(); // replaces the first in its own group
+    dialog.Choice(EOptionsGroup::Ir, 0)->click();    // the other group keeps its own choice
     dialog.GetChoices(data);
     EXPECT_EQ(data.nRs232Choice, 3);
     EXPECT_EQ(data.nIrChoice, 0);
-    EXPECT_FALSE(dialog.Choice(1002)->isChecked());
+    EXPECT_FALSE(dialog.Choice(EOptionsGroup::Rs232, 1)->isChecked());
 }
 
 class CommandDialogsTest : public testing::Test {
@@ -148,8 +148,8 @@ TEST_F(CommandDialogsTest, EraseFromTheMenuTicksTwoAreasAndReportsCompletion) {
         auto* dialog = qobject_cast<CEraseDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         labels = AreaLabels(*dialog);
-        dialog->AreaBox(IDC_ERASE_APPLICATION)->click();
-        dialog->AreaBox(IDC_ERASE_LON)->click();
+        dialog->AreaBox(EEraseArea::Application)->click();
+        dialog->AreaBox(EEraseArea::Lon)->click();
         dialog->findChild<QPushButton*>("ok")->click();
     });
     EXPECT_EQ(labels.value(0), "Application Files");
@@ -161,7 +161,7 @@ TEST_F(CommandDialogsTest, EraseCancelledSendsNothing) {
     Run(ID_COMMANDS_ERASE, [&](QWidget* modal) {
         auto* dialog = qobject_cast<CEraseDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        dialog->AreaBox(IDC_ERASE_APPLICATION)->click();
+        dialog->AreaBox(EEraseArea::Application)->click();
         dialog->findChild<QPushButton*>("cancel")->click();
     });
     EXPECT_TRUE(Wire().empty());
@@ -172,8 +172,8 @@ TEST_F(CommandDialogsTest, OptionsFromTheMenuSendOneCommandPerPortAndReopenEmpty
     Run(ID_COMMANDS_OPTIONS, [&](QWidget* modal) {
         auto* dialog = qobject_cast<COptionsDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        dialog->Choice(1003)->click(); // RS-232 TCP/IP Client
-        dialog->Choice(1005)->click(); // IR OS Configured
+        dialog->Choice(EOptionsGroup::Rs232, 2)->click(); // TCP/IP Client
+        dialog->Choice(EOptionsGroup::Ir, 0)->click();    // OS Configured
         dialog->findChild<QPushButton*>("ok")->click();
     });
     EXPECT_EQ(Wire(), (std::vector<std::string>{"+++G", "+++I"}));
@@ -183,8 +183,9 @@ TEST_F(CommandDialogsTest, OptionsFromTheMenuSendOneCommandPerPortAndReopenEmpty
         auto* dialog = qobject_cast<COptionsDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         anyChecked = false;
-        for (int id = 1001; id <= 1008; ++id)
-            anyChecked = anyChecked || dialog->Choice(id)->isChecked();
+        for (EOptionsGroup group : {EOptionsGroup::Rs232, EOptionsGroup::Ir})
+            for (int choice = 0; choice < 4; ++choice)
+                anyChecked = anyChecked || dialog->Choice(group, choice)->isChecked();
         dialog->accept();
     });
     EXPECT_FALSE(anyChecked);

@@ -6,11 +6,11 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/download/Download.h"
-#include "gui/DownloadWindow.h"
-#include "gui/EraseOKDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/MessageDialog.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/EraseOKDialog.h"
+#include "gui/dialogs/MessageDialog.h"
+#include "gui/download/DownloadWindow.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 
@@ -110,10 +110,11 @@ protected:
     std::vector<uint8_t> m_data;
 };
 
-std::map<int, QString> FieldsOf(const CDownloadWindow& window) {
-    std::map<int, QString> fields;
-    for (int id : {IDC_DOWNLOAD_FILENAME, IDC_DOWNLOAD_STATUS, IDC_DOWNLOAD_START, IDC_DOWNLOAD_BYTES,
-                   IDC_DOWNLOAD_ELAPSED, IDC_DOWNLOAD_REMAINING, IDC_DOWNLOAD_SPEED})
+std::map<EDownloadField, QString> FieldsOf(const CDownloadWindow& window) {
+    std::map<EDownloadField, QString> fields;
+    for (EDownloadField id :
+         {EDownloadField::FileName, EDownloadField::Status, EDownloadField::Start, EDownloadField::Bytes,
+          EDownloadField::Elapsed, EDownloadField::Remaining, EDownloadField::Speed})
         fields[id] = window.Field(id);
     return fields;
 }
@@ -127,9 +128,9 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
         bool commandThreadAtFileDialog = false;
         QStringList filters;
         QString eraseCaption, eraseText;
-        std::map<int, QString> atErase;
+        std::map<EDownloadField, QString> atErase;
         QStringList boxes;
-        std::map<int, QString> atCompletion;
+        std::map<EDownloadField, QString> atCompletion;
         int barValue = -1, barMaximum = -1;
         int looksDuringTransfer = 0;
         bool loadEnabledDuringTransfer = true;
@@ -165,7 +166,7 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
             // The GUI thread keeps running while the worker sends: it looks, and the menu opens.
             CDownloadWindow* window = DownloadWindow();
             if (!window || QApplication::activeModalWidget() ||
-                window->Field(IDC_DOWNLOAD_STATUS) != "Downloading file")
+                window->Field(EDownloadField::Status) != "Downloading file")
                 return;
             if (++seen.looksDuringTransfer == 2)
                 seen.loadEnabledDuringTransfer = LoadEnabledInMenu();
@@ -182,8 +183,8 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
                            "Neuron Exportable Image Files (*.xif)"}));
     EXPECT_EQ(seen.eraseCaption, "Erase Memory");
     EXPECT_EQ(seen.eraseText, "This will erase old data on controller.\nDo you really want to continue?");
-    EXPECT_EQ(seen.atErase[IDC_DOWNLOAD_FILENAME], "app.img");
-    EXPECT_EQ(seen.atErase[IDC_DOWNLOAD_STATUS], "Analyzing File");
+    EXPECT_EQ(seen.atErase[EDownloadField::FileName], "app.img");
+    EXPECT_EQ(seen.atErase[EDownloadField::Status], "Analyzing File");
 
     EXPECT_GE(seen.looksDuringTransfer, 2);
     EXPECT_FALSE(seen.loadEnabledDuringTransfer);
@@ -191,29 +192,29 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
     // The last figures shown, one clock second or more into the transfer.
     EXPECT_EQ(seen.boxes, (QStringList{"Download complete.", "Should the controller be restarted now?"}));
     auto& last = seen.atCompletion;
-    EXPECT_EQ(last[IDC_DOWNLOAD_FILENAME], "app.img");
-    EXPECT_EQ(last[IDC_DOWNLOAD_STATUS], "Download complete... Please wait while flash is programmed");
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(last[IDC_DOWNLOAD_START]).hasMatch())
-        << last[IDC_DOWNLOAD_START].toStdString();
-    const auto bytes = QRegularExpression("^(\\d+)K / 60K \\((\\d+)%\\)$").match(last[IDC_DOWNLOAD_BYTES]);
-    ASSERT_TRUE(bytes.hasMatch()) << last[IDC_DOWNLOAD_BYTES].toStdString();
+    EXPECT_EQ(last[EDownloadField::FileName], "app.img");
+    EXPECT_EQ(last[EDownloadField::Status], "Download complete... Please wait while flash is programmed");
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(last[EDownloadField::Start]).hasMatch())
+        << last[EDownloadField::Start].toStdString();
+    const auto bytes = QRegularExpression("^(\\d+)K / 60K \\((\\d+)%\\)$").match(last[EDownloadField::Bytes]);
+    ASSERT_TRUE(bytes.hasMatch()) << last[EDownloadField::Bytes].toStdString();
     const int thousands = bytes.captured(1).toInt();
     const int percent = bytes.captured(2).toInt();
     EXPECT_GT(thousands, 0);
     EXPECT_LE(thousands, 60);
     EXPECT_LE(std::abs(percent - thousands * 100 / 60), 2);
     // Minutes too: on the raised clock a busy machine stretches the transfer past a clock minute.
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(last[IDC_DOWNLOAD_ELAPSED]).hasMatch())
-        << last[IDC_DOWNLOAD_ELAPSED].toStdString();
-    EXPECT_NE(last[IDC_DOWNLOAD_ELAPSED], "00:00");
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(last[EDownloadField::Elapsed]).hasMatch())
+        << last[EDownloadField::Elapsed].toStdString();
+    EXPECT_NE(last[EDownloadField::Elapsed], "00:00");
     if (percent < 2) {
-        EXPECT_EQ(last[IDC_DOWNLOAD_SPEED], "Wait..  ");
-        EXPECT_EQ(last[IDC_DOWNLOAD_REMAINING], "Wait..  ");
+        EXPECT_EQ(last[EDownloadField::Speed], "Wait..  ");
+        EXPECT_EQ(last[EDownloadField::Remaining], "Wait..  ");
     } else {
-        EXPECT_TRUE(QRegularExpression("^\\d+ BPS$").match(last[IDC_DOWNLOAD_SPEED]).hasMatch())
-            << last[IDC_DOWNLOAD_SPEED].toStdString();
-        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(last[IDC_DOWNLOAD_REMAINING]).hasMatch())
-            << last[IDC_DOWNLOAD_REMAINING].toStdString();
+        EXPECT_TRUE(QRegularExpression("^\\d+ BPS$").match(last[EDownloadField::Speed]).hasMatch())
+            << last[EDownloadField::Speed].toStdString();
+        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(last[EDownloadField::Remaining]).hasMatch())
+            << last[EDownloadField::Remaining].toStdString();
     }
     EXPECT_EQ(seen.barMaximum, static_cast<int>((kImageDataBytes + 9) / 1000));
     EXPECT_GT(seen.barValue, 0);
@@ -261,7 +262,7 @@ TEST_F(LoadDownloadTest, CancelDuringTheTransferClosesTheWindowAndErasesAgain) {
                     seen.waitMessage = wait->Message();
                 }
             CDownloadWindow* window = DownloadWindow();
-            if (seen.cancelled || !window || window->Field(IDC_DOWNLOAD_STATUS) != "Downloading file")
+            if (seen.cancelled || !window || window->Field(EDownloadField::Status) != "Downloading file")
                 return;
             seen.cancelled = true;
             seen.window = window;

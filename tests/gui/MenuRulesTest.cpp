@@ -3,10 +3,10 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
-#include "gui/MainFrame.h"
-#include "gui/MenuTable.h"
-#include "gui/QtUserInterface.h"
-#include "gui/TextView.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/MenuTable.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/terminal/TextView.h"
 #include "platform/Clock.h"
 
 #include <QAction>

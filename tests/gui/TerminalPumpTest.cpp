@@ -5,9 +5,9 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/link/SerialHandler.h"
-#include "gui/DemoSession.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/DemoSession.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 #include "sim/SimConsole.h"
 #include "support/PtyPair.h"
 

@@ -5,12 +5,12 @@
 #include "GuiTestSupport.h"
 #include "engine/app/DravikApp.h"
 #include "engine/download/Download.h"
-#include "gui/AboutDlg.h"
-#include "gui/DownloadWindow.h"
-#include "gui/EraseDialog.h"
-#include "gui/MainFrame.h"
-#include "gui/OptionsDialog.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/dialogs/AboutDlg.h"
+#include "gui/dialogs/EraseDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
+#include "gui/download/DownloadWindow.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -59,7 +59,8 @@ TEST(TextFit, EraseOptionsAndAboutFitTheirTexts) {
 
 TEST(TextFit, DownloadStatusFieldHoldsTheLongestStatus) {
     CDownloadWindow window([] {});
-    QLineEdit* status = window.findChild<QLineEdit*>(QString("field%1").arg(IDC_DOWNLOAD_STATUS));
+    QLineEdit* status =
+        window.findChild<QLineEdit*>(QString("field%1").arg(FieldNumber(EDownloadField::Status)));
     ASSERT_NE(status, nullptr);
     const QFontMetrics metrics(status->font());
     for (const char* text : kDownloadStatusTexts) {

@@ -1,6 +1,6 @@
 // The terminal view: text painted where the screen model says, the caret, scrolling, and keys sent to
 // the controller without echo.
-#include "gui/TextView.h"
+#include "gui/terminal/TextView.h"
 #include "GuiTestSupport.h"
 #include "engine/terminal/TerminalScreen.h"
 

@@ -3,10 +3,10 @@
 // and out; the file type choice; a page and the power-cycle notice asked for from a worker thread.
 #include "GuiTestSupport.h"
 #include "engine/app/DravikApp.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
-#include "gui/WizardDialogs.h"
-#include "gui/WizardPictures.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
+#include "gui/wizard/WizardDialogs.h"
+#include "gui/wizard/WizardPictures.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -37,7 +37,7 @@ protected:
             seen = true;
             action(dialog);
         });
-        const int result = m_ui.RunWizardPage(page, data);
+        const int result = m_ui.RunWizardPage(static_cast<EWizardPage>(page), data);
         EXPECT_TRUE(seen) << "page " << page << " was not shown modally";
         return result;
     }
@@ -316,7 +316,7 @@ TEST_F(WizardPagesTest, PageAskedForFromAWorkerRunsOnTheGuiThreadAndBlocksTheWor
     });
     std::thread worker([&] {
         WizardPageData data;
-        result = m_ui.RunWizardPage(5, data);
+        result = m_ui.RunWizardPage(kWizardPageNoController, data);
         done = true;
     });
     EXPECT_TRUE(ProcessUntil([&] { return done.load(); }));

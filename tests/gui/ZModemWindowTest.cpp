@@ -1,13 +1,13 @@
 // The "ZModem" window: its fields and buttons, Cancel that only asks (the window stays until the
 // transfer ends), and whole transfers to rz through the desktop face, from a command thread and from
 // the GUI thread itself.
-#include "gui/ZModemWindow.h"
+#include "gui/zmodem/ZModemWindow.h"
 #include "GuiTestSupport.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
-#include "gui/MainFrame.h"
-#include "gui/QtUserInterface.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/QtUserInterface.h"
 #include "integration/ZModemReceiver.h"
 #include "platform/Clock.h"
 
@@ -51,13 +51,13 @@ TEST(ZModemWindow, FieldsButtonsAndModality) {
     for (const char* text : {"Filename", "Progress", "Speed", "Transmitted bytes", "Elapsed time",
                              "Remaining time", "Start time"})
         EXPECT_TRUE(labels.contains(text)) << text;
-    for (int id : {IDC_ZMODEM_FILENAME, IDC_ZMODEM_SPEED, IDC_ZMODEM_BYTES, IDC_ZMODEM_ELAPSED,
-                   IDC_ZMODEM_REMAINING, IDC_ZMODEM_START}) {
-        ASSERT_NE(window.FieldEdit(id), nullptr) << id;
+    for (EZModemField id : {EZModemField::FileName, EZModemField::Speed, EZModemField::Bytes,
+                            EZModemField::Elapsed, EZModemField::Remaining, EZModemField::Start}) {
+        ASSERT_NE(window.FieldEdit(id), nullptr) << FieldNumber(id);
         EXPECT_TRUE(window.FieldEdit(id)->isReadOnly());
     }
-    window.SetField(IDC_ZMODEM_BYTES, "5040 / 10000 (50%)");
-    EXPECT_EQ(window.Field(IDC_ZMODEM_BYTES), "5040 / 10000 (50%)");
+    window.SetField(EZModemField::Bytes, "5040 / 10000 (50%)");
+    EXPECT_EQ(window.Field(EZModemField::Bytes), "5040 / 10000 (50%)");
 
     window.SetProgressRange(0); // an empty file
     EXPECT_EQ(window.ProgressBar()->maximum(), 1);
@@ -132,7 +132,7 @@ TEST_F(ZModemDesktopTransfer, FromACommandThread) {
                         [&] {
                             if (CZModemWindow* window = FindZModemWindow()) {
                                 sawWindow = true;
-                                shownName = window->Field(IDC_ZMODEM_FILENAME);
+                                shownName = window->Field(EZModemField::FileName);
                             }
                         });
     EXPECT_TRUE(ProcessUntil([&] { return done.load(); }));
@@ -152,7 +152,7 @@ TEST_F(ZModemDesktopTransfer, FromTheGuiThreadItself) {
     CGuiWatcher watcher([](QWidget*) {},
                         [&] {
                             if (CZModemWindow* window = FindZModemWindow())
-                                finalBytes = window->Field(IDC_ZMODEM_BYTES);
+                                finalBytes = window->Field(EZModemField::Bytes);
                         });
     EXPECT_EQ(Send(), ZModemOk);
     EXPECT_EQ(finalBytes, "30K / 30K (100%)");

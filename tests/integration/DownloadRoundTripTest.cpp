@@ -8,6 +8,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/BootstrapDownload.h"
 #include "support/SimProcess.h"
 #include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
@@ -97,14 +98,8 @@ TEST(DownloadRoundTrip, RandomSparseLayoutsArriveByteForByte) {
         std::string error;
         ASSERT_TRUE(sim.Start(options, error)) << error;
         CTestUserInterface ui;
-        CDravikApp app(&ui);
-        app.m_strPort = sim.SlavePath();
-        app.m_nConnectState = ConnectBootstrap;
-        app.m_strPathName = path;
-        ui.QueueAnswer(IDYES);
-        app.StartImageDownload();
-        app.WaitForDownload();
-        ASSERT_EQ(app.m_nLastLoadResult, kLoadDoneApplication) << "layout " << layout;
+        ASSERT_EQ(RunBootstrapDownload(ui, sim.SlavePath(), path), kLoadDoneApplication)
+            << "layout " << layout;
         EXPECT_EQ(Programmed(sim.FlashRuns(), source), source) << "layout " << layout;
     }
     std::remove(path.c_str());

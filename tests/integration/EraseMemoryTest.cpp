@@ -19,10 +19,10 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-EraseDialogData Ticks(std::initializer_list<int> controlIds) {
+EraseDialogData Ticks(std::initializer_list<EEraseArea> areas) {
     EraseDialogData data;
-    for (int id : controlIds)
-        data.bArea[id - IDC_ERASE_APPLICATION] = true;
+    for (EEraseArea area : areas)
+        data.Ticked(area) = true;
     return data;
 }
 
@@ -68,7 +68,7 @@ protected:
 
 TEST_F(EraseMemoryTest, ApplicationFilesEraseOsThenApplicationAndReportCompletion) {
     StartSim(ConnectBios);
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application}));
     m_app.OnCommand(ID_COMMANDS_ERASE);
     EXPECT_EQ(Wire(), (Texts{"+++0", "+++1"}));
     EXPECT_EQ(Shown(), (Texts{"erase-dialog:1", "wait:Erasing...|Please wait while memory is erased.",
@@ -82,8 +82,8 @@ TEST_F(EraseMemoryTest, AllFiveAreasInTheirOrder) {
     EXPECT_TRUE(Wire().empty());
     m_ui.Clear();
 
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION, IDC_ERASE_CONFIGURATION, IDC_ERASE_PARAMETER,
-                                 IDC_ERASE_VELORIA, IDC_ERASE_LON}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application, EEraseArea::Configuration, EEraseArea::Parameter,
+                                 EEraseArea::Veloria, EEraseArea::Lon}));
     EXPECT_TRUE(m_app.EraseMemory(nullptr));
     // Codes 2, 9, 8, 5, 3, 4.
     EXPECT_EQ(Wire(), (Texts{"+++0", "+++1", "+++2", "+++3", "+++A", "+++B"}));
@@ -92,7 +92,7 @@ TEST_F(EraseMemoryTest, AllFiveAreasInTheirOrder) {
 
 TEST_F(EraseMemoryTest, RefusedOsEraseStillErasesTheApplicationButIsNotComplete) {
     StartSim(ConnectBios, {{SimFaultKind::ErrorAlways, '0', 0}});
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION, IDC_ERASE_LON}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application, EEraseArea::Lon}));
     EXPECT_FALSE(m_app.EraseMemory(nullptr));
     // The refused command is tried twice by the exchange; the rest of the sequence still goes out.
     EXPECT_EQ(Wire(), (Texts{"+++0", "+++0", "+++1", "+++B"}));
@@ -105,8 +105,8 @@ TEST_F(EraseMemoryTest, EachAreaNamesItsOwnRefusal) {
                            {SimFaultKind::ErrorAlways, '3', 0},
                            {SimFaultKind::ErrorAlways, 'A', 0},
                            {SimFaultKind::ErrorAlways, 'B', 0}});
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION, IDC_ERASE_CONFIGURATION, IDC_ERASE_PARAMETER,
-                                 IDC_ERASE_VELORIA, IDC_ERASE_LON}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application, EEraseArea::Configuration, EEraseArea::Parameter,
+                                 EEraseArea::Veloria, EEraseArea::Lon}));
     EXPECT_FALSE(m_app.EraseMemory(nullptr));
     EXPECT_EQ(m_ui.Messages(),
               (Texts{"Slave responded with ERROR.", "Slave rejected erasure of application.",
@@ -131,7 +131,7 @@ TEST_F(EraseMemoryTest, CancelOrNoTickSendsNothingButTheWaitWindowComesAndGoes) 
 TEST_F(EraseMemoryTest, BootstrapDialogAndItsDisabledAreas) {
     StartSim(ConnectBootstrap);
     // Erase is offered to a bootstrap only with the debug option.
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application}));
     m_app.OnCommand(ID_COMMANDS_ERASE);
     EXPECT_TRUE(Shown().empty());
     EXPECT_TRUE(Wire().empty());
@@ -140,8 +140,8 @@ TEST_F(EraseMemoryTest, BootstrapDialogAndItsDisabledAreas) {
     m_app.OnCommand(ID_COMMANDS_ERASE);
     // The same commands as for a BIOS behind 1005, 1006 and 1008; Parameter Memory and LON Network
     // Database are disabled for a bootstrap and never erased.
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION, IDC_ERASE_CONFIGURATION, IDC_ERASE_PARAMETER,
-                                 IDC_ERASE_VELORIA, IDC_ERASE_LON}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application, EEraseArea::Configuration, EEraseArea::Parameter,
+                                 EEraseArea::Veloria, EEraseArea::Lon}));
     m_app.OnCommand(ID_COMMANDS_ERASE);
     EXPECT_EQ(Wire(), (Texts{"+++0", "+++1", "+++0", "+++1", "+++2", "+++A"}));
     ASSERT_FALSE(Shown().empty());
@@ -152,13 +152,13 @@ TEST_F(EraseMemoryTest, UsesTheComPortWhateverTheLinkKind) {
     StartSim(ConnectBios);
     m_app.m_nLinkKind = kLinkUsb;
     m_app.m_bUsbPresent = true;
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_CONFIGURATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Configuration}));
     m_app.OnEraseMemory();
     EXPECT_EQ(Wire(), Texts{"+++2"});
 
     m_ui.Clear();
     m_app.m_strPort = "/dev/no-such-port";
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_CONFIGURATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Configuration}));
     EXPECT_FALSE(m_app.EraseMemory(nullptr));
     EXPECT_EQ(Shown(), Texts{"message:Error opening specified COM port."});
 }
@@ -170,7 +170,7 @@ TEST_F(EraseMemoryTest, LongEraseCompletesOverTheComPortWhenUsbIsChosen) {
     StartSim(ConnectBios, {}, 30000);
     m_app.m_nLinkKind = kLinkUsb;
     m_app.m_bUsbPresent = true;
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_CONFIGURATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Configuration}));
     EXPECT_TRUE(m_app.EraseMemory(nullptr));
     EXPECT_EQ(Wire(), Texts{"+++2"});
     EXPECT_EQ(m_ui.Messages(), Texts{"Memory erasure complete."});
@@ -179,7 +179,7 @@ TEST_F(EraseMemoryTest, LongEraseCompletesOverTheComPortWhenUsbIsChosen) {
 TEST_F(EraseMemoryTest, DisabledWithoutAControllerOrDuringADownload) {
     StartSim(ConnectBios);
     m_app.m_nConnectState = ConnectNone;
-    m_ui.QueueEraseDialog(Ticks({IDC_ERASE_APPLICATION}));
+    m_ui.QueueEraseDialog(Ticks({EEraseArea::Application}));
     m_app.OnCommand(ID_COMMANDS_ERASE);
     m_app.m_nConnectState = ConnectBios;
     m_app.m_bDownloadRunning = true;

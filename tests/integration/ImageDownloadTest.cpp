@@ -5,6 +5,7 @@
 #include "engine/download/Download.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/BootstrapDownload.h"
 #include "support/ImageTestBytes.h"
 #include "support/SimTraceEvents.h"
 #include "support/TempFolder.h"
@@ -104,7 +105,7 @@ TEST_F(ImageDownloadTest, ImageWithoutRecordsIsNotErasedAndGoesAsPlainFrames) {
     EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{kEraseQuestion, "Download complete.",
                                                          "Should the controller be restarted now?"}));
     const auto view = m_ui.DownloadView();
-    EXPECT_EQ(view->Field(IDC_DOWNLOAD_FILENAME), "test.img");
+    EXPECT_EQ(view->Field(EDownloadField::FileName), "test.img");
     EXPECT_TRUE(view->Closed());
 }
 
@@ -306,7 +307,7 @@ TEST_F(ImageDownloadTest, MissingFileAndMissingLink) {
     m_app.StartImageDownload();
     m_app.WaitForDownload();
     EXPECT_EQ(m_app.m_nLastLoadResult, kLoadFileNotOpened);
-    EXPECT_EQ(m_ui.DownloadView()->Field(IDC_DOWNLOAD_STATUS), "Unable to open file");
+    EXPECT_EQ(m_ui.DownloadView()->Field(EDownloadField::Status), "Unable to open file");
     EXPECT_TRUE(m_ui.Messages().empty());
 
     m_app.m_nLinkKind = kLinkNone;
@@ -314,7 +315,7 @@ TEST_F(ImageDownloadTest, MissingFileAndMissingLink) {
     m_app.WaitForDownload();
     EXPECT_EQ(m_app.m_nLastLoadResult, kLoadNoLink);
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No COM or USB selected"});
-    EXPECT_EQ(m_ui.DownloadView()->History(IDC_DOWNLOAD_STATUS), std::vector<std::string>{"Please wait"});
+    EXPECT_EQ(m_ui.DownloadView()->History(EDownloadField::Status), std::vector<std::string>{"Please wait"});
 
     m_app.m_nLinkKind = kLinkCom;
     m_app.m_strPort = "/dev/no-such-port";
@@ -374,7 +375,7 @@ class CCancelAtEraseQuestion : public CTestUserInterface {
 public:
     bool RunEraseOkDialog() override {
         PressDownloadCancel();
-        return IUserInterface::RunEraseOkDialog();
+        return CTestUserInterface::RunEraseOkDialog();
     }
 };
 
@@ -382,14 +383,7 @@ TEST_F(ImageDownloadTest, CancelWhileTheEraseQuestionIsOpenErasesNothing) {
     StartSim("PL03");
     std::ofstream(m_strImage, std::ios::binary).write("\x7eMR:\x00\x01\x00\x00:data", 13);
     CCancelAtEraseQuestion ui;
-    CDravikApp app(&ui);
-    app.m_strPort = m_sim.SlavePath();
-    app.m_nConnectState = ConnectBootstrap;
-    app.m_strPathName = m_strImage;
-    ui.QueueAnswer(IDYES);
-    app.StartImageDownload();
-    app.WaitForDownload();
-    EXPECT_EQ(app.m_nLastLoadResult, kLoadCancelled);
+    EXPECT_EQ(RunBootstrapDownload(ui, m_sim.SlavePath(), m_strImage), kLoadCancelled);
     EXPECT_EQ(m_sim.Counters().nCommands, 0u);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{kEraseQuestion});
 }
@@ -398,13 +392,13 @@ TEST_F(ImageDownloadTest, ProgressFieldsShowTheFinalFigures) {
     StartSim("PL03");
     EXPECT_EQ(Download(Record(0x1E0000) + Data(30000)), kLoadDoneApplication);
     const auto view = m_ui.DownloadView();
-    EXPECT_EQ(view->History(IDC_DOWNLOAD_STATUS),
+    EXPECT_EQ(view->History(EDownloadField::Status),
               (std::vector<std::string>{"Please wait", "Analyzing File",
                                         "Erasing. Please wait while memory is erased", "Preparing download",
                                         "Downloading file",
                                         "Download complete... Please wait while flash is programmed"}));
     EXPECT_EQ(view->Range(), 30u);
-    EXPECT_FALSE(view->Field(IDC_DOWNLOAD_START).empty());
+    EXPECT_FALSE(view->Field(EDownloadField::Start).empty());
 }
 
 } // namespace

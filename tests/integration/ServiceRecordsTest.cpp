@@ -3,9 +3,11 @@
 // dump, each read back from the day's file with its fields, file digest, commands, texts and bytes.
 #include "engine/app/DravikApp.h"
 #include "engine/download/Download.h"
+#include "engine/records/JsonText.h"
 #include "engine/records/ServiceRecordBook.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
+#include "support/ProgramOutput.h"
 #include "support/PtyPair.h"
 #include "support/RecordFolder.h"
 #include "support/TestUserInterface.h"
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -85,7 +88,7 @@ TEST_F(ServiceRecordsTest, ADayOfUseLeavesOneRecordPerOperationWithItsFields) {
     ASSERT_EQ(m_app.m_nLastLoadResult, kLoadDoneApplication);
 
     EraseDialogData lon;
-    lon.bArea[IDC_ERASE_LON - IDC_ERASE_APPLICATION] = true;
+    lon.Ticked(EEraseArea::Lon) = true;
     EXPECT_FALSE(m_app.EraseMemory(&lon));
     OptionsDialogData choice;
     choice.nRs232Choice = 1;
@@ -141,6 +144,33 @@ TEST_F(ServiceRecordsTest, ADayOfUseLeavesOneRecordPerOperationWithItsFields) {
     EXPECT_TRUE(convert.bOk);
     EXPECT_EQ(convert.strFileSha256, SystemSha256(srec));
     EXPECT_EQ(convert.strOutputSha256, SystemSha256(m_folder.Home() + "/converted.img"));
+
+    // As a script reads them: dravik-cli records --json gives each operation with every field.
+    const SProgramOutput listed = RunCapturing({DRAVIK_CLI_PATH, "records", "--json"});
+    ASSERT_EQ(listed.nExit, 0) << listed.strErr;
+    std::istringstream lines(listed.strOut);
+    operations.clear();
+    for (std::string line; std::getline(lines, line);) {
+        CJsonValue record;
+        ASSERT_TRUE(CJsonValue::Parse(line, record)) << line;
+        if (record.Has("event"))
+            continue; // the run's own result
+        operations.push_back(record["operation"].Text());
+        for (const char* field :
+             {"time",      "host",     "user",        "program",        "program_version",
+              "operation", "link",     "port",        "device",         "protocol",
+              "version",   "regions",  "commands",    "erase_commands", "result",
+              "ok",        "messages", "duration_ms", "bytes_sent",     "bytes_acknowledged"})
+            EXPECT_TRUE(record.Has(field)) << field << " in " << line;
+        if (record["operation"].Text() == "load" || record["operation"].Text() == "convert") {
+            for (const char* field : {"file", "file_path", "file_size", "file_sha256"})
+                EXPECT_TRUE(record.Has(field)) << field << " in " << line;
+        }
+        if (record["operation"].Text() == "load") {
+            EXPECT_EQ(record["file_sha256"].Text(), SystemSha256(imagePath));
+        }
+    }
+    EXPECT_EQ(operations, (Texts{"connect", "load", "erase", "options", "convert"}));
 }
 
 TEST_F(ServiceRecordsTest, ACapturedDumpIsRecordedWithItsFile) {

@@ -3,6 +3,7 @@
 // and a fleet of eight controllers with one refusing its erase and one hanging up in the middle.
 #include "SimFlashTestSupport.h"
 #include "engine/records/JsonText.h"
+#include "support/FakeSystemTree.h"
 #include "support/ProgramOutput.h"
 #include "support/RecordFolder.h"
 #include "support/SimProcess.h"
@@ -170,6 +171,55 @@ TEST(UpgradeCli, AFleetUpgradesEveryControllerAndNamesTheTwoFailures) {
         }
     }
     EXPECT_TRUE(Contains(summary, "6 of 8 controllers upgraded; 2 failed")) << summary;
+}
+
+TEST(UpgradeCli, AFleetTakesUsbControllersByNodeOrSerialNumberAndTheRecordsNameThem) {
+    CSimFlashTempDir dir;
+    CRecordFolder records;
+    CFakeSystemTree tree; // where sysfs would show controller 2's USB device
+    tree.AddHidraw("hidraw5", 0x10C4, 0x8468, "DXU", "DXUSIM-2");
+    const std::string dump = dir.File("flash.srec");
+    const std::string image = WriteImage(dir);
+    const std::string socket = dir.File("hid.sock");
+    // Each USB controller restarts into its bootstrap, drops off and comes back, as the wizard's road asks.
+    CSimProcess sim({"--count", "3", "--hid-socket", socket, "--usb-restart", "accept", "--usb-restart-away",
+                     "1000", "--done-delay", "0", "--flash-dump", dump, "--clock-speed", "20"},
+                    3);
+    ASSERT_EQ(sim.SlavePaths().size(), 3u);
+    const std::vector<std::string> ports{"usb:DXUSIM-1", tree.Dev("hidraw5"), sim.SlavePaths()[2]};
+    const CliRun run =
+        RunCli(dir, {"--hid-socket", socket, "--sysfs", tree.Paths().strSys, "--dev", tree.Paths().strDev,
+                     "--yes", "--no-restart", "--clock-speed", "20", "--port", ports[0], "--port", ports[1],
+                     "--port", ports[2], "upgrade", image});
+    EXPECT_EQ(run.nExit, 0) << run.strOut << run.strErr;
+    EXPECT_TRUE(Contains(run.strOut, "3 of 3 controllers upgraded.")) << run.strOut;
+    ASSERT_EQ(sim.Stop(), 0);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(DumpWindow(dir, dir.File("flash-" + std::to_string(i) + ".srec")), ImageBytesAsWritten())
+            << i;
+
+    // Each load's record names the device it went to: serial number, node where named by one, pty.
+    std::set<std::string> loads;
+    std::istringstream lines(RunCli(dir, {"records", "--json"}).strOut);
+    for (std::string line; std::getline(lines, line);) {
+        CJsonValue record;
+        if (!CJsonValue::Parse(line, record) || record["operation"].Text() != "load")
+            continue;
+        EXPECT_EQ(record["file_sha256"].Text(), SystemSha256(image));
+        EXPECT_TRUE(record["ok"].Bool()) << line;
+        loads.insert(record["link"].Text() + " " + record["device"].Text() + " " + record["usb_id"].Text() +
+                     " " + record["usb_serial"].Text());
+    }
+    EXPECT_EQ(loads,
+              (std::set<std::string>{"USB  10C4:8468 DXUSIM-1", "USB " + ports[1] + " 10C4:8468 DXUSIM-2",
+                                     "COM " + ports[2] + "  "}));
+
+    // A name that fits no controller fails before any link is opened, and says what is there.
+    const CliRun wrong = RunCli(dir, {"--sysfs", tree.Paths().strSys, "--dev", tree.Paths().strDev, "--port",
+                                      tree.Dev("hidraw9"), "upgrade", image});
+    EXPECT_EQ(wrong.nExit, 1);
+    EXPECT_EQ(wrong.strErr, "No such USB device: " + tree.Dev("hidraw9") + ".\n  a controller is at " +
+                                tree.Dev("hidraw5") + ", serial number DXUSIM-2\n");
 }
 
 TEST(UpgradeCli, FleetJsonTagsEveryEventWithItsPort) {

@@ -2,6 +2,7 @@
 // load it asks the idle pass for, and its reactions to the results, with the test as the person.
 #include "engine/app/DravikApp.h"
 #include "engine/download/Download.h"
+#include "engine/wizard/UpgradeOutcome.h"
 #include "platform/Clock.h"
 #include "sim/Simulator.h"
 #include "support/ImageTestBytes.h"
@@ -246,6 +247,175 @@ TEST_F(WizardTest, ClosingTheProgramWhileTheWizardWaitsForTheResetEndsAtOnce) {
     app.reset(); // the program ends: the worker must not hold the port for the rest of the wait
     EXPECT_LT(CClock::Instance().TickCount() - start, 10000u);
     EXPECT_EQ(ui->WizardPages(), (std::vector<int>{1, 2})) << "no page after the program's end";
+}
+
+// Every row of the result tables the wizard (and the console's upgrade) reads a finished load by: what
+// comes next, the box's first line and icon, and where Retry leads.
+TEST(WizardOutcome, EveryImageAndConfigurationResultRow) {
+    enum { kImage, kConfiguration };
+    constexpr EUpgradeStep kDone = EUpgradeStep::Done, kAnother = EUpgradeStep::AnotherFile,
+                           kPort = EUpgradeStep::PortFailed, kRetry = EUpgradeStep::Retry,
+                           kError = EUpgradeStep::ProgramError;
+    constexpr EMsgIcon kQuestion = EMsgIcon::Question, kWarning = EMsgIcon::Warning, kNone = EMsgIcon::None;
+    const char* const kOk = "Download OK!";
+    const char* const kCancelled = "Download canceled by user!";
+    const char* const kErase = "Error erasing controller memory prior to download!";
+    const char* const kOpen = "Error opening the selected file.  The file may be corrupt.";
+    const char* const kRejected = "Error controller rejected software download command!";
+    const char* const kProgram = "Upgrade Wizard program error!  Restart the Upgrade Wizard.";
+    struct Row {
+        int nKind;
+        int nResult;
+        int nConnectState;
+        EUpgradeStep nStep;
+        const char* pszFirstLine; // null: no box of its own
+        EMsgIcon nIcon;
+        bool bRetryFromFileType;
+    };
+    const Row rows[] = {
+        {kImage, kLoadDoneOsAndApplication, ConnectBios, kDone, kOk, kQuestion, false},
+        {kImage, kLoadDoneApplication, ConnectBootstrap, kDone, kOk, kQuestion, false},
+        {kImage, kLoadDoneOther, ConnectBootstrap, kDone, kOk, kQuestion, false},
+        {kImage, kLoadDoneOther, ConnectBios, kAnother, nullptr, kNone, false},
+        {kImage, kLoadComPortFailed, ConnectBios, kPort, nullptr, kNone, false},
+        {kImage, kLoadCancelled, ConnectBios, kRetry, kCancelled, kQuestion, false},
+        {kImage, kLoadEraseRefused, ConnectBios, kRetry, kErase, kWarning, false},
+        {kImage, kLoadFileNotOpened, ConnectBios, kRetry, kOpen, kWarning, true},
+        {kImage, kLoadRefused, ConnectBios, kRetry, kRejected, kWarning, false},
+        {kImage, kLoadBaudChangeFailed, ConnectBios, kRetry, "Error changing the PC's serial port baud rate!",
+         kWarning, false},
+        {kImage, kLoadUnexpectedEnd, ConnectBios, kRetry, "Error processing the selected file!", kWarning,
+         true},
+        {kImage, kLoadNoLink, ConnectBios, kError, kProgram, kNone, false},
+        {kImage, kLoadPending, ConnectBios, kError, kProgram, kNone, false},
+        {kImage, 9, ConnectBios, kError, kProgram, kNone, false},
+        {kConfiguration, kConfigLoadDone, ConnectBios, kDone, kOk, EMsgIcon::Information, false},
+        {kConfiguration, kConfigComPortFailed, ConnectBios, kPort, nullptr, kNone, false},
+        {kConfiguration, kConfigCancelled, ConnectBios, kRetry, kCancelled, kQuestion, false},
+        {kConfiguration, kConfigEraseRefused, ConnectBios, kRetry, kErase, kWarning, false},
+        {kConfiguration, kConfigFileNotOpened, ConnectBios, kRetry, kOpen, kWarning, true},
+        {kConfiguration, kConfigRefused, ConnectBios, kRetry, kRejected, kWarning, false},
+        {kConfiguration, kConfigSkipped, ConnectBios, kRetry, kRejected, kWarning, false},
+        {kConfiguration, kConfigTooManyErrors, ConnectBios, kRetry, "Error too many communication errors.!",
+         kWarning, false},
+        {kConfiguration, kConfigCopyFailed, ConnectBios, kRetry, "Error renaming file!", kWarning, true},
+        {kConfiguration, kConfigNoLink, ConnectBios, kError, kProgram, kNone, false},
+        {kConfiguration, kConfigUnknown, ConnectBios, kError, kProgram, kNone, false},
+        {kConfiguration, kLoadDoneOsAndApplication, ConnectBios, kError, kProgram, kNone, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.nKind == kImage ? "image" : "configuration") << " result "
+                                        << row.nResult << ", connection state " << row.nConnectState);
+        const UpgradeOutcome outcome = row.nKind == kImage
+                                           ? ImageUpgradeOutcome(row.nResult, row.nConnectState)
+                                           : ConfigurationUpgradeOutcome(row.nResult);
+        EXPECT_EQ(outcome.nStep, row.nStep);
+        if (row.pszFirstLine) {
+            ASSERT_NE(outcome.pszText, nullptr);
+            const std::string text = outcome.pszText;
+            EXPECT_EQ(text.substr(0, text.find('\n')), row.pszFirstLine);
+        } else {
+            EXPECT_EQ(outcome.pszText, nullptr);
+        }
+        EXPECT_EQ(outcome.nIcon, row.nIcon);
+        EXPECT_EQ(outcome.bRetryFromFileType, row.bRetryFromFileType);
+    }
+}
+
+// A failed image load's box through the wizard's worker: Retry goes back to the cable page or to the file
+// type page, Cancel ends the wizard.
+TEST_F(WizardTest, RetryAndCancelOfAFailedLoadLeadBackOrOut) {
+    struct Row {
+        const char* pszName;
+        char cRefusedLetter; // the command the controller answers "ERROR"; 0 for none
+        bool bCutShort;      // the image ends inside an address record
+        int nAnswer;
+        int nResult;
+        const char* pszFirstLine;
+        std::vector<int> pages;
+    };
+    const Row rows[] = {
+        {"erase refused, Retry",
+         '2',
+         false,
+         IDRETRY,
+         kLoadEraseRefused,
+         "Error erasing controller memory prior to download!",
+         {1, 2, 4, 2}},
+        {"erase refused, Cancel",
+         '2',
+         false,
+         IDCANCEL,
+         kLoadEraseRefused,
+         "Error erasing controller memory prior to download!",
+         {1, 2, 4}},
+        {"load refused, Retry",
+         '4',
+         false,
+         IDRETRY,
+         kLoadRefused,
+         "Error controller rejected software download command!",
+         {1, 2, 4, 2}},
+        {"cut short, Retry",
+         0,
+         true,
+         IDRETRY,
+         kLoadUnexpectedEnd,
+         "Error processing the selected file!",
+         {1, 2, 4, 4}},
+        {"cut short, Cancel",
+         0,
+         true,
+         IDCANCEL,
+         kLoadUnexpectedEnd,
+         "Error processing the selected file!",
+         {1, 2, 4}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        m_sim.Stop();
+        m_ui.Clear();
+        SimOptions options;
+        options.strProtocol = "PL03";
+        if (row.cRefusedLetter)
+            options.faults.push_back({SimFaultKind::ErrorAlways, row.cRefusedLetter, 0});
+        StartSim(options);
+        std::string image = Image("app.img", 0x1E0000);
+        if (row.bCutShort) {
+            const std::string cut = ImageRecord(0x1F0000).substr(0, 6);
+            std::ofstream(image, std::ios::binary | std::ios::app).write(cut.data(), cut.size());
+        }
+        m_app.m_bWizardRequest = true;
+        m_ui.QueueWizardPage(kWizardNext); // welcome
+        m_ui.QueueWizardPage(kWizardNext); // cable
+        m_ui.QueueWizardPage(kWizardNext); // file type: image
+        m_ui.QueueFileName(image);
+        m_ui.QueueAnswer(row.nAnswer);
+        if (row.nAnswer == IDRETRY) {
+            m_ui.QueueWizardPage(IDCANCEL); // the page Retry leads to
+            m_ui.QueueAnswer(IDYES);        // exit
+        }
+        m_app.OnIdle(1);
+        ASSERT_TRUE(RunUntilWizardEnds());
+        EXPECT_EQ(m_app.m_nLastLoadResult, row.nResult);
+        std::vector<int> pages = m_ui.WizardPages();
+        EXPECT_EQ(std::vector<int>(pages.end() - std::min(pages.size(), row.pages.size()), pages.end()),
+                  row.pages);
+        const auto events = m_ui.Events();
+        std::vector<ShownEvent> boxes;
+        for (const ShownEvent& event : events)
+            if (event.strKind == "message")
+                boxes.push_back(event);
+        const size_t tail = row.nAnswer == IDRETRY ? 3 : 2; // the box, ("Exit Upgrade Wizard?",) the end
+        ASSERT_GE(boxes.size(), tail);
+        const ShownEvent& box = boxes[boxes.size() - tail];
+        EXPECT_EQ(box.strText.substr(0, box.strText.find('\n')), row.pszFirstLine);
+        EXPECT_EQ(box.buttons, EMsgButtons::RetryCancel);
+        EXPECT_EQ(boxes.back().strText, kExitMessage);
+        if (row.nAnswer == IDRETRY) {
+            EXPECT_EQ(boxes[boxes.size() - 2].strText, "Exit Upgrade Wizard?");
+        }
+    }
 }
 
 } // namespace

@@ -45,7 +45,7 @@ TEST_F(ZModemLoadTest, TextFileGoesByZModemAfterThePrompt) {
     EXPECT_EQ(m_rz.Folder().Read("Notes.TXT"), content);
     EXPECT_TRUE(m_ui.Messages().empty());
     ASSERT_TRUE(m_ui.ZModemView());
-    EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_FILENAME), "Notes.TXT");
+    EXPECT_EQ(m_ui.ZModemView()->Field(EZModemField::FileName), "Notes.TXT");
     // The outcome replaces an earlier load's, in the configuration download's codes.
     EXPECT_EQ(m_app.m_nLastLoadKind, 1);
     EXPECT_EQ(m_app.m_nLastLoadResult, 3);

@@ -100,7 +100,7 @@ TEST_F(ZModemRzTest, ReceiverGetsTheNameWithoutTheFolder) {
     EXPECT_EQ(Send(path, ZModemOptions{1, 1, 0}), ZModemOk);
     EXPECT_EQ(m_rz.Wait(5s), 0);
     EXPECT_TRUE(m_rz.Folder().Exists("report.txt"));
-    EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_FILENAME), "report.txt");
+    EXPECT_EQ(m_ui.ZModemView()->Field(EZModemField::FileName), "report.txt");
 }
 
 TEST_F(ZModemRzTest, ReceiverKeepsTheFilesTimeAndPermissions) {
@@ -190,14 +190,14 @@ TEST_F(ZModemRzTest, SilentReceiverEndsTheOpeningWaitAfterTheReadTimeOut) {
 
 TEST_F(ZModemRzTest, FinalFiguresShowEvenWithinTheFirstSecond) {
     ExpectRoundTrip("ten.bin", Content(10000), ZModemOptions{1, 1, 0});
-    EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_BYTES), "10000 / 10000 (100%)");
+    EXPECT_EQ(m_ui.ZModemView()->Field(EZModemField::Bytes), "10000 / 10000 (100%)");
     EXPECT_EQ(m_ui.ZModemView()->Range(), 10000u);
     EXPECT_EQ(m_ui.ZModemView()->Pos(), 10000u);
 }
 
 TEST_F(ZModemRzTest, LongerFileShowsThousands) {
     ExpectRoundTrip("eleven.bin", Content(10001), ZModemOptions{1, 1, 0});
-    EXPECT_EQ(m_ui.ZModemView()->Field(IDC_ZMODEM_BYTES), "10K / 10K (100%)");
+    EXPECT_EQ(m_ui.ZModemView()->Field(EZModemField::Bytes), "10K / 10K (100%)");
 }
 
 } // namespace

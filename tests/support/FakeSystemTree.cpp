@@ -88,7 +88,7 @@ void CFakeSystemTree::AddById(const std::string& linkName, const std::string& tt
 }
 
 void CFakeSystemTree::AddHidraw(const std::string& name, uint16_t vendorId, uint16_t productId,
-                                const std::string& hidName) {
+                                const std::string& hidName, const std::string& serial) {
     char hidId[64];
     const unsigned instance = ++m_nHidCount;
     std::snprintf(hidId, sizeof hidId, "0003:%04X:%04X.%04X", vendorId, productId, instance);
@@ -96,8 +96,9 @@ void CFakeSystemTree::AddHidraw(const std::string& name, uint16_t vendorId, uint
     const fs::path hid =
         m_root / "sys/devices/pci0000:00/0000:00:14.0/usb2" / usbPort / (usbPort + ":1.0") / hidId;
     char uevent[256];
-    std::snprintf(uevent, sizeof uevent, "DRIVER=hid-generic\nHID_ID=0003:%08X:%08X\nHID_NAME=%s\n", vendorId,
-                  productId, hidName.c_str());
+    std::snprintf(uevent, sizeof uevent,
+                  "DRIVER=hid-generic\nHID_ID=0003:%08X:%08X\nHID_NAME=%s\nHID_UNIQ=%s\n", vendorId,
+                  productId, hidName.c_str(), serial.c_str());
     WriteFile(hid / "uevent", uevent);
     const fs::path node = hid / "hidraw" / name;
     fs::create_directories(node);

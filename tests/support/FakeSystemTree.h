@@ -33,8 +33,9 @@ public:
     void AddVirtualTty(const std::string& name);
     // A /dev/serial/by-id link to a device node.
     void AddById(const std::string& linkName, const std::string& ttyName);
-    void AddHidraw(const std::string& name, uint16_t vendorId, uint16_t productId,
-                   const std::string& hidName);
+    // A hidraw node of a USB HID device; serial is its serial number (none when empty).
+    void AddHidraw(const std::string& name, uint16_t vendorId, uint16_t productId, const std::string& hidName,
+                   const std::string& serial = "");
     // A process in the fake /proc with a descriptor open on a path.
     void AddProcess(int pid, const std::string& command, const std::string& openPath);
     std::string Dev(const std::string& name) const { return m_paths.strDev + "/" + name; }

@@ -2,25 +2,13 @@
 // order, and the progress bar's state.
 #pragma once
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/UiTransferViews.h"
+#include "support/RecordedFields.h"
 
-#include <map>
-#include <mutex>
-#include <string>
-#include <utility>
-#include <vector>
-
-class CRecordingDownloadView : public IDownloadView {
+class CRecordingDownloadView : public IDownloadView, public CRecordedFields<EDownloadField> {
 public:
-    void SetField(int controlId, const std::string& text) override {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_fields[controlId] = text;
-        m_history.emplace_back(controlId, text);
-    }
-    void SetProgressRange(uint32_t maximum) override {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_nRange = maximum;
-    }
+    void SetField(EDownloadField field, const std::string& text) override { NoteField(field, text); }
+    void SetProgressRange(uint32_t maximum) override { NoteRange(maximum); }
     void SetProgressPos(uint32_t position) override {
         std::lock_guard<std::mutex> guard(m_lock);
         m_nPos = position;
@@ -39,31 +27,6 @@ public:
         m_bClosed = true;
     }
 
-    std::string Field(int controlId) const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        const auto found = m_fields.find(controlId);
-        return found == m_fields.end() ? std::string() : found->second;
-    }
-    std::vector<std::string> History(int controlId) const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        std::vector<std::string> texts;
-        for (const auto& [id, text] : m_history)
-            if (id == controlId)
-                texts.push_back(text);
-        return texts;
-    }
-    size_t ChangeCount() const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_history.size();
-    }
-    uint32_t Range() const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_nRange;
-    }
-    uint32_t Pos() const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_nPos;
-    }
     uint32_t Steps() const {
         std::lock_guard<std::mutex> guard(m_lock);
         return m_nSteps;
@@ -74,11 +37,6 @@ public:
     }
 
 private:
-    mutable std::mutex m_lock;
-    std::map<int, std::string> m_fields;
-    std::vector<std::pair<int, std::string>> m_history;
-    uint32_t m_nRange = 0;
-    uint32_t m_nPos = 0;
     uint32_t m_nStep = 1;
     uint32_t m_nSteps = 0;
     bool m_bClosed = false;

@@ -4,27 +4,20 @@
 #pragma once
 
 #include "engine/zmodem/BlockingZModemView.h"
+#include "support/RecordedFields.h"
 
 #include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-class CRecordingZModemView {
+class CRecordingZModemView : public CRecordedFields<EZModemField> {
 public:
-    void SetField(int controlId, const std::string& text) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_fields[controlId] = text;
-        m_history.emplace_back(controlId, text);
-    }
-    void SetProgressRange(uint32_t maximum) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_nRange = maximum;
-    }
+    void SetField(EZModemField field, const std::string& text) { NoteField(field, text); }
+    void SetProgressRange(uint32_t maximum) { NoteRange(maximum); }
     void SetProgressPos(uint32_t position) {
         std::function<void()> cancel;
         {
@@ -56,27 +49,6 @@ public:
     void PressCancel() { Button(m_onCancel)(); }
     void PressUnit() { Button(m_onToggleUnit)(); }
 
-    std::string Field(int controlId) const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        const auto found = m_fields.find(controlId);
-        return found == m_fields.end() ? std::string() : found->second;
-    }
-    std::vector<std::string> History(int controlId) const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        std::vector<std::string> texts;
-        for (const auto& [id, text] : m_history)
-            if (id == controlId)
-                texts.push_back(text);
-        return texts;
-    }
-    uint32_t Range() const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_nRange;
-    }
-    uint32_t Pos() const {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_nPos;
-    }
     bool IsClosed() const {
         std::lock_guard<std::mutex> guard(m_lock);
         return m_bClosed;
@@ -88,11 +60,6 @@ private:
         return button ? button : [] {};
     }
 
-    mutable std::mutex m_lock;
-    std::map<int, std::string> m_fields;
-    std::vector<std::pair<int, std::string>> m_history;
-    uint32_t m_nRange = 0;
-    uint32_t m_nPos = 0;
     bool m_bClosed = false;
     bool m_bCancelArmed = false;
     uint32_t m_nCancelAt = 0;
@@ -104,7 +71,7 @@ private:
 class CSharedZModemView : public CBlockingZModemView {
 public:
     explicit CSharedZModemView(std::shared_ptr<CRecordingZModemView> record) : m_pRecord(std::move(record)) {}
-    void SetField(int controlId, const std::string& text) override { m_pRecord->SetField(controlId, text); }
+    void SetField(EZModemField field, const std::string& text) override { m_pRecord->SetField(field, text); }
     void SetProgressRange(uint32_t maximum) override { m_pRecord->SetProgressRange(maximum); }
     void SetProgressPos(uint32_t position) override { m_pRecord->SetProgressPos(position); }
 

@@ -31,7 +31,9 @@ class CSharedDownloadView : public IDownloadView {
 public:
     explicit CSharedDownloadView(std::shared_ptr<CRecordingDownloadView> record)
         : m_pRecord(std::move(record)) {}
-    void SetField(int controlId, const std::string& text) override { m_pRecord->SetField(controlId, text); }
+    void SetField(EDownloadField field, const std::string& text) override {
+        m_pRecord->SetField(field, text);
+    }
     void SetProgressRange(uint32_t maximum) override { m_pRecord->SetProgressRange(maximum); }
     void SetProgressPos(uint32_t position) override { m_pRecord->SetProgressPos(position); }
     void SetProgressStep(uint32_t amount) override { m_pRecord->SetProgressStep(amount); }
@@ -247,7 +249,7 @@ void CTestUserInterface::Clear() {
     m_events.clear();
 }
 
-int CTestUserInterface::RunWizardPage(int page, WizardPageData& data) {
+int CTestUserInterface::RunWizardPage(EWizardPage page, WizardPageData& data) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_wizardPages.push_back(page);
     m_events.push_back({"wizard-page", std::to_string(page)});

@@ -2,7 +2,7 @@
 // test can assert the exact sequence of messages.
 #pragma once
 
-#include "engine/app/UserInterface.h"
+#include "engine/app/BasicUserInterface.h"
 #include "support/RecordingDownloadView.h"
 #include "support/RecordingZModemView.h"
 
@@ -21,7 +21,7 @@ struct ShownEvent {
     std::vector<std::string> reason = {}; // the lines after a failure's text
 };
 
-class CTestUserInterface : public IUserInterface {
+class CTestUserInterface : public CBasicUserInterface {
 public:
     int MessageBox(const std::string& text, EMsgButtons buttons, EMsgIcon icon) override;
     void MessageBoxWithReason(const std::string& text, const std::vector<std::string>& reason) override;
@@ -60,7 +60,7 @@ public:
     void QueueEraseDialog(std::optional<EraseDialogData> result);
     void QueueOptionsDialog(std::optional<OptionsDialogData> result);
 
-    int RunWizardPage(int page, WizardPageData& data) override;
+    int RunWizardPage(EWizardPage page, WizardPageData& data) override;
     // The wizard's pages answer in order: the result, and for the welcome page its check box, for the file
     // type page its choice. Without a scripted answer a page is cancelled.
     void QueueWizardPage(int result, bool showAtStartup = true, int fileType = 0);

@@ -31,15 +31,15 @@ TEST(FormatTimeTest, DurationsAsUtcAndBadValues) {
 
 TEST_F(DownloadProgressTest, FirstCallShowsZerosAndTheStartTime) {
     StartAt(1000);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_ELAPSED), "0");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "0");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_REMAINING), "0");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_SPEED), "0");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_STATUS), "Downloading file");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_START), FormatTime(1000, "%H:%M:%S", true));
+    EXPECT_EQ(m_view.Field(EDownloadField::Elapsed), "0");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "0");
+    EXPECT_EQ(m_view.Field(EDownloadField::Remaining), "0");
+    EXPECT_EQ(m_view.Field(EDownloadField::Speed), "0");
+    EXPECT_EQ(m_view.Field(EDownloadField::Status), "Downloading file");
+    EXPECT_EQ(m_view.Field(EDownloadField::Start), FormatTime(1000, "%H:%M:%S", true));
     // A transfer that ends within its first second never shows a percentage.
     m_progress.ShowProgressAt(600, 600, 1000);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "0");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "0");
 }
 
 TEST_F(DownloadProgressTest, ByteCountsAndPercentages) {
@@ -59,7 +59,7 @@ TEST_F(DownloadProgressTest, ByteCountsAndPercentages) {
     for (const auto& c : cases) {
         StartAt(now);
         m_progress.ShowProgressAt(c.nConsumed, c.nTotal, now + 20);
-        EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), c.strBytes);
+        EXPECT_EQ(m_view.Field(EDownloadField::Bytes), c.strBytes);
         now += 100;
     }
 }
@@ -67,23 +67,23 @@ TEST_F(DownloadProgressTest, ByteCountsAndPercentages) {
 TEST_F(DownloadProgressTest, SpeedElapsedAndRemaining) {
     StartAt(5000);
     m_progress.ShowProgressAt(40000, 400000, 5020);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "40K / 400K (10%)");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_ELAPSED), "00:20");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_SPEED), "20000 BPS");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_REMAINING), "03:00");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "40K / 400K (10%)");
+    EXPECT_EQ(m_view.Field(EDownloadField::Elapsed), "00:20");
+    EXPECT_EQ(m_view.Field(EDownloadField::Speed), "20000 BPS");
+    EXPECT_EQ(m_view.Field(EDownloadField::Remaining), "03:00");
 
     StartAt(0);
     m_progress.ShowProgressAt(1000, 2000, 3725);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_ELAPSED), "02:05");
+    EXPECT_EQ(m_view.Field(EDownloadField::Elapsed), "02:05");
 }
 
 TEST_F(DownloadProgressTest, BelowTwoPercentShowsWait) {
     StartAt(10);
     m_progress.ShowProgressAt(1, 100, 11);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_SPEED), "Wait..  ");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_REMAINING), "Wait..  ");
+    EXPECT_EQ(m_view.Field(EDownloadField::Speed), "Wait..  ");
+    EXPECT_EQ(m_view.Field(EDownloadField::Remaining), "Wait..  ");
     m_progress.ShowProgressAt(2, 100, 12);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_SPEED), "10 BPS");
+    EXPECT_EQ(m_view.Field(EDownloadField::Speed), "10 BPS");
 }
 
 TEST_F(DownloadProgressTest, AtMostOneUpdateASecond) {
@@ -92,18 +92,18 @@ TEST_F(DownloadProgressTest, AtMostOneUpdateASecond) {
     const size_t changes = m_view.ChangeCount();
     m_progress.ShowProgressAt(50, 100, 11);
     EXPECT_EQ(m_view.ChangeCount(), changes);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "10 / 100 (10%)");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "10 / 100 (10%)");
     m_progress.ShowProgressAt(50, 100, 12);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "50 / 100 (50%)");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "50 / 100 (50%)");
 }
 
 TEST_F(DownloadProgressTest, ClockSetBackEmptiesElapsedAndRemaining) {
     StartAt(1000);
     m_progress.ShowProgressAt(50, 100, 990);
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_BYTES), "50 / 100 (50%)");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_ELAPSED), "");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_REMAINING), "");
-    EXPECT_EQ(m_view.Field(IDC_DOWNLOAD_SPEED), "");
+    EXPECT_EQ(m_view.Field(EDownloadField::Bytes), "50 / 100 (50%)");
+    EXPECT_EQ(m_view.Field(EDownloadField::Elapsed), "");
+    EXPECT_EQ(m_view.Field(EDownloadField::Remaining), "");
+    EXPECT_EQ(m_view.Field(EDownloadField::Speed), "");
 }
 
 TEST_F(DownloadProgressTest, SmallTransferBarFollowsTheConsumedCount) {

@@ -1,5 +1,6 @@
 // Port listing, lock files and the reasons given for a port that does not open, against fake sysfs,
 // /dev, /proc and lock folders.
+#include "platform/HidDeviceChoice.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/SerialPortList.h"
 #include "platform/UucpLock.h"
@@ -112,6 +113,48 @@ TEST_F(PortListTest, HidDevicesCarryTheirIdsAndTheNoDeviceReasonListsThem) {
     m_tree.AddHidraw("hidraw2", 0x10C4, 0x8468, "DXU");
     EXPECT_EQ(ExplainNoControllerDevice(m_tree.Paths())[0],
               "2 controllers (USB 10C4:8468) are attached; unplug all but one.");
+}
+
+TEST_F(PortListTest, UsbPortNamesChooseADeviceByNodeOrSerialNumber) {
+    for (const char* name : {"usb:DX-1", "usb:", "/dev/hidraw3", "/tmp/fake/dev/hidraw12"})
+        EXPECT_TRUE(IsUsbPortName(name)) << name;
+    for (const char* name : {"COM1", "/dev/ttyUSB0", "hidraw3", "/dev/hidraw/x/ttyS0", "USB:DX-1", ""})
+        EXPECT_FALSE(IsUsbPortName(name)) << name;
+
+    m_tree.AddHidraw("hidraw0", 0x046D, 0xC52B, "Logi Receiver", "R-77");
+    m_tree.AddHidraw("hidraw1", 0x10C4, 0x8468, "DXU", "DX-1");
+    m_tree.AddHidraw("hidraw2", 0x10C4, 0x8468, "DXU");
+    const std::vector<SHidDeviceInfo> devices = ListHidDevices(m_tree.Paths());
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[1].strSerial, "DX-1");
+    EXPECT_EQ(devices[2].strSerial, "");
+
+    struct SRow {
+        std::string strName;
+        bool bChosen;
+        std::string strNode, strSerial, strWhy;
+    };
+    const SRow rows[] = {
+        {"usb:DX-9", true, "", "DX-9", ""}, // found or not when the device is opened
+        {"usb:", false, "", "",
+         "No serial number after \"usb:\": write usb:SERIAL (dravik-cli ports lists them).\n"},
+        // A node is followed by its serial number, which outlives a restart's new node.
+        {m_tree.Dev("hidraw1"), true, m_tree.Dev("hidraw1"), "DX-1", ""},
+        {m_tree.Dev("hidraw2"), true, m_tree.Dev("hidraw2"), "", ""},
+        {m_tree.Dev("hidraw0"), false, "", "",
+         m_tree.Dev("hidraw0") + " is not a controller's: it is USB 046D:C52B Logi Receiver.\n"},
+        {m_tree.Dev("hidraw7"), false, "", "",
+         "No such USB device: " + m_tree.Dev("hidraw7") + ".\n  a controller is at " + m_tree.Dev("hidraw1") +
+             ", serial number DX-1\n  a controller is at " + m_tree.Dev("hidraw2") + "\n"},
+    };
+    for (const SRow& row : rows) {
+        SUsbDeviceChoice choice;
+        std::vector<std::string> why;
+        EXPECT_EQ(ChooseUsbDevice(row.strName, m_tree.Paths(), choice, why), row.bChosen) << row.strName;
+        EXPECT_EQ(choice.strNode, row.strNode) << row.strName;
+        EXPECT_EQ(choice.strSerial, row.strSerial) << row.strName;
+        EXPECT_EQ(Joined(why), row.strWhy) << row.strName;
+    }
 }
 
 TEST_F(PortListTest, NoDeviceReasonNamesTheOtherHidDevices) {

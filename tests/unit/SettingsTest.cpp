@@ -97,6 +97,7 @@ TEST_F(SettingsTest, InvalidLinesAreCorrectedAndRewritten) {
         {std::string(300, 'C') + "\nWD\n", "COM1\nWE\nDBGD\nuseCOM\n"},
         {"/dev/serial/by-id/usb-Adapter_0001-if00-port0\nWD\nDBGE\nuseCOM\n", ""},
         {"/\nWD\nDBGE\nuseCOM\n", "COM1\nWD\nDBGE\nuseCOM\n"},
+        {"/dev/ttyUSB0\r\nWD\r\nDBGE\r\nuseUSB\r\n", "COM1\nWE\nDBGD\nuseCOM\n"},
     };
     for (const auto& c : cases) {
         CDravikApp app(&m_ui);

@@ -2,6 +2,7 @@
 // waits, the reader's lifetime.
 #include "engine/link/UsbHidDevice.h"
 #include "platform/Clock.h"
+#include "platform/HidDeviceChoice.h"
 #include "sim/UsbSimHub.h"
 
 #include "support/ProcessAccounting.h"
@@ -316,6 +317,40 @@ TEST(HidRawLibraryTest, FindsNoControllerAndOpensNothing) {
     library->SetDeviceChangeHandler([](bool) {});
     library->SetDeviceChangeHandler(nullptr);
     EXPECT_LE(ThreadCountSettled(threadsBefore), threadsBefore);
+}
+
+TEST_F(UsbHidDeviceTest, ADeviceNamedBySerialNumberIsTheOnlyOneItsViewShows) {
+    SUsbSimOptions options;
+    options.strSerial = "DX-2";
+    const std::shared_ptr<CUsbSimDevice> second = m_hub->AddDevice(options);
+    options.strSerial = "DX-3";
+    const std::shared_ptr<CUsbSimDevice> third = m_hub->AddDevice(options);
+    ASSERT_EQ(m_hub->GetNumHidDevices(kDxuVendorId, kDxuProductId), 3u);
+
+    SelectHidLibrary(CreateChosenHidLibrary(m_hub, {"", "DX-2"}));
+    ASSERT_EQ(HidLibrary().GetNumHidDevices(kDxuVendorId, kDxuProductId), 1u);
+    OpenDevice();
+    const uint8_t data[] = {7, 8, 9};
+    m_device->SendReport(4, data, sizeof data);
+    EXPECT_EQ(second->OutputReports().size(), 1u);
+    EXPECT_TRUE(m_sim->OutputReports().empty() && third->OutputReports().empty());
+    // Unplugged, it is gone from the view while the others stay; plugged again, it is back.
+    m_device.reset();
+    m_hub->Unplug(second);
+    EXPECT_EQ(HidLibrary().GetNumHidDevices(kDxuVendorId, kDxuProductId), 0u);
+    m_hub->Plug(second);
+    EXPECT_EQ(HidLibrary().DeviceNames(kDxuVendorId, kDxuProductId).size(), 1u);
+
+    SelectHidLibrary(CreateChosenHidLibrary(m_hub, {"", "DX-9"}));
+    EXPECT_EQ(HidLibrary().GetNumHidDevices(kDxuVendorId, kDxuProductId), 0u);
+    EXPECT_EQ(CUsbHidDevice().Open(), kHidDeviceNotFound);
+    const std::vector<std::string> why = HidLibrary().ExplainNoDevice();
+    EXPECT_EQ(why,
+              (std::vector<std::string>{
+                  "No controller with the serial number DX-9 is attached: check its USB cable and that it is "
+                  "powered.",
+                  "Controllers attached:", "  USB (no serial number)", "  USB serial number DX-2",
+                  "  USB serial number DX-3"}));
 }
 
 } // namespace

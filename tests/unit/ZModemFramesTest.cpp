@@ -10,6 +10,7 @@
 #include "support/PtyPair.h"
 #include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
+#include "support/ZModemHexHeader.h"
 
 #include <gtest/gtest.h>
 
@@ -265,22 +266,6 @@ TEST_F(ZModemFramesTest, ZackAndZfinNeedNoXon) {
 // (for a while: then it falls silent, so that a sender without a bound ends too).
 TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooManyErrors) {
     CClockSpeedScope realTime(1); // the receiver below answers in real time
-    auto hexHeader = [](uint8_t type) {
-        const uint8_t values[5] = {type, 0, 0, 0, 0};
-        uint16_t crc = 0;
-        std::string text = "**\x18"
-                           "B";
-        char digits[3];
-        for (uint8_t value : values) {
-            std::snprintf(digits, sizeof digits, "%02X", value);
-            text += digits;
-            crc = UpdateCrc16(crc, value);
-        }
-        std::snprintf(digits, sizeof digits, "%02X", crc >> 8);
-        text += digits;
-        std::snprintf(digits, sizeof digits, "%02X", crc & 0xFF);
-        return text + digits + "\r\n\x11";
-    };
     std::string path = TestTempDir() + "/dravik-zmodem-stubborn-XXXXXX";
     const CUniqueFd file(::mkstemp(path.data()));
     ASSERT_TRUE(file.IsValid());
@@ -288,7 +273,7 @@ TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooMa
     ASSERT_EQ(::write(file.Get(), content.data(), content.size()), static_cast<ssize_t>(content.size()));
     for (const uint8_t trigger : {uint8_t{ZDATA}, uint8_t{ZEOF}}) {
         m_pty.ReadMaster(100000, 50ms); // what the last row left
-        m_pty.WriteMaster(hexHeader(ZRINIT));
+        m_pty.WriteMaster(ZModemHexHeader(ZRINIT));
         std::atomic<int> requests{0};
         std::atomic<bool> done{false};
         std::thread receiver([&] {
@@ -301,7 +286,7 @@ TEST_F(ZModemFramesTest, ReceiverThatKeepsRestartingAtTheSameOffsetEndsWithTooMa
                     if (seen[at] != '*' || seen[at + 1] != 0x18 || seen[at + 2] != 'A')
                         continue;
                     if (seen[at + 3] == ZFILE || (seen[at + 3] == trigger && ++requests < 200))
-                        m_pty.WriteMaster(hexHeader(ZRPOS));
+                        m_pty.WriteMaster(ZModemHexHeader(ZRPOS));
                 }
                 seen.erase(seen.begin(), seen.end() - std::min<size_t>(seen.size(), 3));
             }

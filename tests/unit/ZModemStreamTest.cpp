@@ -8,6 +8,7 @@
 #include "engine/zmodem/ZModemUtil.h"
 #include "support/PtyPair.h"
 #include "support/TestUserInterface.h"
+#include "support/ZModemHexHeader.h"
 
 #include <gtest/gtest.h>
 
@@ -25,27 +26,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
-
-Bytes HexHeader(int type, uint32_t value) {
-    const uint8_t values[5] = {static_cast<uint8_t>(type), static_cast<uint8_t>(value),
-                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
-                               static_cast<uint8_t>(value >> 24)};
-    uint16_t crc = 0;
-    std::string text = "**\x18"
-                       "B";
-    char digits[3];
-    for (uint8_t v : values) {
-        std::snprintf(digits, sizeof digits, "%02x", v);
-        text += digits;
-        crc = UpdateCrc16(crc, v);
-    }
-    std::snprintf(digits, sizeof digits, "%02x", crc >> 8);
-    text += digits;
-    std::snprintf(digits, sizeof digits, "%02x", crc & 0xFF);
-    text += digits;
-    text += "\r\n\x11";
-    return Bytes(text.begin(), text.end());
-}
 
 // Where a pattern occurs for the n-th time (0 = first) at or after from; npos when it does not.
 size_t Find(const Bytes& stream, const Bytes& pattern, size_t from) {
@@ -114,7 +94,7 @@ TEST_P(ZModemStreamTest, WireBytesEqualTheRecordedStream) {
     int result = -1;
     CSerialHandler link(context, pty.SlavePath(), kSettingNormal, result, false);
     ASSERT_EQ(result, CSerialHandler::kOpenOk);
-    pty.WriteMaster(HexHeader(ZRINIT, 0x23000000));
+    pty.WriteMaster(ZModemHexHeader(ZRINIT, 0x23000000));
 
     CZModemDlg dialog(ui);
     dialog.m_strPath = path.string();
@@ -132,10 +112,10 @@ TEST_P(ZModemStreamTest, WireBytesEqualTheRecordedStream) {
         Bytes trigger;
         size_t nTail;
         Bytes answer;
-    } turns[] = {{{ZDLE, ZCRCW}, crcLength, HexHeader(ZRPOS, 0)},
-                 {zeof, 4 + crcLength, HexHeader(ZRPOS, row.nResendAt)},
-                 {zeof, 4 + crcLength, HexHeader(ZRINIT, 0x23000000)},
-                 {zfin, 4 + crcLength, HexHeader(ZFIN, 0)},
+    } turns[] = {{{ZDLE, ZCRCW}, crcLength, ZModemHexHeader(ZRPOS, 0)},
+                 {zeof, 4 + crcLength, ZModemHexHeader(ZRPOS, row.nResendAt)},
+                 {zeof, 4 + crcLength, ZModemHexHeader(ZRINIT, 0x23000000)},
+                 {zfin, 4 + crcLength, ZModemHexHeader(ZFIN, 0)},
                  {{'O', 'O', '\r'}, 0, {}}};
     Bytes stream;
     size_t searchFrom = 0;

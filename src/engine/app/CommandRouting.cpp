@@ -3,7 +3,6 @@
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
 #include "engine/app/UserInterface.h"
-#include "engine/app/VersionText.h"
 
 void CDravikApp::OnCommand(int commandId) {
     if (!IsCommandEnabled(commandId))
@@ -101,18 +100,4 @@ bool CDravikApp::IsCommandChecked(int commandId) const {
     default:
         return false;
     }
-}
-
-void CDravikApp::OnAbout() {
-    m_pUi->RunAboutDialog(kDravikVersionText);
-}
-
-void CDravikApp::DeliverTerminalByte(uint8_t byte) {
-    if (m_nCaptureBusy == 0)
-        m_terminal.PutChar(byte);
-    m_nCaptureBusy = CaptureByte(byte);
-}
-
-int CDravikApp::RunRequestedLoad(int loadType) {
-    return LoadFile(loadType) ? 1 : 0;
 }

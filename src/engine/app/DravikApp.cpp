@@ -153,7 +153,7 @@ std::string CDravikApp::LinkPaneText() const {
     if (m_nLinkKind == kLinkUsb)
         return m_bUsbPresent ? "USB connected" : "USB disconnected";
     if (m_nLinkKind == kLinkCom)
-        return m_strPort;
+        return PortName();
     return {};
 }
 
@@ -172,7 +172,7 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
 
 std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
     const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
-    failure = !usb && m_nLinkKind == kLinkCom ? 4 : 14;
+    failure = !usb && m_nLinkKind == kLinkCom ? kConfigComPortFailed : kConfigNoLink;
     auto link = OpenCommandLink("No serial link available! Please select one or check if USB connected.");
     // A new USB link starts without any read time-out: its first answer could not be waited for.
     if (link && usb)
@@ -182,9 +182,9 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
 
 std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     int result = 0;
-    auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, overlapped);
+    auto link = std::make_unique<CSerialHandler>(*this, PortName(), kSettingNormal, result, overlapped);
     if (result != CSerialHandler::kOpenOk) {
-        const std::vector<std::string> reason = link->OpenFailureReason(m_strPort);
+        const std::vector<std::string> reason = link->OpenFailureReason(PortName());
         link.reset(); // the port closes before the person reads the message
         m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
         return nullptr;

@@ -1,9 +1,9 @@
-// The application object: settings, the USB device, the state the commands share, every command handler
-// and the idle logic. The desktop window, the console program and the tests each drive one.
+// The application object: settings, the state the threads share (SDravikSharedState), every command
+// handler and the idle logic. The desktop window, the console program and the tests each drive one.
 #pragma once
 
+#include "engine/app/DravikSharedState.h"
 #include "engine/link/LinkContext.h"
-#include "engine/link/UsbHidDevice.h"
 #include "engine/terminal/TerminalScreen.h"
 #include "platform/UniqueFd.h"
 
@@ -26,11 +26,7 @@ class IUserInterface;
 struct EraseDialogData;
 struct OptionsDialogData;
 
-constexpr int ConnectNone = 0;
-constexpr int ConnectBios = 1;
-constexpr int ConnectBootstrap = 2;
-
-class CDravikApp : public CLinkContext {
+class CDravikApp : public CLinkContext, public SDravikSharedState {
 public:
     explicit CDravikApp(IUserInterface* ui);
     ~CDravikApp() override;
@@ -167,38 +163,19 @@ public:
     void EndVisit(const std::shared_ptr<CServiceVisit>& visit, int result, bool ok);
     void NoteLinkCommand(int code, bool accepted) override;
     void NoteLinkBytes(uint64_t sent, uint64_t acknowledged) override;
-    // Off for this run (the console's --no-record); DRAVIK_NO_RECORD=1 turns it off for every face.
-    std::atomic<bool> m_bRecording{true};
-    // The program the records name; by default the running program file's name.
-    std::string m_strProgramName;
 
-    // Members shared by the commands (names as the rest of the program knows them).
-    std::atomic<bool> m_bWizardRunning{false};
-    std::atomic<bool> m_bDownloadRunning{false};
-    std::string m_strLoadDir;
-    std::string m_strSettingsPath = "Dravik.cfg";
-    std::string m_strPathName;
-    std::string m_strFileName;
-    std::string m_strPort;
-    std::string m_strWizard;
-    std::atomic<bool> m_bWizardRequest{false};
-    bool m_bDebug = false;
-    CUsbHidDevice m_usbDevice;
-    std::atomic<bool> m_bRestartPending{false};
-    std::atomic<uint32_t> m_dwRestartTick{0};
-    std::atomic<int> m_bLoadRequest{0};
-    std::atomic<int> m_bLoadOk{0};
-    std::atomic<int> m_nLoadType{0};
-    bool m_bBiosTool = false;
+    // The port name under its lock, for any thread.
+    std::string PortName() const;
+    // The controller's protocol and version texts, stored under their lock (null leaves one as it is),
+    // and each text read under it.
+    void SetControllerTexts(const char* protocol, const char* version);
+    std::string ControllerVersionText() const;
+    std::string ControllerProtocolText() const;
+
+    // The terminal's link and the capture's state: the UI thread only.
     std::unique_ptr<CSerialHandler> m_pTermLink;
-    std::atomic<int> m_nTerminalMode{0};
-    std::atomic<int> m_nConnectState{ConnectNone};
     int m_nCaptureBusy = 0;
-    std::atomic<int> m_nLastLoadResult{-1};
-    std::atomic<int> m_nLastLoadKind{0};
-    char m_szVersion[5] = {};
-    char m_szProtocol[5] = {};
-
+    // The UI thread only.
     bool m_bStatusBarShown = true;
     // This run never writes the settings file (the demo runs on settings of its own).
     bool m_bSettingsReadOnly = false;

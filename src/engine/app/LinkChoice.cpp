@@ -14,7 +14,14 @@ constexpr const char* kOpenUsbFailed =
 
 // COM port names are taken without regard to case, and kept as "COMn" so the settings file takes them.
 void CDravikApp::SetPortName(const std::string& name) {
-    m_strPort = CanonicalPortName(name);
+    const std::string port = CanonicalPortName(name);
+    const std::lock_guard lock(m_portLock);
+    m_strPort = port;
+}
+
+std::string CDravikApp::PortName() const {
+    const std::lock_guard lock(m_portLock);
+    return m_strPort;
 }
 
 void CDravikApp::UseUsb() {
@@ -42,7 +49,7 @@ void CDravikApp::UseCom() {
 
 void CDravikApp::OnPortSetup() {
     CommDialogData data;
-    data.strCurrentPort = m_strPort;
+    data.strCurrentPort = PortName();
     data.nLinkChoice = m_nLinkKind == kLinkUsb ? 1 : 0;
     for (const SSerialPortInfo& port : ListSerialPorts())
         data.devicePorts.push_back(port.strDevice);

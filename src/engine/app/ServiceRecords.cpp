@@ -75,12 +75,18 @@ std::shared_ptr<CServiceVisit> CDravikApp::BeginVisit(const std::string& operati
     if (kind == kLinkUsb) {
         start.strPort = "USB";
         start.strUsbId = HexId(kDxuVendorId) + ":" + HexId(kDxuProductId);
+        // The device this run uses is the one attached (or the one named, the only one its view shows).
+        const std::vector<SHidDeviceName> names = HidLibrary().DeviceNames(kDxuVendorId, kDxuProductId);
+        if (names.size() == 1) {
+            start.strDevice = names[0].strNode;
+            start.strUsbSerial = names[0].strSerial;
+        }
     } else {
-        start.strPort = m_strPort;
-        start.strDevice = ResolvePortName(m_strPort);
+        start.strPort = PortName();
+        start.strDevice = ResolvePortName(start.strPort);
     }
-    start.strProtocol = m_szProtocol;
-    start.strVersion = m_szVersion;
+    start.strProtocol = ControllerProtocolText();
+    start.strVersion = ControllerVersionText();
     auto visit = std::make_shared<CServiceVisit>(std::move(start));
     std::lock_guard<std::mutex> guard(m_visitsLock);
     m_visits.push_back(visit);
@@ -95,7 +101,7 @@ void CDravikApp::EndVisit(const std::shared_ptr<CServiceVisit>& visit, int resul
         m_visits.erase(std::remove(m_visits.begin(), m_visits.end(), visit), m_visits.end());
     }
     // The controller's texts as the operation leaves them (Connect has just read them).
-    visit->NoteController(m_szProtocol, m_szVersion);
+    visit->NoteController(ControllerProtocolText(), ControllerVersionText());
     const ServiceRecord record = visit->Finish(result, ok);
     std::string error;
     if (CServiceRecordBook::Append(record, error) || m_bRecordWarned.exchange(true))

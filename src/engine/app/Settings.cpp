@@ -4,6 +4,7 @@
 // place.
 #include "engine/app/DravikApp.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -31,10 +32,12 @@ std::string ReadSettingsLine(std::FILE* file) {
     return line;
 }
 
-// "COM1".."COM9", or a device path, which is stored whole.
+// "COM1".."COM9", or a device path, which is stored whole. A path with control characters (a stray
+// carriage return from an edited file, say) names no device and would only fail to open later.
 bool IsValidPort(const std::string& line) {
     if (line.size() > 1 && line[0] == '/')
-        return true;
+        return std::none_of(line.begin(), line.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return line.size() == 4 && line.compare(0, 3, "COM") == 0 && line[3] >= '1' && line[3] <= '9';
 }
 

@@ -125,12 +125,12 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
         auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
         if (!link->SendCommand(CommandEraseApplication)) {
             m_pUi->MessageBox("Slave rejected erasure of config area.");
-            return 6;
+            return kConfigEraseRefused;
         }
     }
     if (!link->SendCommand(CommandLoadFile)) {
         m_pUi->MessageBox("Slave rejected software load command.");
-        return 8;
+        return kConfigRefused;
     }
 
     CTemporaryConfigCopy copy;
@@ -138,7 +138,7 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
         const std::string copyPath = copy.Prepare();
         if (copyPath.empty() || CopyFileTo(path, copyPath, 50000) == 0) {
             m_pUi->MessageBox("Unable to copy file.  Check if config.dat exists in working directory.");
-            return 12;
+            return kConfigCopyFailed;
         }
         path = copyPath;
     }
@@ -155,5 +155,5 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
         link->WaitForByte('*');
     }
     m_pUi->MessageBox("Download complete.  Controller must be reset.");
-    return 3;
+    return kConfigLoadDone;
 }

@@ -33,8 +33,8 @@ constexpr EraseArea kEraseAreas[kEraseAreaCount] = {
 
 // Boxes the bootstrap's dialog shows disabled: they can never be ticked there.
 bool AreaDisabled(int kind, int area) {
-    return kind == ConnectBootstrap && (area == IDC_ERASE_PARAMETER - IDC_ERASE_APPLICATION ||
-                                        area == IDC_ERASE_LON - IDC_ERASE_APPLICATION);
+    return kind == ConnectBootstrap &&
+           (area == EraseAreaIndex(EEraseArea::Parameter) || area == EraseAreaIndex(EEraseArea::Lon));
 }
 
 } // namespace

@@ -24,18 +24,18 @@ FileDialogRequest LoadDialogFor(int type) {
     FileDialogRequest request;
     request.bOpen = true;
     switch (type) {
-    case 2:
+    case kLoadTypeAny:
         request.strFilter =
             "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|HTML Files "
             "(*.htm)|*.htm|GIF Files (*.gif)|*.gif|Neuron Software Files (*.nxe)|*.nxe|Neuron "
             "Exportable Image Files (*.xif)|*.xif||";
         request.strDefaultExt = "*.img";
         break;
-    case 1:
+    case kLoadTypeConfiguration:
         request.strFilter = "Configuration Files (*.dat)|*.dat|";
         request.strDefaultExt = "*.dat";
         break;
-    case 3:
+    case kLoadTypeImageOrConfiguration:
         request.strFilter = "Software Files (*.img)|*.img|Configuration Files (*.dat)|*.dat|";
         request.strDefaultExt = "*.img";
         break;
@@ -50,7 +50,7 @@ FileDialogRequest LoadDialogFor(int type) {
 } // namespace
 
 void CDravikApp::OnLoad() {
-    LoadFile(2);
+    LoadFile(kLoadTypeAny);
 }
 
 bool CDravikApp::LoadFile(int type) {
@@ -79,8 +79,9 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
         if (std::FILE* file = std::fopen(m_strPathName.c_str(), "rb")) {
             struct stat info {};
             const long long length = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
+            const std::string version = ControllerVersionText();
             const bool suspicious = m_nConnectState == ConnectBootstrap && length >= 600000 &&
-                                    length <= 1000000 && m_szVersion[0] != '\0' && m_szVersion[1] > '1';
+                                    length <= 1000000 && !version.empty() && version[1] > '1';
             if (suspicious &&
                 m_pUi->MessageBox(kSizeWarning, EMsgButtons::YesNo, EMsgIcon::Warning) != IDYES) {
                 std::fclose(file);
@@ -94,15 +95,15 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
 
     for (const char* configuration : {"dat", "gif", "htm", "nxe", "xif"}) {
         if (extension == configuration) {
-            m_nLastLoadKind = 1;
-            m_nLastLoadResult = -1;
+            m_nLastLoadKind = kLoadKindConfiguration;
+            m_nLastLoadResult = kLoadPending;
             m_nLastLoadResult = DownloadConfigFile(m_strPathName, m_strFileName);
-            record.Finish(m_nLastLoadResult, m_nLastLoadResult == 3);
+            record.Finish(m_nLastLoadResult, m_nLastLoadResult == kConfigLoadDone);
             return true;
         }
     }
     if (extension == "img") {
-        m_nLastLoadKind = 0;
+        m_nLastLoadKind = kLoadKindImage;
         m_pDownloadVisit = record.Release(); // the download's worker finishes it
         StartImageDownload();
         return true;
@@ -110,13 +111,13 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
     if (extension == "txt") {
         // Its outcome is recorded like a configuration download's, so that neither the wizard nor the
         // command line takes an earlier load's result for this one.
-        m_nLastLoadKind = 1;
-        m_nLastLoadResult = -1;
+        m_nLastLoadKind = kLoadKindConfiguration;
+        m_nLastLoadResult = kLoadPending;
         m_nLastLoadResult = DownloadOtherFile(m_strPathName, m_strFileName);
-        record.Finish(m_nLastLoadResult, m_nLastLoadResult == 3);
+        record.Finish(m_nLastLoadResult, m_nLastLoadResult == kConfigLoadDone);
         return true;
     }
-    m_nLastLoadKind = 0;
+    m_nLastLoadKind = kLoadKindImage;
     m_pUi->MessageBoxWithReason("Error: Unknown file type.",
                                 {m_strPathName + ": Load takes *.img, *.dat, *.gif, *.htm, *.nxe, *.xif and "
                                                  "*.txt files."});

@@ -5,6 +5,6 @@
 
 class IUserInterface;
 
-// The load result of a transfer that ended with the given ZModemResult: 3 for success (no message; the
-// caller reports it), otherwise the failure's code after its message.
+// The load result of a transfer that ended with the given ZModemResult: kConfigLoadDone for success (no
+// message; the caller reports it), otherwise the failure's code after its message.
 int ZModemLoadResult(IUserInterface& ui, int transfer);

@@ -35,7 +35,7 @@ CDownload::CDownload(CDravikApp& app, std::unique_ptr<IDownloadView> view)
 CDownload::~CDownload() = default;
 
 void CDownload::Status(const std::string& text) {
-    m_pView->SetField(IDC_DOWNLOAD_STATUS, text);
+    m_pView->SetField(EDownloadField::Status, text);
 }
 
 void CDownload::OnCancel() {
@@ -105,8 +105,8 @@ private:
 } // namespace
 
 int CDownload::DownloadImage() {
-    m_pView->SetField(IDC_DOWNLOAD_FILENAME, m_app.m_strFileName);
-    Status("Please wait");
+    m_pView->SetField(EDownloadField::FileName, m_app.m_strFileName);
+    Status(kStatusPleaseWait);
 
     const CLinkRelease release(m_pLink);
     CImageFileSource file;
@@ -159,9 +159,9 @@ int CDownload::OpenDownload() {
 }
 
 int CDownload::AnalyzePhase(CImageFileSource& file) {
-    Status("Analyzing File");
+    Status(kStatusAnalyzing);
     if (!file.Open(m_app.m_strPathName)) {
-        Status("Unable to open file");
+        Status(kStatusFileNotOpened);
         return kLoadFileNotOpened;
     }
     m_nRegions = AnalyzeImage(file, file.Length());
@@ -174,7 +174,7 @@ int CDownload::ErasePhase() {
     // A Cancel while the question is open erases nothing either.
     if ((m_bConfirmErase && !m_app.Ui().RunEraseOkDialog()) || m_bCancel)
         return kLoadCancelled;
-    Status("Erasing. Please wait while memory is erased");
+    Status(kStatusErasing);
     if (!EraseImageAreas(m_nRegions))
         return kLoadEraseRefused;
     return m_bCancel ? kLoadCancelled : kLoadPending;
@@ -222,7 +222,7 @@ int CDownload::CloseDownload(CImageFileSource& file) {
     }
 
     file.Close();
-    Status("Download complete... Please wait while flash is programmed");
+    Status(kStatusProgramming);
     CClock::Instance().Sleep(kFlashProgrammingMs);
     ui.MessageBox("Download complete.");
     if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) ==
@@ -238,7 +238,7 @@ int CDownload::Transfer(IImageByteSource& file, uint64_t length, bool staged) {
     m_progress.PrepareTransfer(length);
     m_bErasePartial = true;
     m_progress.Restart();
-    Status("Preparing download");
+    Status(kStatusPreparing);
 
     CImageReader reader(file);
     uint8_t block[kImageBlockBytes];

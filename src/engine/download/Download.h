@@ -4,7 +4,9 @@
 // the "File Download" window through its view.
 #pragma once
 
+#include "engine/app/ResultCodes.h"
 #include "engine/download/DownloadProgress.h"
+#include "engine/download/DownloadStatusTexts.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,29 +18,6 @@ class CSerialHandler;
 class IDownloadView;
 class CImageFileSource;
 class IImageByteSource;
-
-// Result codes of an image download.
-constexpr int kLoadPending = -1;
-constexpr int kLoadDoneOsAndApplication = 1;
-constexpr int kLoadDoneOther = 2;
-constexpr int kLoadDoneApplication = 3;
-constexpr int kLoadComPortFailed = 4;
-constexpr int kLoadCancelled = 5;
-constexpr int kLoadEraseRefused = 6;
-constexpr int kLoadFileNotOpened = 7;
-constexpr int kLoadRefused = 8;
-constexpr int kLoadBaudChangeFailed = 10;
-constexpr int kLoadUnexpectedEnd = 11;
-constexpr int kLoadNoLink = 14;
-
-// The texts the "File Download" window's status field shows, so a face can make room for the longest.
-constexpr const char* kDownloadStatusTexts[] = {"Please wait",
-                                                "Analyzing File",
-                                                "Unable to open file",
-                                                "Erasing. Please wait while memory is erased",
-                                                "Download complete... Please wait while flash is programmed",
-                                                "Preparing download",
-                                                "Downloading file"};
 
 class CDownload {
 public:

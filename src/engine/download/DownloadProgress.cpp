@@ -1,4 +1,5 @@
 #include "engine/download/DownloadProgress.h"
+#include "engine/download/DownloadStatusTexts.h"
 
 #include "platform/Clock.h"
 
@@ -35,13 +36,13 @@ void CDownloadProgress::ShowProgress(uint32_t consumed, uint32_t total) {
 
 void CDownloadProgress::ShowProgressAt(uint32_t consumed, uint32_t total, int64_t now) {
     if (m_bFirstProgress) {
-        for (int field :
-             {IDC_DOWNLOAD_ELAPSED, IDC_DOWNLOAD_BYTES, IDC_DOWNLOAD_REMAINING, IDC_DOWNLOAD_SPEED})
+        for (EDownloadField field : {EDownloadField::Elapsed, EDownloadField::Bytes,
+                                     EDownloadField::Remaining, EDownloadField::Speed})
             m_view.SetField(field, "0");
-        m_view.SetField(IDC_DOWNLOAD_STATUS, "Downloading file");
+        m_view.SetField(EDownloadField::Status, kStatusDownloading);
         m_tStart = now;
         m_tLastShown = now;
-        m_view.SetField(IDC_DOWNLOAD_START, FormatTime(m_tStart, "%H:%M:%S", true));
+        m_view.SetField(EDownloadField::Start, FormatTime(m_tStart, "%H:%M:%S", true));
         m_bFirstProgress = false;
         return;
     }
@@ -58,29 +59,29 @@ void CDownloadProgress::ShowProgressAt(uint32_t consumed, uint32_t total, int64_
     else
         std::snprintf(text, sizeof text, "%uK / %uK (%lu%%)", consumed / 1000, total / 1000,
                       static_cast<unsigned long>(percent));
-    m_view.SetField(IDC_DOWNLOAD_BYTES, text);
+    m_view.SetField(EDownloadField::Bytes, text);
 
     const int64_t elapsed = now - m_tStart;
     const uint64_t bitsPerSecond =
         elapsed > 0 ? static_cast<uint64_t>(consumed) * 10 / static_cast<uint64_t>(elapsed) : 0;
-    m_view.SetField(IDC_DOWNLOAD_ELAPSED, FormatTime(elapsed, "%M:%S", false));
+    m_view.SetField(EDownloadField::Elapsed, FormatTime(elapsed, "%M:%S", false));
     if (percent < 2) {
-        m_view.SetField(IDC_DOWNLOAD_SPEED, kWait);
-        m_view.SetField(IDC_DOWNLOAD_REMAINING, kWait);
+        m_view.SetField(EDownloadField::Speed, kWait);
+        m_view.SetField(EDownloadField::Remaining, kWait);
         m_view.ShowFigures(consumed, total, bitsPerSecond);
         return;
     }
     if (elapsed <= 0) {
-        m_view.SetField(IDC_DOWNLOAD_SPEED, "");
+        m_view.SetField(EDownloadField::Speed, "");
     } else {
         std::snprintf(
             text, sizeof text, "%u BPS",
             static_cast<unsigned>(static_cast<uint64_t>(consumed) * 10 / static_cast<uint64_t>(elapsed)));
-        m_view.SetField(IDC_DOWNLOAD_SPEED, text);
+        m_view.SetField(EDownloadField::Speed, text);
     }
     const double remaining =
         static_cast<double>(elapsed) * (static_cast<double>(total) - consumed) / consumed;
-    m_view.SetField(IDC_DOWNLOAD_REMAINING, FormatTime(static_cast<int64_t>(remaining), "%M:%S", false));
+    m_view.SetField(EDownloadField::Remaining, FormatTime(static_cast<int64_t>(remaining), "%M:%S", false));
     m_view.ShowFigures(consumed, total, bitsPerSecond);
 }
 

@@ -1,6 +1,6 @@
 // The face's user interface with every text shown also handed to the service record in progress. Each
-// operation of the port is passed on unchanged to the face; an operation added to the port must be
-// passed on here as well, or the face's own version of it is skipped.
+// operation of the port is passed on unchanged to the face. The port's operations are all pure, so one
+// added to the port and not passed on here leaves this class abstract and the build fails.
 #pragma once
 
 #include "engine/app/UserInterface.h"
@@ -57,7 +57,9 @@ public:
     bool RunEraseDialog(EraseDialogData& data) override { return m_face.RunEraseDialog(data); }
     bool RunOptionsDialog(OptionsDialogData& data) override { return m_face.RunOptionsDialog(data); }
     std::unique_ptr<IProgressView> CreateProgressView() override { return m_face.CreateProgressView(); }
-    int RunWizardPage(int page, WizardPageData& data) override { return m_face.RunWizardPage(page, data); }
+    int RunWizardPage(EWizardPage page, WizardPageData& data) override {
+        return m_face.RunWizardPage(page, data);
+    }
     std::unique_ptr<IWaitWindow> ShowWizardNotice() override { return m_face.ShowWizardNotice(); }
 
 private:

@@ -53,7 +53,7 @@ void CDravikApp::SetTerminalMode(int on) {
     }
     if (m_nLinkKind == kLinkCom) {
         int result = 0;
-        auto link = std::make_unique<CSerialHandler>(*this, m_strPort, kSettingNormal, result, true);
+        auto link = std::make_unique<CSerialHandler>(*this, PortName(), kSettingNormal, result, true);
         if (result != CSerialHandler::kOpenOk) {
             m_pUi->ShowStatusMessage("Terminal mode could not be activated.");
             return;
@@ -228,4 +228,10 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         SendControlByte(kReturn);
     }
     return m_nCaptureBusy;
+}
+
+void CDravikApp::DeliverTerminalByte(uint8_t byte) {
+    if (m_nCaptureBusy == 0)
+        m_terminal.PutChar(byte);
+    m_nCaptureBusy = CaptureByte(byte);
 }

@@ -67,39 +67,39 @@ UpgradeOutcome ImageUpgradeOutcome(int loadResult, int connectState) {
 
 UpgradeOutcome ConfigurationUpgradeOutcome(int loadResult) {
     switch (loadResult) {
-    case 3:
+    case kConfigLoadDone:
         return {EUpgradeStep::Done,
                 "Download OK!\n \nThe Upgrade Wizard is complete.\nDisconnect the PC and cycle the "
                 "controller power "
                 "OFF/ON.",
                 EMsgIcon::Information};
-    case 4:
+    case kConfigComPortFailed:
         return {EUpgradeStep::PortFailed};
-    case 5:
+    case kConfigCancelled:
         return Retry(
             "Download canceled by user!\n \nDo you want to retry the download?  Click\n'Retry' to retry the "
             "download, or 'Cancel'\n'to exit the Upgrade Wizard",
             false, EMsgIcon::Question);
-    case 6:
+    case kConfigEraseRefused:
         return Retry(
             "Error erasing controller memory prior to download!\n  \nThis may be due to an intermitten "
             "serial connection to\nthe controller or faulty controller hardware.\n\nClick 'Retry' to retry "
             "opening the file and downloading.\n\nIf the problem persists then recheck the serial cable or "
             "\nreplace the controller.");
-    case 7:
+    case kConfigFileNotOpened:
         return Retry(kFileOpenError, true);
-    case 8:
-    case 13:
+    case kConfigRefused:
+    case kConfigSkipped:
         return Retry(
             "Error controller rejected software download command!\n \nThis may be due to a bad serial "
             "connection to the controller\nor faulty controller hardware.\n \nClick 'Retry' to retry the "
             "download.\n \nIf the problem persists recheck the serial cable or replace the controller");
-    case 9:
+    case kConfigTooManyErrors:
         return Retry(
             "Error too many communication errors.!\n \nThis may be due to a bad or intermitten serial "
             "port\ncable.  Verify the cable is not defective.  If available\ntry a second cable.\n \nClick "
             "'Retry' to retry the download.\n \nIf the problem persists try using a different PC.");
-    case 12:
+    case kConfigCopyFailed:
         return Retry(
             "Error renaming file!\n \nThe file may be corrupt.\n \nClick 'Retry' to retry the download.\n "
             "\nIf the problem persists then exit the Wizard and\nget a new copy of the file.",

@@ -106,14 +106,14 @@ int CWizard::Step(int state) {
     WizardPageData page;
     switch (state) {
     case kStateCable:
-        if (m_ui.RunWizardPage(2, page) != kWizardNext)
+        if (m_ui.RunWizardPage(kWizardPageCable, page) != kWizardNext)
             return AskExit(kStateCable);
         return m_app.m_nLinkKind == kLinkUsb ? AfterCablePage() : kStateConnect;
     case kStateConnect:
         return ConnectState();
     case kStateFileType:
         page.nFileType = 0; // the first choice each time the page opens
-        if (m_ui.RunWizardPage(4, page) != kWizardNext)
+        if (m_ui.RunWizardPage(kWizardPageFileType, page) != kWizardNext)
             return AskExit(kStateFileType);
         m_app.m_nLoadType = page.nFileType;
         return kStateLoad;
@@ -169,9 +169,9 @@ int CWizard::AfterCablePage() {
         return kStateCable;
     if (m_app.m_bUsbPresent && m_app.m_nLinkKind == kLinkUsb) {
         const int restart = RestartOverUsb([this] { return Pause(kPollMs); });
-        if (restart < 0)
+        if (restart == kRestartStopped)
             return kStateEnd;
-        if (restart > 1)
+        if (restart != kRestartNotNeeded && restart != kRestartStarted)
             return m_ui.MessageBox("Restarting the Controller failed!\nExit Upgrade Wizard?",
                                    EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                        ? kStateExit
@@ -182,11 +182,11 @@ int CWizard::AfterCablePage() {
 
 int CWizard::RestartOverUsb(const std::function<bool()>& pause) {
     const int restart = m_app.UsbRestartCheck();
-    if (restart == 1) {
+    if (restart == kRestartStarted) {
         // The idle pass clears the flag 5 s after the restart (and posts no Connect while the wizard runs).
         while (m_app.m_bRestartPending)
             if (!pause())
-                return -1;
+                return kRestartStopped;
         m_app.m_usbDevice.ClearRing(3);
     }
     return restart;
@@ -201,20 +201,20 @@ int CWizard::ConnectState() {
     if (m_bStop)
         return kStateEnd;
     switch (result) {
-    case 2:
+    case kConnectPortFailed:
         return kStatePortFailed;
-    case 3: {
+    case kConnectNoController: {
         WizardPageData page;
-        const int answer = m_ui.RunWizardPage(5, page);
+        const int answer = m_ui.RunWizardPage(kWizardPageNoController, page);
         if (answer == kWizardTryAgain)
             return kStateConnect;
         if (answer == kWizardComPort)
             return kStatePortSetup;
         return AskExit(kStateCable);
     }
-    case 14:
+    case kConnectNoLinkChosen:
         return kStateCable;
-    case 15:
+    case kConnectNoUsb:
         return m_ui.MessageBox("Do you want to retry with USB?\n", EMsgButtons::YesNoCancel,
                                EMsgIcon::Question) == IDNO
                    ? kStatePortSetup
@@ -229,8 +229,9 @@ int CWizard::WizardConnect() {
     CRecordScope record(m_app, "connect", [this, &probed] {
         return std::pair<int, bool>(m_app.m_nConnectState, probed && m_app.m_nConnectState != ConnectNone);
     });
-    m_app.m_szVersion[0] = '\0';
-    m_app.m_szProtocol[0] = '\0';
+    char protocol[5] = {};
+    char version[5] = {};
+    m_app.SetControllerTexts(protocol, version);
     if (m_app.m_nTerminalMode != 0) {
         // The screen belongs to the user-interface thread.
         auto done = std::make_shared<std::promise<void>>();
@@ -241,57 +242,60 @@ int CWizard::WizardConnect() {
         });
         while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
             if (m_bStop)
-                return 3;
+                return kConnectNoController;
     }
 
     std::unique_ptr<CSerialHandler> link;
     const int kind = m_app.m_nLinkKind;
     auto openCom = [&] {
         int result = 0;
-        link = std::make_unique<CSerialHandler>(m_app, m_app.m_strPort, kSettingNormal, result, false);
+        link = std::make_unique<CSerialHandler>(m_app, m_app.PortName(), kSettingNormal, result, false);
         return result == CSerialHandler::kOpenOk;
     };
     if (kind == kLinkUsb) {
         if (!m_app.m_bUsbPresent) {
             m_ui.MessageBox("USB is not connected!");
-            return 15;
+            return kConnectNoUsb;
         }
         link = std::make_unique<CSerialHandler>(m_app, &m_app.m_usbDevice);
     } else if (kind == kLinkCom) {
         if (!openCom())
-            return 2;
+            return kConnectPortFailed;
     } else {
         m_ui.MessageBox("Please first select COM or USB to be used for communication");
-        return 14;
+        return kConnectNoLinkChosen;
     }
 
-    link->EscapeD(m_app.m_szProtocol, 0);
-    m_app.ParseProtocolVersion(m_app.m_szProtocol);
+    link->EscapeD(protocol, 0);
+    m_app.SetControllerTexts(protocol, nullptr);
+    m_app.ParseProtocolVersion(protocol);
     probed = true;
     if (m_app.m_nConnectState == ConnectNone) {
         if (!AwaitReset(*link))
-            return 3;
+            return kConnectNoController;
         link->WriteByte(0x1B); // holds the controller in its bootstrap
         if (!Pause(2000))
-            return 3;
+            return kConnectNoController;
         if (kind == kLinkCom) {
             link.reset();
             if (!openCom())
-                return 2;
+                return kConnectPortFailed;
         }
         // Five probes at most, as one probe with four repetitions would send, but one at a time so that
         // the program's end need not wait for all of them.
         for (int probe = 0; probe < 5 && !m_bStop; ++probe)
-            if (link->EscapeD(m_app.m_szProtocol, 0))
+            if (link->EscapeD(protocol, 0))
                 break;
+        m_app.SetControllerTexts(protocol, nullptr);
         if (m_bStop)
-            return 3;
-        m_app.ParseProtocolVersion(m_app.m_szProtocol);
+            return kConnectNoController;
+        m_app.ParseProtocolVersion(protocol);
         if (m_app.m_nConnectState == ConnectNone)
             m_app.m_nConnectState = ConnectBios;
     }
-    link->EscapeC(m_app.m_szVersion);
-    return 1;
+    link->EscapeC(version);
+    m_app.SetControllerTexts(nullptr, version);
+    return kConnectDone;
 }
 
 int CWizard::LoadState() {
@@ -300,9 +304,9 @@ int CWizard::LoadState() {
     while (m_app.m_bLoadRequest != 0)
         if (!Pause(kPollMs))
             return kStateEnd;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 0)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindImage)
         return kStateImageResult;
-    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == 1)
+    if (m_app.m_bLoadOk != 0 && m_app.m_nLastLoadKind == kLoadKindConfiguration)
         return kStateConfigurationResult;
     return m_ui.MessageBox("No file selected. Try again?", EMsgButtons::YesNo, EMsgIcon::Question) == IDYES
                ? kStateLoad
@@ -325,8 +329,8 @@ int CWizard::OutcomeState(const UpgradeOutcome& outcome) {
         return kStateEnd;
     case EUpgradeStep::AnotherFile: {
         WizardPageData page;
-        if (m_ui.RunWizardPage(6, page) == kWizardNext) {
-            m_app.m_nLoadType = 3;
+        if (m_ui.RunWizardPage(kWizardPageAnotherFile, page) == kWizardNext) {
+            m_app.m_nLoadType = kLoadTypeImageOrConfiguration;
             return kStateLoad;
         }
         return AskExit(kStateConnect);

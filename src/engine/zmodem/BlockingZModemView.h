@@ -25,7 +25,7 @@ private:
 // Shows nothing.
 class CHiddenZModemView : public CBlockingZModemView {
 public:
-    void SetField(int, const std::string&) override {}
+    void SetField(EZModemField, const std::string&) override {}
     void SetProgressRange(uint32_t) override {}
     void SetProgressPos(uint32_t) override {}
 };

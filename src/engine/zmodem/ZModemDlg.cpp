@@ -125,7 +125,7 @@ void CZModemDlg::SendFile() {
         m_pLink->SetReadTimeout(kUsbReadTimeoutMs);
 
     const std::string name = TransferName(m_strPath);
-    view.SetField(IDC_ZMODEM_FILENAME, name);
+    view.SetField(EZModemField::FileName, name);
     m_file.reset(std::fopen(m_strPath.c_str(), "rb"));
     struct stat info {};
     if (!m_file || ::fstat(::fileno(m_file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
