@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <string>
@@ -13,10 +14,17 @@
 
 namespace {
 
-void Say(const char* text) {
-    // Straight to the descriptor: the console's stream may be held by a thread that is about to vanish.
-    const size_t length = std::strlen(text);
-    if (::write(STDERR_FILENO, text, length) < 0) {
+// Says text as the program's last word: the other threads' output goes to /dev/null from here on, so
+// that no message of a transfer still winding down follows it. Straight to the descriptor: the console's
+// stream may be held by a thread that is about to vanish.
+void SayLast(const char* text) {
+    const int errorFd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    const int nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nullFd >= 0) {
+        ::dup2(nullFd, STDOUT_FILENO);
+        ::dup2(nullFd, STDERR_FILENO);
+    }
+    if (errorFd >= 0 && ::write(errorFd, text, std::strlen(text)) < 0) {
         // Nothing more to do for a closed standard error.
     }
 }
@@ -88,6 +96,7 @@ void CCliSignalCancel::Watch() {
 
 void CCliSignalCancel::EndAtOnce(int signal) {
     ExitCleanup::Run();
-    Say("Stopped before the command finished. Connect to the controller again before the next command.\n");
+    SayLast(
+        "Stopped before the command finished. Connect to the controller again before the next command.\n");
     ::_exit(128 + signal);
 }

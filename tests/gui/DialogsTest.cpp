@@ -3,6 +3,7 @@
 #include "GuiTestSupport.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
+#include "gui/app/GuiCaller.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/QtUserInterface.h"
 #include "gui/dialogs/AboutDlg.h"
@@ -167,26 +168,22 @@ TEST_F(DialogsTest, WaitWindowFromAWorkerShowsTitleAndTextCentredAndCannotBeClos
     } seen;
     bool goneAfterDelete = false;
     std::atomic<bool> done{false};
+    CGuiCaller caller;
     std::thread worker([&] {
         auto wait = m_ui.CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
-        QMetaObject::invokeMethod(
-            &m_frame,
-            [&] {
-                auto* dialog = m_frame.findChild<CMessageDialog*>();
-                ASSERT_NE(dialog, nullptr);
-                seen.title = dialog->windowTitle();
-                seen.message = dialog->Message();
-                seen.visible = dialog->isVisible();
-                seen.modal = dialog->isModal();
-                seen.centre = dialog->frameGeometry().center();
-                dialog->close();
-                seen.stillVisibleAfterClose = dialog->isVisible();
-            },
-            Qt::BlockingQueuedConnection);
+        caller.Call([&] {
+            auto* dialog = m_frame.findChild<CMessageDialog*>();
+            ASSERT_NE(dialog, nullptr);
+            seen.title = dialog->windowTitle();
+            seen.message = dialog->Message();
+            seen.visible = dialog->isVisible();
+            seen.modal = dialog->isModal();
+            seen.centre = dialog->frameGeometry().center();
+            dialog->close();
+            seen.stillVisibleAfterClose = dialog->isVisible();
+        });
         wait.reset();
-        QMetaObject::invokeMethod(
-            &m_frame, [&] { goneAfterDelete = m_frame.findChild<CMessageDialog*>() == nullptr; },
-            Qt::BlockingQueuedConnection);
+        caller.Call([&] { goneAfterDelete = m_frame.findChild<CMessageDialog*>() == nullptr; });
         done = true;
     });
     EXPECT_TRUE(ProcessUntil([&] { return done.load(); }));

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <glob.h>
+#include <mutex>
 
 using namespace std::chrono_literals;
 
@@ -43,7 +44,10 @@ public:
         m_bStop = true;
         m_thread.join();
     }
-    std::string Commands() const { return m_strCommands; } // read after the download ended
+    std::string Commands() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_strCommands;
+    }
     size_t CopiesWhileStoring() const { return m_nCopiesWhileStoring; }
 
 private:
@@ -57,7 +61,10 @@ private:
             if (seen.size() < 4 || seen.compare(seen.size() - 4, 3, "+++") != 0)
                 continue;
             const char letter = seen.back();
-            m_strCommands += seen.substr(seen.size() - 4);
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_strCommands += seen.substr(seen.size() - 4);
+            }
             if (letter == '2') {
                 m_rz.Pty().WriteMaster(m_bRefuseErase ? "ERROR\n" : "OK\nDONE\n");
             } else if (letter == '5') {
@@ -75,6 +82,7 @@ private:
     CRzReceiver& m_rz;
     bool m_bRefuseErase;
     std::atomic<bool> m_bStop{false};
+    mutable std::mutex m_lock; // the commands are read while the thread may still run
     std::string m_strCommands;
     std::atomic<size_t> m_nCopiesWhileStoring{0};
     std::thread m_thread;

@@ -195,15 +195,12 @@ void CQtUserInterface::Post(std::function<void()> task) {
 }
 
 void CQtUserInterface::PostCommand(int commandId, std::function<void()> run) {
-    QMetaObject::invokeMethod(
-        m_caller.Context(),
-        [this, commandId, run = std::move(run)] {
-            if (m_pFrame)
-                m_pFrame->RunCommand(commandId);
-            else
-                run();
-        },
-        Qt::QueuedConnection);
+    m_caller.Post([this, commandId, run = std::move(run)] {
+        if (m_pFrame)
+            m_pFrame->RunCommand(commandId);
+        else
+            run();
+    });
 }
 
 void CQtUserInterface::RunControllerWork(std::function<void()> work) {
