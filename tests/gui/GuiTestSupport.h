@@ -44,16 +44,31 @@ inline bool ProcessUntil(const std::function<bool()>& done, int turns = 1000) {
 
 // Looks at the windows every few milliseconds while an event loop runs (the test's own or a dialog's):
 // hands each new modal dialog to onModal once, and calls onLook on every look (to follow modeless
-// windows such as a progress window).
+// windows such as a progress window). onShown sees a window each time it or a part of it is shown or
+// painted, so that one that comes and goes between two looks is seen as well; it must only look.
 class CGuiWatcher {
 public:
-    explicit CGuiWatcher(std::function<void(QWidget*)> onModal, std::function<void()> onLook = {})
-        : m_onModal(std::move(onModal)), m_onLook(std::move(onLook)) {
+    explicit CGuiWatcher(std::function<void(QWidget*)> onModal, std::function<void()> onLook = {},
+                         std::function<void(QWidget*)> onShown = {})
+        : m_onModal(std::move(onModal)), m_onLook(std::move(onLook)), m_shown(std::move(onShown)) {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
         m_timer.start(2);
+        if (m_shown.m_onShown)
+            qApp->installEventFilter(&m_shown);
     }
 
 private:
+    class CShownFilter : public QObject {
+    public:
+        explicit CShownFilter(std::function<void(QWidget*)> onShown) : m_onShown(std::move(onShown)) {}
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if ((event->type() == QEvent::Show || event->type() == QEvent::Paint) && object->isWidgetType())
+                m_onShown(static_cast<QWidget*>(object)->window());
+            return false;
+        }
+        std::function<void(QWidget*)> m_onShown;
+    };
+
     void Look() {
         if (m_onLook)
             m_onLook();
@@ -68,4 +83,5 @@ private:
     std::function<void()> m_onLook;
     QPointer<QWidget> m_pLastModal;
     QTimer m_timer;
+    CShownFilter m_shown;
 };

@@ -256,11 +256,6 @@ TEST_F(LoadDownloadTest, CancelDuringTheTransferClosesTheWindowAndErasesAgain) {
             }
         },
         [&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* wait = qobject_cast<CMessageDialog*>(widget); wait && wait->isVisible()) {
-                    seen.waitCaption = wait->windowTitle();
-                    seen.waitMessage = wait->Message();
-                }
             CDownloadWindow* window = DownloadWindow();
             if (seen.cancelled || !window || window->Field(EDownloadField::Status) != "Downloading file")
                 return;
@@ -268,6 +263,13 @@ TEST_F(LoadDownloadTest, CancelDuringTheTransferClosesTheWindowAndErasesAgain) {
             seen.window = window;
             window->CancelButton()->click();
             seen.runningAfterCancel = m_app.m_bDownloadRunning;
+        },
+        [&](QWidget* shown) {
+            // The erase after the cancel may be over before the next look.
+            if (auto* wait = qobject_cast<CMessageDialog*>(shown)) {
+                seen.waitCaption = wait->windowTitle();
+                seen.waitMessage = wait->Message();
+            }
         });
 
     m_frame.RunCommand(ID_FILE_LOAD);
