@@ -12,6 +12,7 @@
 #include "cli/ConsoleUserInterface.h"
 #include "engine/app/CommandIds.h"
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/app/VersionText.h"
 #include "engine/link/SerialHandler.h"
@@ -38,7 +39,7 @@ std::string ProgramPath() {
 }
 
 int RunProbe(CDravikApp& app, std::vector<SCliResult>& results) {
-    auto link = app.OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    auto link = app.OpenCommandLink(kNoSerialLink);
     if (!link)
         return 1;
     char protocol[5] = {};
@@ -70,7 +71,7 @@ int RunCommand(CDravikApp& app, const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "%s\ncommand code must be 1..17\n", CliUsageLine());
         return kExitUsage;
     }
-    auto link = app.OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    auto link = app.OpenCommandLink(kNoSerialLink);
     if (!link)
         return 1;
     return link->SendCommand(static_cast<int>(code)) ? 0 : 1;

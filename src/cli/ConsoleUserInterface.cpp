@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleDownloadView.h"
 #include "cli/ConsoleZModemView.h"
+#include "engine/app/MessageTexts.h"
 
 #include <cctype>
 #include <cerrno>
@@ -10,8 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr const char* kRestartQuestion = "Should the controller be restarted now?";
 
 const char* AnswerName(int answer) {
     switch (answer) {
@@ -198,7 +197,7 @@ bool CConsoleUserInterface::RunCommDialog(CommDialogData&) {
 }
 
 void CConsoleUserInterface::RunAboutDialog(const std::string& versionText) {
-    WriteLine("Arvenco Dravik Download Utility");
+    WriteLine(kProgramTitle);
     WriteLine(versionText);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/app/DravikApp.h"
 
 #include "engine/app/CommandIds.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/Download.h"
 #include "engine/link/SerialHandler.h"
@@ -173,7 +174,7 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenCommandLink(const char* noLinkMe
 std::unique_ptr<CSerialHandler> CDravikApp::OpenFileTransferLink(int& failure) {
     const bool usb = m_bUsbPresent && m_nLinkKind == kLinkUsb;
     failure = !usb && m_nLinkKind == kLinkCom ? kConfigComPortFailed : kConfigNoLink;
-    auto link = OpenCommandLink("No serial link available! Please select one or check if USB connected.");
+    auto link = OpenCommandLink(kNoSerialLink);
     // A new USB link starts without any read time-out: its first answer could not be waited for.
     if (link && usb)
         link->SetReadTimeout(kDefaultReadTimeout);
@@ -186,7 +187,7 @@ std::unique_ptr<CSerialHandler> CDravikApp::OpenComLink(bool overlapped) {
     if (result != CSerialHandler::kOpenOk) {
         const std::vector<std::string> reason = link->OpenFailureReason(PortName());
         link.reset(); // the port closes before the person reads the message
-        m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
+        m_pUi->MessageBoxWithReason(kComPortOpenFailed, reason);
         return nullptr;
     }
     return link;

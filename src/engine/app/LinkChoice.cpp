@@ -1,16 +1,10 @@
 // The user's choice of link: the port name, COM or USB, and the Port Setup command that edits both.
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "platform/HidLibrary.h"
 #include "platform/PortNames.h"
 #include "platform/SerialPortList.h"
-
-namespace {
-
-constexpr const char* kOpenUsbFailed =
-    "Opening USB device failed!\nThe USB device may be used by other Application!";
-
-} // namespace
 
 // COM port names are taken without regard to case, and kept as "COMn" so the settings file takes them.
 void CDravikApp::SetPortName(const std::string& name) {
@@ -28,7 +22,7 @@ void CDravikApp::UseUsb() {
     if (m_nLinkKind == kLinkCom) {
         if (m_bUsbPresent && m_usbDevice.Open() != 0) {
             m_bUsbPresent = false;
-            m_pUi->MessageBoxWithReason(kOpenUsbFailed, HidLibrary().ExplainOpenFailure());
+            m_pUi->MessageBoxWithReason(kUsbOpenFailed, HidLibrary().ExplainOpenFailure());
         }
         m_nLinkKind = kLinkUsb;
         SaveSettings();
@@ -40,7 +34,7 @@ void CDravikApp::UseCom() {
     if (m_nLinkKind == kLinkUsb) {
         // The device stays plugged in: presence keeps its value.
         if (m_bUsbPresent && m_usbDevice.Close() != 0)
-            m_pUi->MessageBox("Closing USB device failed!");
+            m_pUi->MessageBox(kUsbCloseFailed);
         m_nLinkKind = kLinkCom;
         SaveSettings();
     }

@@ -1,6 +1,7 @@
 // Whether the controller's USB device is there: the check at start-up and on arrival, the reaction to
 // removal, the present flag, and the control-report exchange the restart requests use.
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "platform/Clock.h"
 #include "platform/HidLibrary.h"
@@ -9,9 +10,6 @@
 
 namespace {
 
-constexpr const char* kOpenUsbFailed =
-    "Opening USB device failed!\nThe USB device may be used by other Application!";
-constexpr const char* kCloseUsbFailed = "Closing USB device failed!";
 constexpr uint32_t kPollIntervalMs = 100;
 constexpr uint8_t kStateBusy = 2;
 constexpr int kAnswerMismatch = 64;
@@ -26,7 +24,7 @@ void CDravikApp::CheckUsbDevice() {
     SetUsbPresent(true);
     if (m_nLinkKind == kLinkUsb && m_usbDevice.Open() != 0) {
         SetUsbPresent(false);
-        m_pUi->MessageBoxWithReason(kOpenUsbFailed, HidLibrary().ExplainOpenFailure());
+        m_pUi->MessageBoxWithReason(kUsbOpenFailed, HidLibrary().ExplainOpenFailure());
     }
 }
 
@@ -37,7 +35,7 @@ void CDravikApp::OnUsbDeviceRemoved() {
         return;
     if (m_bUsbPresent && m_nLinkKind == kLinkUsb) {
         if (m_usbDevice.Close() != 0)
-            m_pUi->MessageBox(kCloseUsbFailed);
+            m_pUi->MessageBox(kUsbCloseFailed);
     } else if (m_usbDevice.IsOpen()) {
         // Opened while it was the only one, then a second came and presence was withdrawn: with no device
         // left the handle is dead, and keeping it would stand in for the next device plugged in.

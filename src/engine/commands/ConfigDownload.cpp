@@ -3,6 +3,7 @@
 // page files when the person agrees; the controller then stores it.
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
 #include "engine/commands/ZModemLoadResult.h"
@@ -122,14 +123,14 @@ int CDravikApp::DownloadConfigFile(std::string path, std::string name) {
 
     const bool erase = m_bWizardRunning || m_pUi->RunEraseOkDialog();
     if (erase) {
-        auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
+        auto wait = m_pUi->CreateWaitWindow(kEraseWaitCaption, kEraseWaitText);
         if (!link->SendCommand(CommandEraseApplication)) {
             m_pUi->MessageBox("Slave rejected erasure of config area.");
             return kConfigEraseRefused;
         }
     }
     if (!link->SendCommand(CommandLoadFile)) {
-        m_pUi->MessageBox("Slave rejected software load command.");
+        m_pUi->MessageBox(kLoadCommandRefused);
         return kConfigRefused;
     }
 

@@ -2,6 +2,7 @@
 // texts and records the connection state. Over COM the controller is caught at reset; over USB it is first
 // asked whether it must restart.
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kNoLink = "No serial link available! Please select one or check if USB connected.";
 constexpr uint8_t kBell = 0x07;
 constexpr uint8_t kEscape = 0x1B;
 constexpr uint32_t kResetWaitMs = 30000;
@@ -105,7 +105,7 @@ void CDravikApp::OnConnect() {
     SetControllerTexts(protocol, version);
     SwitchTerminalModeOff();
 
-    std::unique_ptr<CSerialHandler> link = OpenCommandLink(kNoLink);
+    std::unique_ptr<CSerialHandler> link = OpenCommandLink(kNoSerialLink);
     if (!link)
         return;
 
@@ -142,7 +142,7 @@ void CDravikApp::OnConnect() {
                     const std::vector<std::string> reason = link->OpenFailureReason(PortName());
                     link.reset();
                     wait.reset();
-                    m_pUi->MessageBoxWithReason("Error opening specified COM port.", reason);
+                    m_pUi->MessageBoxWithReason(kComPortOpenFailed, reason);
                     return;
                 }
             }

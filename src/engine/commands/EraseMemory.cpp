@@ -2,6 +2,7 @@
 // controller commands. Unlike the erase before an image download, a refusal does not stop the sequence:
 // every ticked area is still tried, and only a clean run is reported as complete.
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
@@ -22,9 +23,7 @@ struct EraseArea {
 
 // Indexed like the dialog's boxes, 1005 first.
 constexpr EraseArea kEraseAreas[kEraseAreaCount] = {
-    {{{CommandEraseOs, "Slave rejected erasure of OS."},
-      {CommandEraseApplicationAfterOs, "Slave rejected erasure of application."}},
-     2},
+    {{{CommandEraseOs, kOsEraseRefused}, {CommandEraseApplicationAfterOs, kApplicationEraseRefused}}, 2},
     {{{CommandEraseApplication, "Slave rejected erasure of configuration files."}}, 1},
     {{{CommandEraseParameterRam, "Slave rejected erasure of parameter RAM."}}, 1},
     {{{CommandEraseCommBoard, "Slave rejected erasure of Veloria files."}}, 1},
@@ -64,7 +63,7 @@ bool CDravikApp::EraseMemory(const EraseDialogData* chosen) {
     bool attempted = false;
     bool failed = false;
     {
-        auto wait = m_pUi->CreateWaitWindow("Erasing...", "Please wait while memory is erased.");
+        auto wait = m_pUi->CreateWaitWindow(kEraseWaitCaption, kEraseWaitText);
         for (int area = 0; area < kEraseAreaCount; ++area) {
             if (!areas.bArea[area] || AreaDisabled(m_nConnectState, area))
                 continue;

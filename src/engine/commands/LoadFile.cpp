@@ -2,6 +2,7 @@
 // selects; software images first pass the size plausibility check.
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/commands/FileExtension.h"
@@ -89,7 +90,7 @@ bool CDravikApp::LoadChosenFile(const std::string& path) {
             }
             std::fclose(file);
         } else {
-            m_pUi->MessageBoxWithReason("Cannot open input file.", FileReason(m_strPathName, errno));
+            m_pUi->MessageBoxWithReason(kInputFileNotOpened, FileReason(m_strPathName, errno));
         }
     }
 

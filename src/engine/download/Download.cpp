@@ -2,6 +2,7 @@
 
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageAnalysis.h"
 #include "engine/download/ImageFormat.h"
@@ -68,17 +69,17 @@ bool CDownload::EraseImageAreas(int regions) {
     IUserInterface& ui = m_app.Ui();
     if (regions & RegionOs) {
         if (!m_pLink->SendCommand(CommandEraseOs)) {
-            ui.MessageBox("Slave rejected erasure of OS.");
+            ui.MessageBox(kOsEraseRefused);
             return false;
         }
         if (m_app.m_nConnectState != ConnectBootstrap &&
             !m_pLink->SendCommand(CommandEraseApplicationAfterOs)) {
-            ui.MessageBox("Slave rejected erasure of application.");
+            ui.MessageBox(kApplicationEraseRefused);
             return false;
         }
     }
     if ((regions & RegionApplication) && !m_pLink->SendCommand(CommandEraseApplication)) {
-        ui.MessageBox("Slave rejected erasure of application.");
+        ui.MessageBox(kApplicationEraseRefused);
         return false;
     }
     if ((regions & RegionCommBoard) && !m_pLink->SendCommand(CommandEraseCommBoard)) {
@@ -128,7 +129,7 @@ int CDownload::OpenDownload() {
     // download still finishes on the link it started with.
     m_nLinkKind = m_app.m_nLinkKind;
     if (m_nLinkKind != kLinkUsb && m_nLinkKind != kLinkCom) {
-        ui.MessageBox("No COM or USB selected");
+        ui.MessageBox(kNoLinkKindChosen);
         return kLoadNoLink;
     }
     // An image the transfer could not finish is refused before the controller hears anything.
@@ -187,7 +188,7 @@ int CDownload::LoadPhase(CImageFileSource& file) {
         return kLoadFileNotOpened;
     }
     if (!m_pLink->SendCommand(CommandLoadSoftware)) {
-        ui.MessageBox("Slave rejected software load command.");
+        ui.MessageBox(kLoadCommandRefused);
         return kLoadRefused;
     }
     if (!SwitchSpeed(kSettingFast, "Could not change port settings."))
@@ -204,7 +205,7 @@ int CDownload::CloseDownload(CImageFileSource& file) {
     const uint8_t closing[4] = {0, 0, 0, 0};
     m_pLink->SendMRBlock(closing, sizeof closing);
     if (m_pLink->HasFailed()) {
-        ui.MessageBox(m_nLinkKind == kLinkUsb ? "Error reading from USB link." : "Error reading COM port.");
+        ui.MessageBox(m_nLinkKind == kLinkUsb ? kUsbReadFailed : kComPortReadFailed);
         return kLoadComPortFailed;
     }
     if (!SwitchSpeed(kSettingNormal, "Slave rejected comm port command."))
@@ -225,8 +226,7 @@ int CDownload::CloseDownload(CImageFileSource& file) {
     Status(kStatusProgramming);
     CClock::Instance().Sleep(kFlashProgrammingMs);
     ui.MessageBox("Download complete.");
-    if (ui.MessageBox("Should the controller be restarted now?", EMsgButtons::YesNo, EMsgIcon::Question) ==
-        IDYES)
+    if (ui.MessageBox(kRestartQuestion, EMsgButtons::YesNo, EMsgIcon::Question) == IDYES)
         m_pLink->SendCommand(CommandRestart);
     return ResultForRegions(m_nRegions);
 }
@@ -303,7 +303,7 @@ int CDownload::StagedProgrammingStep() {
     if (m_nLinkKind == kLinkCom)
         CClock::Instance().Sleep(kStagedWaitMs);
     if (!m_pLink->SendCommand(CommandLoadSoftware)) {
-        m_app.Ui().MessageBox("Slave rejected software load command.");
+        m_app.Ui().MessageBox(kLoadCommandRefused);
         return kLoadRefused;
     }
     if (!SwitchSpeed(kSettingFast, "Could not change port settings."))

@@ -1,5 +1,6 @@
 #include "engine/download/ImageWriter.h"
 
+#include "engine/app/MessageTexts.h"
 #include "engine/download/ImageFormat.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ bool CImageWriter::Emit(const uint8_t* data, size_t length) {
     if (length == 0)
         return true;
     if (!m_sink.Write(data, length)) {
-        m_strError = "Cannot write the image file.";
+        m_strError = kImageFileNotWritten;
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // calling thread behind the "File Progress" window. Needs no controller and no link.
 #include "engine/app/DravikApp.h"
 #include "engine/app/FileReason.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/RecordScope.h"
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageSource.h"
@@ -68,7 +69,7 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
         std::async(std::launch::async, [&record, &inputPath] { record.NoteFile(inputPath); });
     CImageFileSource input;
     if (!input.Open(inputPath)) {
-        m_pUi->MessageBoxWithReason("Cannot open input file.", FileReason(inputPath, errno));
+        m_pUi->MessageBoxWithReason(kInputFileNotOpened, FileReason(inputPath, errno));
         return false;
     }
     if (IsSameFile(inputPath, outputPath)) {
@@ -98,7 +99,7 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
         m_pUi->MessageBox(converter.ErrorText());
     // What was converted before a fault stays in the image.
     if (!output.Close() && ok) {
-        m_pUi->MessageBoxWithReason("Cannot write the image file.", FileReason(outputPath, errno));
+        m_pUi->MessageBoxWithReason(kImageFileNotWritten, FileReason(outputPath, errno));
         ok = false;
     }
     input.Close();

@@ -1,5 +1,6 @@
 // The controller's command exchange on top of the link's blocking transfer: commands and answer lines,
 // marker bytes, acknowledged data frames and the two state probes.
+#include "engine/app/MessageTexts.h"
 #include "engine/link/ControllerCommands.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
@@ -53,7 +54,7 @@ int CSerialHandler::ReadAnswer() {
         uint8_t byte = 0;
         size_t got = 0;
         if (!Read(&byte, 1, got)) {
-            ShowMessage("Error reading COM port.");
+            ShowMessage(kComPortReadFailed);
             return kAnswerNothing;
         }
         if (got == 0)
@@ -121,8 +122,8 @@ bool CSerialHandler::WaitForByte(uint8_t awaited) {
         size_t got = 0;
         if (!Read(&byte, 1, got)) {
             const int kind = m_context.m_nLinkKind;
-            ShowMessage(kind == kLinkCom   ? "Error reading COM port."
-                        : kind == kLinkUsb ? "Error reading from USB link."
+            ShowMessage(kind == kLinkCom   ? kComPortReadFailed
+                        : kind == kLinkUsb ? kUsbReadFailed
                                            : "Error reading undifined link.");
             return false;
         }

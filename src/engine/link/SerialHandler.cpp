@@ -1,5 +1,6 @@
 #include "engine/link/SerialHandler.h"
 
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/UsbHidDevice.h"
@@ -234,7 +235,7 @@ unsigned CSerialHandler::PollReceive() {
     if (got < 0) {
         m_bReadPending = false;
         m_bFailed = true;
-        ShowMessage("Error reading COM port.");
+        ShowMessage(kComPortReadFailed);
         return 0;
     }
     m_bReadPending = false;

@@ -1,6 +1,7 @@
 // Terminal mode: the PC as a plain terminal on the controller's console, and on top of it the capture of
 // the controller's diagnostic dumps into text files.
 #include "engine/app/DravikApp.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/app/UserInterface.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/records/ServiceVisit.h"
@@ -62,7 +63,7 @@ void CDravikApp::SetTerminalMode(int on) {
     } else if (m_nLinkKind == kLinkUsb) {
         m_pTermLink = std::make_unique<CSerialHandler>(*this, &m_usbDevice);
     } else {
-        m_pUi->MessageBox("No COM or USB selected");
+        m_pUi->MessageBox(kNoLinkKindChosen);
         return;
     }
     m_nTerminalMode = 1;

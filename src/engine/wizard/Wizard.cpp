@@ -1,4 +1,5 @@
 #include "engine/wizard/Wizard.h"
+#include "engine/app/MessageTexts.h"
 #include "engine/wizard/UpgradeOutcome.h"
 
 #include "engine/app/DravikApp.h"
@@ -65,8 +66,7 @@ bool CWizard::AwaitReset(CSerialHandler& link) {
         uint8_t byte = 0;
         size_t got = 0;
         if (!link.Read(&byte, 1, got)) {
-            m_ui.MessageBox(m_app.m_nLinkKind == kLinkUsb ? "Error reading from USB link."
-                                                          : "Error reading COM port.");
+            m_ui.MessageBox(m_app.m_nLinkKind == kLinkUsb ? kUsbReadFailed : kComPortReadFailed);
             break;
         }
         bell = got == 1 && byte == kBell;

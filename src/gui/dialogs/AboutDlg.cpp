@@ -1,5 +1,6 @@
 #include "gui/dialogs/AboutDlg.h"
 
+#include "engine/app/MessageTexts.h"
 #include "gui/app/AppIcon.h"
 #include "gui/dialogs/DialogUnits.h"
 #include "gui/dialogs/TextFit.h"
@@ -18,7 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* owner, const QString& versionText) : QDialog(owner
     icon->setGeometry(iconRect);
     icon->setPixmap(AppIconPixmap(std::min(iconRect.width(), iconRect.height())));
 
-    auto* name = new QLabel("Arvenco Dravik Download Utility", this);
+    auto* name = new QLabel(kProgramTitle, this);
     name->setObjectName("productName");
     name->setGeometry(DialogRect(this, 39, 15, 140, 9));
     m_pVersion = new QLabel(versionText, this);
