@@ -5,6 +5,7 @@
 #include "support/PtyPair.h"
 #include "support/SimProcess.h"
 #include "support/TempFolder.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,8 @@ TEST(CliTerminal, CapturesATraceDumpByteForByteAndLeavesTheTerminalAsItWas) {
         CCliProcess cli({"--settings", settings, "-p", sim.SlavePath(), "terminal", "--capture", capture}, {},
                         user.Path());
         ASSERT_TRUE(cli.WaitForError("Ctrl-] leaves", kWait)) << cli.ErrorText();
-        EXPECT_FALSE(user.IsCooked()) << "raw while the terminal runs";
+        // The hint comes just before the switch to raw mode.
+        EXPECT_TRUE(WaitUntil([&] { return !user.IsCooked(); })) << "raw while the terminal runs";
         ASSERT_TRUE(cli.WaitForOutput("DXU> ", kWait)) << cli.OutputText(); // the ESC at the start
         user.Type("diag\r");
         ASSERT_TRUE(cli.WaitForOutput("Choice: ", kWait)) << cli.OutputText();
