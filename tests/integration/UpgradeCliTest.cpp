@@ -18,9 +18,7 @@
 #include <memory>
 #include <poll.h>
 #include <set>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -253,23 +251,18 @@ TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
     const std::string image = WriteImage(dir, 60000);
     CSimProcess sim({"--count", "2", "--done-delay", "0", "--pace"}, 2);
     ASSERT_EQ(sim.SlavePaths().size(), 2u);
-    std::vector<std::string> argv{
-        DRAVIK_CLI_PATH,     "--settings", dir.File("none.cfg"), "--json",  "--yes", "--port",
-        sim.SlavePaths()[0], "--port",     sim.SlavePaths()[1],  "upgrade", image};
-    std::vector<char*> pointers;
-    for (auto& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     CUniqueFd out(fds[0]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    SChildSetup setup;
+    setup.in.strPath = "/dev/null";
+    setup.out.nFd = fds[1];
+    setup.err.strPath = "/dev/null";
+    CChildProcess fleet;
+    ASSERT_EQ(fleet.Start({DRAVIK_CLI_PATH, "--settings", dir.File("none.cfg"), "--json", "--yes", "--port",
+                           sim.SlavePaths()[0], "--port", sim.SlavePaths()[1], "upgrade", image},
+                          setup),
+              0);
     ::close(fds[1]);
 
     // Once both controllers report progress, one Ctrl-C.
@@ -288,7 +281,7 @@ TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
                 moving.insert(port);
     }
     ASSERT_EQ(moving.size(), 2u) << events;
-    ::kill(pid, SIGINT);
+    fleet.Signal(SIGINT);
     for (;;) {
         char buffer[4096];
         const ssize_t got = ::read(out.Get(), buffer, sizeof buffer);
@@ -296,9 +289,7 @@ TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
             break;
         events.append(buffer, static_cast<size_t>(got));
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(fleet.Wait(), 1);
     // Each child ended as the window's Cancel ends a download: result 5, after the erase of its part.
     std::istringstream lines(events);
     int cancelled = 0;
