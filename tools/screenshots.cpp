@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -41,6 +42,36 @@ bool Save(const QPixmap& pixmap, const QString& folder, const QString& name) {
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+// A window as it shows once laid out and painted, saved.
+bool Shot(QWidget& window, const QString& folder, const QString& name) {
+    Settle();
+    return Save(window.grab(), folder, name);
+}
+
+// A dialog or page made with these arguments, shown and saved.
+template <class TWindow, class... TArgs>
+bool ShotOf(const QString& folder, const QString& name, TArgs&&... args) {
+    TWindow window(std::forward<TArgs>(args)...);
+    window.show();
+    return Shot(window, folder, name);
+}
+
+// The File Download window at one moment of a 400000-byte image's transfer (position in 400ths).
+bool DownloadShot(const QString& folder, const QString& name, const QString& status, const QString& bytes,
+                  const QString& elapsed, const QString& remaining, uint32_t position) {
+    CDownloadWindow download([] {});
+    download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
+    download.SetField(EDownloadField::Status, status);
+    download.SetField(EDownloadField::Start, "14:02:37");
+    download.SetField(EDownloadField::Bytes, bytes);
+    download.SetField(EDownloadField::Elapsed, elapsed);
+    download.SetField(EDownloadField::Remaining, remaining);
+    download.SetField(EDownloadField::Speed, "20000 BPS");
+    download.SetProgressRange(400);
+    download.SetProgressPos(position);
+    return Shot(download, folder, name);
 }
 
 // The main window with one pop-up open over it, its first enabled item highlighted.
@@ -112,111 +143,33 @@ int main(int argc, char** argv) {
     }
     app.OnStatusRefresh();
 
-    {
-        CCommDialog dialog(&frame, 0, "COM1");
-        dialog.show();
-        Settle();
-        ok &= Save(dialog.grab(), folder, "port-setup.png");
-    }
-    {
-        CAboutDlg dialog(&frame, kDravikVersionText);
-        dialog.show();
-        Settle();
-        ok &= Save(dialog.grab(), folder, "about.png");
-    }
+    ok &= ShotOf<CCommDialog>(folder, "port-setup.png", &frame, 0, "COM1");
+    ok &= ShotOf<CAboutDlg>(folder, "about.png", &frame, kDravikVersionText);
     {
         CMessageDialog wait(&frame);
         wait.SetCaption("Connect...");
         wait.SetMessage("Please reset controller.  Dravik will wait 30s for controller to connect.");
-        Settle();
-        ok &= Save(wait.grab(), folder, "wait-window.png");
+        ok &= Shot(wait, folder, "wait-window.png");
     }
+    // Twenty seconds into the transfer, and its end: the final figures stay while the flash is programmed.
+    ok &= DownloadShot(folder, "file-download.png", "Downloading file", "40K / 400K (10%)", "00:20", "03:00",
+                       40);
+    ok &= DownloadShot(folder, "file-download-done.png",
+                       "Download complete... Please wait while flash is programmed", "400K / 400K (100%)",
+                       "03:20", "00:00", 400);
+    ok &= ShotOf<CEraseOKDialog>(folder, "erase-confirm.png", &frame);
+    ok &= ShotOf<CEraseDialog>(folder, "erase-memory.png", &frame, ConnectBios);
+    ok &= ShotOf<COptionsDialog>(folder, "controller-options.png", &frame);
 
-    {
-        // Twenty seconds into a 400000-byte image.
-        CDownloadWindow download([] {});
-        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
-        download.SetField(EDownloadField::Status, "Downloading file");
-        download.SetField(EDownloadField::Start, "14:02:37");
-        download.SetField(EDownloadField::Bytes, "40K / 400K (10%)");
-        download.SetField(EDownloadField::Elapsed, "00:20");
-        download.SetField(EDownloadField::Remaining, "03:00");
-        download.SetField(EDownloadField::Speed, "20000 BPS");
-        download.SetProgressRange(400);
-        download.SetProgressPos(40);
-        Settle();
-        ok &= Save(download.grab(), folder, "file-download.png");
-    }
-    {
-        // The transfer's end: the final figures stay while the controller programs its flash.
-        CDownloadWindow download([] {});
-        download.SetField(EDownloadField::FileName, "dxu_os_v23.img");
-        download.SetField(EDownloadField::Status,
-                          "Download complete... Please wait while flash is programmed");
-        download.SetField(EDownloadField::Start, "14:02:37");
-        download.SetField(EDownloadField::Bytes, "400K / 400K (100%)");
-        download.SetField(EDownloadField::Elapsed, "03:20");
-        download.SetField(EDownloadField::Remaining, "00:00");
-        download.SetField(EDownloadField::Speed, "20000 BPS");
-        download.SetProgressRange(400);
-        download.SetProgressPos(400);
-        Settle();
-        ok &= Save(download.grab(), folder, "file-download-done.png");
-    }
-    {
-        CEraseOKDialog dialog(&frame);
-        dialog.show();
-        Settle();
-        ok &= Save(dialog.grab(), folder, "erase-confirm.png");
-    }
-    {
-        CEraseDialog dialog(&frame, ConnectBios);
-        dialog.show();
-        Settle();
-        ok &= Save(dialog.grab(), folder, "erase-memory.png");
-    }
-    {
-        COptionsDialog dialog(&frame);
-        dialog.show();
-        Settle();
-        ok &= Save(dialog.grab(), folder, "controller-options.png");
-    }
-
-    {
-        CWizardDialog_1 page(&frame, true);
-        page.show();
-        Settle();
-        ok &= Save(page.grab(), folder, "wizard-1-welcome.png");
-    }
-    {
-        CWizardDialog_2 page(&frame);
-        page.show();
-        Settle();
-        ok &= Save(page.grab(), folder, "wizard-2-cable.png");
-    }
+    ok &= ShotOf<CWizardDialog_1>(folder, "wizard-1-welcome.png", &frame, true);
+    ok &= ShotOf<CWizardDialog_2>(folder, "wizard-2-cable.png", &frame);
     {
         CWizardDialog_3 notice(&frame);
-        Settle();
-        ok &= Save(notice.grab(), folder, "wizard-3-power-cycle.png");
+        ok &= Shot(notice, folder, "wizard-3-power-cycle.png");
     }
-    {
-        CWizardDialog_4 page(&frame);
-        page.show();
-        Settle();
-        ok &= Save(page.grab(), folder, "wizard-4-file-type.png");
-    }
-    {
-        CWizardDialog_5 page(&frame);
-        page.show();
-        Settle();
-        ok &= Save(page.grab(), folder, "wizard-5-no-controller.png");
-    }
-    {
-        CWizardDialog_6 page(&frame);
-        page.show();
-        Settle();
-        ok &= Save(page.grab(), folder, "wizard-6-another-file.png");
-    }
+    ok &= ShotOf<CWizardDialog_4>(folder, "wizard-4-file-type.png", &frame);
+    ok &= ShotOf<CWizardDialog_5>(folder, "wizard-5-no-controller.png", &frame);
+    ok &= ShotOf<CWizardDialog_6>(folder, "wizard-6-another-file.png", &frame);
 
     // Terminal mode as the technician sees it: the controller's console in the view.
     app.m_nTerminalMode = 1;

@@ -1,37 +1,18 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and checks that every installed file is there and usable.
 # usage: check-install.sh BUILD_DIR WITH_GUI(0|1)
-set -uo pipefail
-build=$1
-with_gui=$2
-stage=$(mktemp -d "${TMPDIR:-/tmp}/dravik-install.XXXXXX")
-trap 'rm -rf "$stage"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/check-common.sh" install "$@"
 
-if ! DESTDIR=$stage cmake --install "$build" --prefix /usr >"$stage.log" 2>&1; then
-    cat "$stage.log" >&2
-    rm -f "$stage.log"
+if ! DESTDIR=$scratch cmake --install "$build" --prefix /usr >"$scratch.log" 2>&1; then
+    cat "$scratch.log" >&2
+    rm -f "$scratch.log"
     echo "FAIL: cmake --install" >&2
     exit 1
 fi
-rm -f "$stage.log"
-root=$stage/usr
+rm -f "$scratch.log"
+root=$scratch/usr
 
-expected=(bin/dravik-cli bin/dxu-sim lib/udev/rules.d/60-dravik.rules
-    share/bash-completion/completions/dravik-cli
-    share/man/man1/dravik.1.gz share/man/man1/dravik-cli.1.gz share/man/man1/dxu-sim.1.gz)
-sizes=(16 24 32 48 64 128 256)
-if [ "$with_gui" = 1 ]; then
-    expected+=(bin/dravik share/applications/dravik.desktop share/icons/hicolor/scalable/apps/dravik.svg)
-    for size in "${sizes[@]}"; do
-        expected+=("share/icons/hicolor/${size}x${size}/apps/dravik.png")
-    done
-fi
-for file in "${expected[@]}"; do
+for file in "${installed_files[@]}"; do
     [ -f "$root/$file" ] || fail "missing $file"
 done
 for program in dravik-cli dxu-sim; do
@@ -83,7 +64,7 @@ complete_words dravik-cli --port CO | grep -qx COM9 || fail "completion of a por
 if [ "$with_gui" = 1 ]; then
     desktop-file-validate "$root/share/applications/dravik.desktop" || fail "desktop-file-validate"
     grep -qx 'Exec=dravik %f' "$root/share/applications/dravik.desktop" || fail "desktop entry runs dravik"
-    for size in "${sizes[@]}"; do
+    for size in "${icon_sizes[@]}"; do
         png=$root/share/icons/hicolor/${size}x${size}/apps/dravik.png
         [ -f "$png" ] || continue
         # PNG signature, then the IHDR width and height as big-endian words.
@@ -96,8 +77,4 @@ if [ "$with_gui" = 1 ]; then
     grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/dravik.svg" || fail "dravik.svg is not SVG"
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "install tree complete: ${#expected[@]} files"
+finish "install tree complete: ${#installed_files[@]} files"
