@@ -28,13 +28,15 @@ void AddStream(posix_spawn_file_actions_t& actions, const SChildStream& stream, 
 } // namespace
 
 CChildProcess::CChildProcess(CChildProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_nStatus(other.m_nStatus), m_usage(other.m_usage) {}
+    : m_pid(std::exchange(other.m_pid, -1)), m_nStatus(other.m_nStatus), m_bSignalled(other.m_bSignalled),
+      m_usage(other.m_usage) {}
 
 CChildProcess& CChildProcess::operator=(CChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
         m_pid = std::exchange(other.m_pid, -1);
         m_nStatus = other.m_nStatus;
+        m_bSignalled = other.m_bSignalled;
         m_usage = other.m_usage;
     }
     return *this;
@@ -57,16 +59,25 @@ int CChildProcess::Start(const std::vector<std::string>& argv, const SChildSetup
     ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     if (!setup.strFolder.empty())
         ::posix_spawn_file_actions_addchdir_np(&actions, setup.strFolder.c_str());
+    // The setup's entries first: of two entries of one name, the first counts.
+    std::vector<char*> environment;
+    for (const std::string& entry : setup.environment)
+        environment.push_back(const_cast<char*>(entry.c_str()));
+    for (char** entry = environ; *entry; ++entry)
+        environment.push_back(*entry);
+    environment.push_back(nullptr);
+    char* const* envp = setup.environment.empty() ? environ : environment.data();
     // glibc reports a failed exec as the result, so a missing program is seen here, not as an exit code.
     pid_t pid = -1;
     const int result = setup.bSearchPath
-                           ? ::posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), environ)
-                           : ::posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
+                           ? ::posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), envp)
+                           : ::posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), envp);
     ::posix_spawn_file_actions_destroy(&actions);
     if (result != 0)
         return result;
     m_pid = pid;
     m_nStatus = kNotEnded;
+    m_bSignalled = false;
     m_usage = {};
     return 0;
 }
@@ -79,6 +90,7 @@ int CChildProcess::Wait() {
     while ((done = ::wait4(m_pid, &status, 0, &m_usage)) < 0 && errno == EINTR) {
     }
     m_nStatus = done == m_pid ? StatusOf(status) : -1;
+    m_bSignalled = done == m_pid && WIFSIGNALED(status);
     m_pid = -1;
     return m_nStatus;
 }
@@ -90,6 +102,7 @@ int CChildProcess::WaitFor(std::chrono::milliseconds timeout) {
         const pid_t done = ::wait4(m_pid, &status, WNOHANG, &m_usage);
         if (done == m_pid || (done < 0 && errno != EINTR)) {
             m_nStatus = done == m_pid ? StatusOf(status) : -1;
+            m_bSignalled = done == m_pid && WIFSIGNALED(status);
             m_pid = -1;
             break;
         }

@@ -20,6 +20,8 @@ struct SChildSetup {
     SChildStream in, out, err;
     std::string strFolder;   // its working folder; empty: ours
     bool bSearchPath = true; // a name without '/' is looked up on PATH
+    // NAME=value entries set for the child on top of our environment.
+    std::vector<std::string> environment;
 };
 
 class CChildProcess {
@@ -48,12 +50,15 @@ public:
     void Kill(int signal = SIGKILL);
     // Nobody will wait: a waiter of its own reaps it when it ends.
     void Detach();
+    // Whether a signal ended it (its status is then 128 + the signal, which a program may also exit with).
+    bool EndedBySignal() const { return m_bSignalled; }
     // What it used once it has ended and been waited for: CPU times and peak resident size.
     const rusage& Usage() const { return m_usage; }
 
 private:
     pid_t m_pid = -1;
     int m_nStatus = -1;
+    bool m_bSignalled = false;
     rusage m_usage{};
 };
 

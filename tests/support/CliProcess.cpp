@@ -6,12 +6,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -49,60 +45,36 @@ CCliProcess::CCliProcess(const std::vector<std::string>& args, const std::vector
     ::close(outFd);
     m_strOutPath = outPath;
 
-    std::vector<std::string> argvText{DRAVIK_CLI_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argvText)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envText(environment);
-    for (char** entry = environ; *entry; ++entry)
-        envText.emplace_back(*entry); // the first of a name wins: the test's own come first
-    std::vector<char*> envp;
-    for (std::string& entry : envText)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDWR | O_NOCTTY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, m_strOutPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, m_strErrPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    if (::posix_spawn(&m_pid, DRAVIK_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
-        m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    // Read and write, as a terminal given as input is used; never our controlling terminal.
+    const int input = ::open(inputPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (input < 0)
+        return;
+    SChildSetup setup;
+    setup.in.nFd = input;
+    setup.out.strPath = m_strOutPath;
+    setup.err.strPath = m_strErrPath;
+    setup.environment = environment;
+    std::vector<std::string> argv{DRAVIK_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_child.Start(argv, setup);
+    ::close(input);
 }
 
 CCliProcess::~CCliProcess() {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        WaitForExit(std::chrono::seconds(10));
-    }
+    m_child.Kill();
     if (!m_strErrPath.empty())
         ::unlink(m_strErrPath.c_str());
     if (!m_strOutPath.empty())
         ::unlink(m_strOutPath.c_str());
 }
 
-void CCliProcess::Signal(int signal) const {
-    if (m_pid > 0)
-        ::kill(m_pid, signal);
+void CCliProcess::Signal(int signal) {
+    m_child.Signal(signal);
 }
 
 int CCliProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (m_pid > 0) {
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
-            return -1;
-        ::poll(nullptr, 0, 5);
-    }
-    return m_nStatus;
+    const int status = m_child.WaitFor(timeout);
+    return status == CChildProcess::kNotEnded || m_child.EndedBySignal() ? -1 : status;
 }
 
 std::string CCliProcess::ErrorText() const {

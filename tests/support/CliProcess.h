@@ -4,9 +4,10 @@
 // goes.
 #pragma once
 
+#include "platform/ChildProcess.h"
+
 #include <chrono>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class CCliProcess {
@@ -17,8 +18,8 @@ public:
     CCliProcess(const CCliProcess&) = delete;
     CCliProcess& operator=(const CCliProcess&) = delete;
 
-    bool IsRunning() const { return m_pid > 0; }
-    void Signal(int signal) const;
+    bool IsRunning() const { return m_child.IsRunning(); }
+    void Signal(int signal);
     // Waits up to the real time-out for the program to end: its exit status, or -1 while it still runs
     // or when a signal ended it.
     int WaitForExit(std::chrono::milliseconds timeout);
@@ -30,8 +31,7 @@ public:
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const;
 
 private:
-    pid_t m_pid = -1;
-    int m_nStatus = -1;
+    CChildProcess m_child;
     std::string m_strErrPath;
     std::string m_strOutPath;
 };
