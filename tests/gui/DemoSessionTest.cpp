@@ -47,9 +47,9 @@ TEST(DemoSession, NothingTheUserChangesReachesTheSettingsFile) {
     EXPECT_EQ(app.m_strWizard, "WE");
     app.UseUsb();
     app.UseCom();
-    ui.QueueCommDialog(CommDialogData{"COM5", 1, "COM1"});
+    ui.QueueCommDialog(CommDialogData{"COM5", 1, "COM1", {}});
     app.OnPortSetup();
-    ui.QueueCommDialog(CommDialogData{"/dev/ttyUSB0", 0, "COM5"});
+    ui.QueueCommDialog(CommDialogData{"/dev/ttyUSB0", 0, "COM5", {}});
     app.OnPortSetup();
     EXPECT_EQ(app.m_strPort, "/dev/ttyUSB0");
     EXPECT_EQ(ReadWhole(settings), original);

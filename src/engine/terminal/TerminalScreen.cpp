@@ -69,7 +69,7 @@ void CTerminalScreen::PutChar(uint8_t c) {
         }
         return;
     case 0x1B:
-        m_nState = 1;
+        m_nState = kEscStarted;
         m_cFinal = 0;
         m_nP1 = m_nP2 = m_nP3 = -1;
         return;
@@ -99,52 +99,52 @@ CTerminalScreen::EParse CTerminalScreen::Parse(uint8_t c) {
     const bool digit = c >= '0' && c <= '9';
     auto complete = [&](uint8_t final) {
         m_cFinal = final;
-        m_nState = 6;
+        m_nState = kEscDone;
         return EParse::Complete;
     };
     switch (m_nState) {
-    case 1:
+    case kEscStarted:
         if (c == '[') {
-            m_nState = 2;
+            m_nState = kEscBracket;
             return EParse::Consumed;
         }
         break;
-    case 2:
+    case kEscBracket:
         if (digit) {
             m_nP1 = c - '0';
-            m_nState = 3;
+            m_nState = kEscFirstNumber;
             return EParse::Consumed;
         }
         if (c == 'm' || c == 'H')
             return complete(c);
         break;
-    case 3:
+    case kEscFirstNumber:
         if (digit) {
             AddDigit(m_nP1, c);
             return EParse::Consumed;
         }
         if (c == ';') {
             m_nP2 = 0;
-            m_nState = 4;
+            m_nState = kEscSecondNumber;
             return EParse::Consumed;
         }
         if (c == 'A' || c == 'B' || c == 'C' || c == 'D' || c == 'J' || c == 'm')
             return complete(c);
         break;
-    case 4:
+    case kEscSecondNumber:
         if (digit) {
             AddDigit(m_nP2, c);
             return EParse::Consumed;
         }
         if (c == ';') {
             m_nP3 = 0;
-            m_nState = 5;
+            m_nState = kEscThirdNumber;
             return EParse::Consumed;
         }
         if (c == 'H' || c == 'f' || c == 'm')
             return complete(c);
         break;
-    case 5:
+    case kEscThirdNumber:
         if (digit) {
             AddDigit(m_nP3, c);
             return EParse::Consumed;
@@ -153,9 +153,9 @@ CTerminalScreen::EParse CTerminalScreen::Parse(uint8_t c) {
             return complete(c);
         break;
     default:
-        return EParse::Print; // idle (0 and 6)
+        return EParse::Print; // kEscIdle and kEscDone
     }
-    m_nState = 0; // abort: the byte is printed, the sequence before it is lost
+    m_nState = kEscIdle; // abort: the byte is printed, the sequence before it is lost
     return EParse::Print;
 }
 
@@ -245,7 +245,7 @@ void CTerminalScreen::LineFeed() {
     }
     ++m_nCursorRow;
     m_nCursorColumn = 0;
-    m_nState = 0;
+    m_nState = kEscIdle;
     if (m_pListener) {
         m_pListener->OnLineFeed();
         m_pListener->OnCursorMoved();

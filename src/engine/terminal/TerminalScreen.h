@@ -65,6 +65,16 @@ public:
 
 private:
     enum class EParse { Print, Consumed, Complete };
+    // Where the escape sequence parser stands (m_nState; ParserState() gives it as a number).
+    enum EEscapeState : int {
+        kEscIdle = 0,         // outside a sequence
+        kEscStarted = 1,      // ESC
+        kEscBracket = 2,      // ESC [
+        kEscFirstNumber = 3,  // ESC [ n
+        kEscSecondNumber = 4, // ESC [ n ; n
+        kEscThirdNumber = 5,  // ESC [ n ; n ; n
+        kEscDone = 6,         // a sequence has just been carried out
+    };
 
     EParse Parse(uint8_t c);
     void Execute();
@@ -79,7 +89,7 @@ private:
     CTerminalHistory m_lines;
     int m_nCursorRow = 0;
     int m_nCursorColumn = 0;
-    int m_nState = 0;
+    int m_nState = kEscIdle;
     uint8_t m_cFinal = 0;
     int m_nP1 = -1;
     int m_nP2 = -1;
