@@ -5,6 +5,7 @@
 #include "cli/CliSignalCancel.h"
 #include "cli/FleetMember.h"
 #include "platform/HidDeviceChoice.h"
+#include "platform/PortNames.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -51,12 +52,30 @@ bool ReadPorts(const CliOptions& options, std::vector<std::string>& ports, std::
                 ports.push_back(line);
         }
     }
-    for (size_t i = 0; i < ports.size(); ++i) {
-        if (std::find(ports.begin(), ports.begin() + static_cast<long>(i), ports[i]) !=
-            ports.begin() + static_cast<long>(i)) {
-            error = "the port " + ports[i] + " is named twice; each controller needs a port of its own";
+    // Two names of one device (COM1 and /dev/ttyS0; a hidraw node and usb: its serial number) are one port.
+    SSystemPaths paths;
+    if (!options.strSysfs.empty())
+        paths.strSys = options.strSysfs;
+    if (!options.strDev.empty())
+        paths.strDev = options.strDev;
+    std::vector<std::string> devices;
+    for (const std::string& port : ports) {
+        SUsbDeviceChoice choice;
+        std::vector<std::string> why;
+        std::string device = ResolvePortName(port);
+        if (IsUsbPortName(port))
+            device = ChooseUsbDevice(port, paths, choice, why) && !choice.strSerial.empty()
+                         ? kUsbSerialPrefix + choice.strSerial
+                         : port;
+        const auto same = std::find(devices.begin(), devices.end(), device.empty() ? port : device);
+        if (same != devices.end()) {
+            const std::string& first = ports[static_cast<size_t>(same - devices.begin())];
+            error = first == port ? "the port " + port + " is named twice"
+                                  : port + " and " + first + " name the same controller";
+            error += "; each controller needs a port of its own";
             return false;
         }
+        devices.push_back(device.empty() ? port : device);
     }
     if (ports.empty())
         error = "no port to upgrade: name them with --port or --ports-from";

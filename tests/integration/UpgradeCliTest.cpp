@@ -212,6 +212,13 @@ TEST(UpgradeCli, AFleetTakesUsbControllersByNodeOrSerialNumberAndTheRecordsNameT
               (std::set<std::string>{"USB  10C4:8468 DXUSIM-1", "USB " + ports[1] + " 10C4:8468 DXUSIM-2",
                                      "COM " + ports[2] + "  "}));
 
+    // One controller named twice, by its node and by its serial number, is refused as a usage error.
+    const CliRun twice = RunCli(dir, {"--sysfs", tree.Paths().strSys, "--dev", tree.Paths().strDev, "--port",
+                                      ports[1], "--port", "usb:DXUSIM-2", "upgrade", image});
+    EXPECT_EQ(twice.nExit, 64);
+    EXPECT_TRUE(Contains(twice.strErr, "usb:DXUSIM-2 and " + ports[1] + " name the same controller"))
+        << twice.strErr;
+
     // A name that fits no controller fails before any link is opened, and says what is there.
     const CliRun wrong = RunCli(dir, {"--sysfs", tree.Paths().strSys, "--dev", tree.Paths().strDev, "--port",
                                       tree.Dev("hidraw9"), "upgrade", image});
