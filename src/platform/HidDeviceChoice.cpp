@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr int kOpenAttempts = 10;
+
 class CChosenHidLibrary : public IHidLibrary {
 public:
     CChosenHidLibrary(std::shared_ptr<IHidLibrary> library, SUsbDeviceChoice choice)
@@ -27,23 +29,30 @@ public:
         return chosen;
     }
 
+    // The backends open by number among the attached devices, so a device of another program that comes
+    // or goes (a restart in a fleet) between the look and the open moves the numbers: the opened device is
+    // checked against a second look, and the open is tried again when it was another.
     int Open(HidHandle& handle, unsigned index, uint16_t vendorId, uint16_t productId) override {
         handle = nullptr;
-        const std::vector<SHidDeviceName> names = m_pLibrary->DeviceNames(vendorId, productId);
-        const unsigned position = PositionOf(names, index);
-        if (position >= names.size())
-            return kHidDeviceNotFound;
-        const int status = m_pLibrary->Open(handle, position, vendorId, productId);
-        if (status != kHidSuccess)
-            return status;
-        // A device that came or went between the two looks moves the numbers: then this may be another.
-        const std::vector<SHidDeviceName> after = m_pLibrary->DeviceNames(vendorId, productId);
-        if (position >= after.size() || !IsChosen(after[position])) {
-            m_pLibrary->Close(handle);
-            handle = nullptr;
-            return kHidDeviceNotFound;
+        int status = kHidDeviceNotFound;
+        for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+            const std::vector<SHidDeviceName> names = m_pLibrary->DeviceNames(vendorId, productId);
+            const unsigned position = PositionOf(names, index);
+            if (position >= names.size())
+                return kHidDeviceNotFound;
+            status = m_pLibrary->Open(handle, position, vendorId, productId);
+            if (status != kHidSuccess && status != kHidDeviceNotFound)
+                return status;
+            if (status == kHidSuccess) {
+                const std::vector<SHidDeviceName> after = m_pLibrary->DeviceNames(vendorId, productId);
+                if (position < after.size() && IsChosen(after[position]))
+                    return kHidSuccess;
+                m_pLibrary->Close(handle);
+                handle = nullptr;
+                status = kHidDeviceNotFound;
+            }
         }
-        return kHidSuccess;
+        return status;
     }
 
     int Close(HidHandle handle) override { return m_pLibrary->Close(handle); }
@@ -59,8 +68,17 @@ public:
     int GetInputReportControl(HidHandle handle, uint8_t* buffer, size_t length) override {
         return m_pLibrary->GetInputReportControl(handle, buffer, length);
     }
+    // Another device leaving (a restart elsewhere in a fleet) is not this view's affair: passed on, it would
+    // mark the open device as possibly gone and have the next arrival open it again under a transfer.
     void SetDeviceChangeHandler(std::function<void(bool arrived)> handler) override {
-        m_pLibrary->SetDeviceChangeHandler(std::move(handler));
+        if (!handler) {
+            m_pLibrary->SetDeviceChangeHandler(nullptr);
+            return;
+        }
+        m_pLibrary->SetDeviceChangeHandler([this, handler = std::move(handler)](bool arrived) {
+            if (arrived || DeviceNames(kDxuVendorId, kDxuProductId).empty())
+                handler(arrived);
+        });
     }
 
     std::vector<std::string> ExplainNoDevice() override {

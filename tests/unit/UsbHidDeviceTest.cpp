@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <dirent.h>
 #include <future>
 #include <numeric>
@@ -351,6 +352,29 @@ TEST_F(UsbHidDeviceTest, ADeviceNamedBySerialNumberIsTheOnlyOneItsViewShows) {
                   "powered.",
                   "Controllers attached:", "  USB (no serial number)", "  USB serial number DX-2",
                   "  USB serial number DX-3"}));
+}
+
+// Another device leaving (a restart elsewhere in a fleet) is not passed on: it would mark the open device
+// as possibly gone. A bus of its own, so that no notification from before comes in between; they come in
+// order from the bus's thread.
+TEST_F(UsbHidDeviceTest, ANamedDeviceHearsOfItsOwnRemovalOnly) {
+    auto hub = std::make_shared<CUsbSimHub>();
+    const std::shared_ptr<IHidLibrary> view = CreateChosenHidLibrary(hub, {"", "DX-2"});
+    std::atomic<int> arrivals{0}, removals{0};
+    view->SetDeviceChangeHandler([&](bool arrived) { ++(arrived ? arrivals : removals); });
+    SUsbSimOptions options;
+    options.strSerial = "DX-2";
+    const std::shared_ptr<CUsbSimDevice> chosen = hub->AddDevice(options);
+    options.strSerial = "DX-3";
+    const std::shared_ptr<CUsbSimDevice> other = hub->AddDevice(options);
+    ASSERT_TRUE(WaitUntil([&] { return arrivals == 2; }));
+    hub->Unplug(other);
+    hub->Plug(other);
+    ASSERT_TRUE(WaitUntil([&] { return arrivals == 3; }));
+    EXPECT_EQ(removals, 0);
+    hub->Unplug(chosen);
+    EXPECT_TRUE(WaitUntil([&] { return removals == 1; }));
+    view->SetDeviceChangeHandler(nullptr);
 }
 
 } // namespace
