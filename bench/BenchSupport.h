@@ -10,11 +10,36 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <pty.h>
 #include <string>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace bench {
+
+// A pseudo-terminal pair in raw mode; a side handed to somebody else is set to -1 so that it stays open.
+struct SPty {
+    int nMaster = -1;
+    int nSlave = -1;
+    std::string strSlave;
+    SPty() {
+        char name[256] = {};
+        struct termios raw {};
+        ::cfmakeraw(&raw);
+        if (::openpty(&nMaster, &nSlave, name, &raw, nullptr) == 0)
+            strSlave = name;
+    }
+    ~SPty() {
+        if (nMaster >= 0)
+            ::close(nMaster);
+        if (nSlave >= 0)
+            ::close(nSlave);
+    }
+    SPty(const SPty&) = delete;
+    SPty& operator=(const SPty&) = delete;
+};
 
 using SteadyClock = std::chrono::steady_clock;
 

@@ -46,24 +46,6 @@ long ResidentKb() {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-struct SPty {
-    int nMaster = -1;
-    int nSlave = -1;
-    std::string strSlave;
-    SPty() {
-        char name[256] = {};
-        struct termios raw {};
-        ::cfmakeraw(&raw);
-        if (::openpty(&nMaster, &nSlave, name, &raw, nullptr) == 0)
-            strSlave = name;
-    }
-    ~SPty() {
-        if (nMaster >= 0)
-            ::close(nMaster);
-        ::close(nSlave);
-    }
-};
-
 void WriteAll(int fd, const std::string& bytes) {
     for (size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

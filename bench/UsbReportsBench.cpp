@@ -4,7 +4,7 @@
 // reports per KiB is the floor; the ratio to it is printed.
 #include "BenchSupport.h"
 
-#include "engine/app/BasicUserInterface.h"
+#include "engine/app/SilentUserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/link/UsbHidDevice.h"
@@ -20,22 +20,6 @@
 namespace {
 
 using namespace bench;
-
-class CSilentUi : public CBasicUserInterface {
-public:
-    int MessageBox(const std::string& text, EMsgButtons, EMsgIcon) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return IDOK;
-    }
-    void Post(std::function<void()>) override {}
-    void ShowStatus(const std::string&, const std::string&) override {}
-    bool GetFileName(const FileDialogRequest&, std::string&) override { return false; }
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override {
-        return {};
-    }
-    bool RunCommDialog(CommDialogData&) override { return false; }
-    void RunAboutDialog(const std::string&) override {}
-};
 
 } // namespace
 
@@ -65,7 +49,8 @@ int main(int argc, char** argv) {
     bool ok = false;
     size_t reports = 0;
     {
-        CSilentUi ui;
+        CSilentUserInterface ui(
+            IDOK, [](const std::string& text) { std::fprintf(stderr, "message: %s\n", text.c_str()); });
         CLinkContext context{&ui};
         context.m_nLinkKind = kLinkUsb;
         context.m_bUsbPresent = true;

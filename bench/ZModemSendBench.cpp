@@ -5,7 +5,7 @@
 // for 1 MB and 16 MB with the callers' options. sz's time includes its own start.
 #include "BenchSupport.h"
 
-#include "engine/app/BasicUserInterface.h"
+#include "engine/app/SilentUserInterface.h"
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/zmodem/ZModemDlg.h"
@@ -28,39 +28,6 @@ constexpr double kReadySeconds = 20.0;
 // A pair takes well under a second: more than the least number of pairs steadies the median on a busy
 // machine.
 constexpr int kZModemPairs = 11;
-
-class CSilentUi : public CBasicUserInterface {
-public:
-    int MessageBox(const std::string& text, EMsgButtons, EMsgIcon) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return IDOK;
-    }
-    void Post(std::function<void()>) override {}
-    void ShowStatus(const std::string&, const std::string&) override {}
-    bool GetFileName(const FileDialogRequest&, std::string&) override { return false; }
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override {
-        return {};
-    }
-    bool RunCommDialog(CommDialogData&) override { return false; }
-    void RunAboutDialog(const std::string&) override {}
-};
-
-struct SPty {
-    int nMaster = -1;
-    int nSlave = -1;
-    std::string strSlave;
-    SPty() {
-        char name[256] = {};
-        struct termios raw {};
-        ::cfmakeraw(&raw);
-        if (::openpty(&nMaster, &nSlave, name, &raw, nullptr) == 0)
-            strSlave = name;
-    }
-    ~SPty() {
-        ::close(nMaster);
-        ::close(nSlave);
-    }
-};
 
 bool SameFile(const fs::path& a, const fs::path& b) {
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
@@ -101,7 +68,8 @@ bool Received(CChildProcess& rz, const fs::path& file, const fs::path& into) {
 SRun Ours(const fs::path& file, const fs::path& into) {
     SRun run;
     SPty pty;
-    CSilentUi ui;
+    CSilentUserInterface ui(
+        IDOK, [](const std::string& text) { std::fprintf(stderr, "message: %s\n", text.c_str()); });
     CLinkContext context(&ui);
     int result = -1;
     // The port is set up before rz starts, as a program's port is before the controller's receiver runs.

@@ -1,8 +1,8 @@
 #include "cli/CliDoctor.h"
 
 #include "cli/CliPorts.h"
-#include "engine/app/BasicUserInterface.h"
 #include "engine/app/DravikApp.h"
+#include "engine/app/SilentUserInterface.h"
 #include "platform/HidLibrary.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
@@ -28,20 +28,6 @@
 #include <vector>
 
 namespace {
-
-// A face that shows nothing: reading the settings must not talk to anybody.
-class CSilentUserInterface : public CBasicUserInterface {
-public:
-    int MessageBox(const std::string&, EMsgButtons, EMsgIcon) override { return IDCANCEL; }
-    void Post(std::function<void()>) override {}
-    void ShowStatus(const std::string&, const std::string&) override {}
-    bool GetFileName(const FileDialogRequest&, std::string&) override { return false; }
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override {
-        return nullptr;
-    }
-    bool RunCommDialog(CommDialogData&) override { return false; }
-    void RunAboutDialog(const std::string&) override {}
-};
 
 class CChecklist {
 public:
@@ -101,7 +87,7 @@ SEffectiveSettings CheckSettings(const std::string& path, CChecklist& list) {
     std::error_code error;
     std::string folder = (std::filesystem::temp_directory_path(error) / "dravik-doctor-XXXXXX").string();
     const bool haveFolder = ::mkdtemp(folder.data()) != nullptr;
-    CSilentUserInterface ui;
+    CSilentUserInterface ui(IDCANCEL);
     CDravikApp app(&ui);
     app.m_strSettingsPath = haveFolder ? folder + "/Dravik.cfg" : "/nonexistent/Dravik.cfg";
     if (exists && haveFolder)

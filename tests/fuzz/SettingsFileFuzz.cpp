@@ -1,7 +1,7 @@
 // Any settings file: loading it gives valid settings, and a file it rewrote loads to the same settings
 // without being rewritten again.
-#include "engine/app/BasicUserInterface.h"
 #include "engine/app/DravikApp.h"
+#include "engine/app/SilentUserInterface.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,19 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-class CSilentUi : public CBasicUserInterface {
-public:
-    int MessageBox(const std::string&, EMsgButtons, EMsgIcon) override { return IDOK; }
-    void Post(std::function<void()>) override {}
-    void ShowStatus(const std::string&, const std::string&) override {}
-    bool GetFileName(const FileDialogRequest&, std::string&) override { return false; }
-    std::unique_ptr<IWaitWindow> CreateWaitWindow(const std::string&, const std::string&) override {
-        return {};
-    }
-    bool RunCommDialog(CommDialogData&) override { return false; }
-    void RunAboutDialog(const std::string&) override {}
-};
 
 // In memory-backed /dev/shm where there is one: the rewrite syncs the file.
 std::string SettingsPath() {
@@ -50,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    CSilentUi ui;
+    CSilentUserInterface ui;
     CDravikApp first(&ui);
     first.m_strSettingsPath = path;
     first.LoadSettings();
