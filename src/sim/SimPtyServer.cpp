@@ -31,8 +31,11 @@ std::string FormatSimCounters(const SimCounters& counters) {
         " refused=" + std::to_string(counters.nFramesRefused) +
         " resets=" + std::to_string(counters.nResets) + " esc=" + std::to_string(counters.nEscHeld) +
         " bootstrap=" + (counters.bBootstrap ? "1" : "0") + " speeds=";
-    for (size_t i = 0; i < counters.speedsSeen.size(); ++i)
-        line += (i ? "," : "") + std::to_string(counters.speedsSeen[i]);
+    for (size_t i = 0; i < counters.speedsSeen.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += std::to_string(counters.speedsSeen[i]);
+    }
     return line;
 }
 
