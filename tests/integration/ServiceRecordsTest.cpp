@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -144,6 +145,9 @@ TEST_F(ServiceRecordsTest, ADayOfUseLeavesOneRecordPerOperationWithItsFields) {
     EXPECT_TRUE(convert.bOk);
     EXPECT_EQ(convert.strFileSha256, SystemSha256(srec));
     EXPECT_EQ(convert.strOutputSha256, SystemSha256(m_folder.Home() + "/converted.img"));
+    EXPECT_EQ(convert.nFileSize, static_cast<int64_t>(std::filesystem::file_size(srec)));
+    EXPECT_EQ(convert.nOutputSize,
+              static_cast<int64_t>(std::filesystem::file_size(m_folder.Home() + "/converted.img")));
 
     // As a script reads them: dravik-cli records --json gives each operation with every field.
     const SProgramOutput listed = RunCapturing({DRAVIK_CLI_PATH, "records", "--json"});

@@ -36,6 +36,16 @@ public:
         if (m_pVisit)
             m_pVisit->NoteOutputFile(path);
     }
+    void NoteFileDigest(const std::string& path, int64_t size, const std::string& sha256) {
+        if (m_pVisit)
+            m_pVisit->NoteFileDigest(path, size, sha256);
+    }
+    void NoteOutputDigest(const std::string& path, int64_t size, const std::string& sha256) {
+        if (m_pVisit)
+            m_pVisit->NoteOutputDigest(path, size, sha256);
+    }
+    // Whether anything is being recorded: digests are worth taking only then.
+    bool IsRecording() const { return m_pVisit != nullptr; }
     // Whether the receiver confirmed every byte of the file noted.
     bool FileAcknowledged() const { return m_pVisit && m_pVisit->FileAcknowledged(); }
     // Hands the open record to whoever ends the operation later (the image download's worker).

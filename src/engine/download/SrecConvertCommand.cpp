@@ -7,12 +7,12 @@
 #include "engine/app/UserInterface.h"
 #include "engine/download/ImageSource.h"
 #include "engine/download/SrecConverter.h"
+#include "engine/records/DigestingStreams.h"
 
 #include "platform/ExitCleanup.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,16 +63,15 @@ void CDravikApp::OnConvert() {
 bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& outputPath,
                              bool wholeOrNothing) {
     CRecordScope record(*this, "convert");
-    // The record's digest of the input is taken beside the conversion, which reads the same file; every
-    // way out of here waits for it.
-    std::future<void> inputNoted =
-        std::async(std::launch::async, [&record, &inputPath] { record.NoteFile(inputPath); });
     CImageFileSource input;
     if (!input.Open(inputPath)) {
-        m_pUi->MessageBoxWithReason(kInputFileNotOpened, FileReason(inputPath, errno));
+        const int error = errno;
+        record.NoteFile(inputPath);
+        m_pUi->MessageBoxWithReason(kInputFileNotOpened, FileReason(inputPath, error));
         return false;
     }
     if (IsSameFile(inputPath, outputPath)) {
+        record.NoteFile(inputPath);
         m_pUi->MessageBoxWithReason("Cannot open output file.\nThe output file must not be the input file.",
                                     {outputPath + " is " + inputPath + "."});
         return false;
@@ -85,7 +84,9 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
                     std::to_string(::getpid()) + ".tmp";
     }
     if (!output.Create(writePath)) {
-        m_pUi->MessageBoxWithReason("Cannot open output file.", FileReason(outputPath, errno));
+        const int error = errno;
+        record.NoteFile(inputPath);
+        m_pUi->MessageBoxWithReason("Cannot open output file.", FileReason(outputPath, error));
         return false;
     }
     if (wholeOrNothing)
@@ -93,7 +94,12 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
 
     auto progress = m_pUi->CreateProgressView();
     progress->SetProgressRange(static_cast<uint32_t>(input.Length() / CSrecConverter::kProgressChars));
-    CSrecConverter converter(input, output);
+    // The record's digests are taken from the bytes as they pass, not by reading both files again.
+    CDigestingSource digestedInput(input);
+    CDigestingSink digestedOutput(output);
+    const bool digest = record.IsRecording();
+    CSrecConverter converter(digest ? static_cast<IImageByteSource&>(digestedInput) : input,
+                             digest ? static_cast<IImageByteSink&>(digestedOutput) : output);
     bool ok = converter.Convert([&progress] { progress->StepProgress(); }) == CSrecConverter::EResult::Ok;
     if (!ok)
         m_pUi->MessageBox(converter.ErrorText());
@@ -113,8 +119,16 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
             std::remove(writePath.c_str());
         ExitCleanup::RemovePath(writePath);
     }
-    inputNoted.wait();
-    record.NoteOutputFile(outputPath);
+    if (digest && digestedInput.IsWhole())
+        record.NoteFileDigest(inputPath, static_cast<int64_t>(digestedInput.Bytes()), digestedInput.Hex());
+    else
+        record.NoteFile(inputPath);
+    // A finished conversion's image holds exactly the bytes written; anything else is described as it is.
+    if (digest && ok && digestedOutput.IsWhole())
+        record.NoteOutputDigest(outputPath, static_cast<int64_t>(digestedOutput.Bytes()),
+                                digestedOutput.Hex());
+    else
+        record.NoteOutputFile(outputPath);
     record.Finish(ok ? 1 : 0, ok);
     return ok;
 }

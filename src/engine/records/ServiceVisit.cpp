@@ -53,6 +53,10 @@ void CServiceVisit::NoteFile(const std::string& path) {
     int64_t size = -1;
     std::string sha256;
     DescribeFile(path, size, sha256);
+    NoteFileDigest(path, size, sha256);
+}
+
+void CServiceVisit::NoteFileDigest(const std::string& path, int64_t size, const std::string& sha256) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_record.strFile = BaseName(path);
     m_record.strFilePath = path;
@@ -64,6 +68,10 @@ void CServiceVisit::NoteOutputFile(const std::string& path) {
     int64_t size = -1;
     std::string sha256;
     DescribeFile(path, size, sha256);
+    NoteOutputDigest(path, size, sha256);
+}
+
+void CServiceVisit::NoteOutputDigest(const std::string& path, int64_t size, const std::string& sha256) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_record.strOutputFile = path;
     m_record.nOutputSize = size;

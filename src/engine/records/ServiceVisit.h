@@ -20,6 +20,9 @@ public:
     // The file the operation sent (or converted, or captured into): name, size and SHA-256 as it is now.
     void NoteFile(const std::string& path);
     void NoteOutputFile(const std::string& path);
+    // The same from a digest taken while the whole file passed through the program.
+    void NoteFileDigest(const std::string& path, int64_t size, const std::string& sha256);
+    void NoteOutputDigest(const std::string& path, int64_t size, const std::string& sha256);
     void NoteController(const std::string& protocol, const std::string& version);
 
     // True when the file noted is readable and its every byte was acknowledged.

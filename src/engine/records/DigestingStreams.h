@@ -1,0 +1,63 @@
+// Byte streams that take the SHA-256 of what passes through them, so that a record can name a file the
+// program reads or writes whole without reading the file a second time.
+#pragma once
+
+#include "engine/download/ImageSource.h"
+#include "engine/records/Sha256.h"
+
+#include <cstdint>
+#include <string>
+
+class CDigestingSource : public IImageByteSource {
+public:
+    explicit CDigestingSource(IImageByteSource& source) : m_source(source) {}
+    long Read(uint8_t* buffer, size_t length) override {
+        const long got = m_source.Read(buffer, length);
+        if (got > 0) {
+            m_sha.Update(buffer, static_cast<size_t>(got));
+            m_nBytes += static_cast<uint64_t>(got);
+        } else if (got == 0) {
+            m_bEnded = true;
+        } else {
+            m_bFailed = true;
+        }
+        return got;
+    }
+    // True when every byte up to the end passed through: the digest is then the whole stream's.
+    bool IsWhole() const { return m_bEnded && !m_bFailed && m_sha.IsValid(); }
+    uint64_t Bytes() const { return m_nBytes; }
+    // Once, after the last Read.
+    std::string Hex() { return CSha256::Hex(m_sha.Final()); }
+
+private:
+    IImageByteSource& m_source;
+    CSha256 m_sha;
+    uint64_t m_nBytes = 0;
+    bool m_bEnded = false;
+    bool m_bFailed = false;
+};
+
+class CDigestingSink : public IImageByteSink {
+public:
+    explicit CDigestingSink(IImageByteSink& sink) : m_sink(sink) {}
+    bool Write(const uint8_t* data, size_t length) override {
+        if (!m_sink.Write(data, length)) {
+            m_bFailed = true;
+            return false;
+        }
+        m_sha.Update(data, length);
+        m_nBytes += length;
+        return true;
+    }
+    // True when every write went through.
+    bool IsWhole() const { return !m_bFailed && m_sha.IsValid(); }
+    uint64_t Bytes() const { return m_nBytes; }
+    // Once, after the last Write.
+    std::string Hex() { return CSha256::Hex(m_sha.Final()); }
+
+private:
+    IImageByteSink& m_sink;
+    CSha256 m_sha;
+    uint64_t m_nBytes = 0;
+    bool m_bFailed = false;
+};
