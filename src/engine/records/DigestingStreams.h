@@ -1,9 +1,9 @@
-// Byte streams that take the SHA-256 of what passes through them, so that a record can name a file the
-// program reads or writes whole without reading the file a second time.
+// Byte streams that take the SHA-256 of what passes through them, on a thread of their own, so that a
+// record can name a file the program reads or writes whole without reading the file a second time.
 #pragma once
 
 #include "engine/download/ImageSource.h"
-#include "engine/records/Sha256.h"
+#include "engine/records/Sha256Pipeline.h"
 
 #include <cstdint>
 #include <string>
@@ -31,7 +31,7 @@ public:
 
 private:
     IImageByteSource& m_source;
-    CSha256 m_sha;
+    CSha256Pipeline m_sha;
     uint64_t m_nBytes = 0;
     bool m_bEnded = false;
     bool m_bFailed = false;
@@ -57,7 +57,7 @@ public:
 
 private:
     IImageByteSink& m_sink;
-    CSha256 m_sha;
+    CSha256Pipeline m_sha;
     uint64_t m_nBytes = 0;
     bool m_bFailed = false;
 };
