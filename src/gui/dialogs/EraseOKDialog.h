@@ -2,22 +2,10 @@
 // accepts, No, Escape and the close box decline.
 #pragma once
 
-#include <QDialog>
+#include "gui/dialogs/YesNoDialog.h"
 
-class QLabel;
-class QPushButton;
-
-class CEraseOKDialog : public QDialog {
+class CEraseOKDialog : public CYesNoDialog {
     Q_OBJECT
 public:
     explicit CEraseOKDialog(QWidget* owner);
-
-    QString Text() const;
-    QPushButton* YesButton() const { return m_pYes; }
-    QPushButton* NoButton() const { return m_pNo; }
-
-private:
-    QLabel* m_pText;
-    QPushButton* m_pYes;
-    QPushButton* m_pNo;
 };

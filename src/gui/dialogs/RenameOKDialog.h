@@ -2,22 +2,10 @@
 // config.dat is sent. Yes sends a copy named config.dat; No, Escape and the close box send it as it is.
 #pragma once
 
-#include <QDialog>
+#include "gui/dialogs/YesNoDialog.h"
 
-class QLabel;
-class QPushButton;
-
-class CRenameOKDialog : public QDialog {
+class CRenameOKDialog : public CYesNoDialog {
     Q_OBJECT
 public:
     explicit CRenameOKDialog(QWidget* owner);
-
-    QString Text() const;
-    QPushButton* YesButton() const { return m_pYes; }
-    QPushButton* NoButton() const { return m_pNo; }
-
-private:
-    QLabel* m_pText;
-    QPushButton* m_pYes;
-    QPushButton* m_pNo;
 };
