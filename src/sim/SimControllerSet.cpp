@@ -8,7 +8,9 @@ std::string PathForController(const std::string& path, unsigned index) {
         return path;
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
-    const std::string suffix = "-" + std::to_string(index);
+    // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict) on "-" + std::string.
+    std::string suffix(1, '-');
+    suffix += std::to_string(index);
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     if (dot == std::string::npos || dot <= nameStart)
         return path + suffix;

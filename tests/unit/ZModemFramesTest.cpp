@@ -53,6 +53,27 @@ TEST(ZModemCrcTest, StandardCheckValues) {
     EXPECT_EQ(~crc32, 0xCBF43926u); // IEEE 802.3
 }
 
+TEST(ZModemCrcTest, RunsEqualTheByteAtATimeRegister) {
+    const Bytes check = B("123456789");
+    EXPECT_EQ(UpdateCrc16(0, check.data(), check.size()), 0x31C3);
+    EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, check.data(), check.size()), 0xCBF43926u);
+    // Every length around the eight-byte steps, from registers that are not zero.
+    Bytes data(1030);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 131 + (i >> 3));
+    const Crc32Table table = BuildCrc32Table();
+    for (size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 1024, 1030}) {
+        uint16_t crc16 = 0xBEEF;
+        uint32_t crc32 = 0x12345678u;
+        for (size_t i = 0; i < length; ++i) {
+            crc16 = UpdateCrc16(crc16, data[i]);
+            crc32 = UpdateCrc32(table, crc32, data[i]);
+        }
+        EXPECT_EQ(UpdateCrc16(0xBEEF, data.data(), length), crc16) << length;
+        EXPECT_EQ(UpdateCrc32(0x12345678u, data.data(), length), crc32) << length;
+    }
+}
+
 TEST(ZModemFileInformationTest, NameNulAndOctalFigures) {
     EXPECT_EQ(CZModemDlg::TransferName("C:\\dir\\a.dat"), "a.dat");
     EXPECT_EQ(CZModemDlg::TransferName("/home/tech/pages/a.dat"), "a.dat");

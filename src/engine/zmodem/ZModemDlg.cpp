@@ -107,6 +107,9 @@ void CZModemDlg::SendFile() {
                            ? kDefaultSubpacketSize
                            : std::min(static_cast<size_t>(m_options.nSubpacketSize), kMaxSubpacketSize);
     m_util.SetLink(m_pLink);
+    if (m_pLink != nullptr)
+        m_util.SetGatherBytes(m_pLink->Descriptor() < 0 ? CZModemUtil::kUsbGatherBytes
+                                                        : CZModemUtil::kPortGatherBytes);
     m_pProgress->Start(CClock::Instance().CalendarSeconds());
     m_nResult = ZModemOk;
     if (m_pLink == nullptr) {
@@ -290,6 +293,9 @@ bool CZModemDlg::SendData() {
         view.SetProgressPos(static_cast<uint32_t>(m_nPosition));
         RefreshDisplay();
 
+        // An answer can only be to bytes that went out: look once per write, not per subpacket held.
+        if (m_util.HoldsBytes())
+            continue;
         uint32_t errors = 0;
         CommStatus status;
         m_pLink->ClearErrors(errors, status);

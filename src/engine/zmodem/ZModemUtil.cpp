@@ -20,13 +20,11 @@ constexpr std::array<bool, 256> MakeEscapeTable() {
 }
 constexpr std::array<bool, 256> kNeedsEscape = MakeEscapeTable();
 
-// Escapes data into out (room for twice its length) while running the CRC over the unescaped bytes;
-// returns the end of what was written.
-template <class Crc, class Update>
-uint8_t* EscapeInto(uint8_t* out, const uint8_t* data, size_t length, Crc& crc, Update update) {
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t byte = data[i];
-        crc = update(crc, byte);
+// Copies data into out (room for twice its length), escaping the bytes a line may eat; returns the end of
+// what was written. The CRC runs over the unescaped bytes in a pass of its own.
+uint8_t* EscapeInto(uint8_t* out, const uint8_t* data, size_t length) {
+    for (const uint8_t* end = data + length; data != end; ++data) {
+        const uint8_t byte = *data;
         if (kNeedsEscape[byte]) {
             *out++ = ZDLE;
             *out++ = static_cast<uint8_t>(byte ^ 0x40);
@@ -155,26 +153,17 @@ void CZModemUtil::SendBinaryHeader(int type, const uint8_t data[4]) {
 void CZModemUtil::AppendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
     // Worst case: every byte escaped, then ZDLE, the frame end and four escaped CRC bytes.
     Reserve(2 * length + 10);
-    uint8_t* out = m_pending.data() + m_nPending;
+    m_nPending =
+        static_cast<size_t>(EscapeInto(m_pending.data() + m_nPending, data, length) - m_pending.data());
+    Put(ZDLE);
+    Put(frameEnd);
     if (m_nDataCrcMode == kCrcMode32) {
-        uint32_t crc = 0xFFFFFFFFu;
-        out = EscapeInto(out, data, length, crc, [this](uint32_t value, uint8_t byte) {
-            return UpdateCrc32(m_crc32Table, value, byte);
-        });
-        m_nPending = static_cast<size_t>(out - m_pending.data());
-        Put(ZDLE);
-        Put(frameEnd);
-        crc = ~UpdateCrc32(m_crc32Table, crc, frameEnd);
+        const uint32_t crc = ~UpdateCrc32(m_crc32Table, UpdateCrc32(0xFFFFFFFFu, data, length), frameEnd);
         for (int i = 0; i < 4; ++i)
             PutEscaped(static_cast<uint8_t>(crc >> (8 * i)));
         return;
     }
-    uint16_t crc = 0;
-    out = EscapeInto(out, data, length, crc, UpdateCrc16);
-    m_nPending = static_cast<size_t>(out - m_pending.data());
-    Put(ZDLE);
-    Put(frameEnd);
-    crc = UpdateCrc16(crc, frameEnd);
+    const uint16_t crc = UpdateCrc16(UpdateCrc16(0, data, length), frameEnd);
     PutEscaped(static_cast<uint8_t>(crc >> 8));
     PutEscaped(static_cast<uint8_t>(crc & 0xFF));
 }
@@ -187,7 +176,7 @@ int CZModemUtil::SendDataSubpacket(const uint8_t* data, size_t length, uint8_t f
 
 void CZModemUtil::QueueDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd) {
     AppendDataSubpacket(data, length, frameEnd);
-    if (m_nPending >= kGatherBytes)
+    if (m_nPending >= m_nGatherBytes)
         Flush();
 }
 

@@ -59,12 +59,14 @@ public:
     void SendBinaryHeader(int type, const uint8_t data[4]);
     // A data subpacket with the CRC kind of the binary header that opened its frame; returns 1.
     int SendDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd);
-    // The same subpacket, held back until about kGatherBytes are waiting, so a stream of subpackets
-    // leaves in few large writes (full USB reports, full reads for the receiver). Anything else sent,
-    // GetHeader and Flush write what is held first.
+    // The same subpacket, held back until the gather size is reached, so a stream of subpackets leaves in
+    // few larger writes (full USB reports, fewer wake-ups of the receiver). Anything else sent, GetHeader
+    // and Flush write what is held first.
     void QueueDataSubpacket(const uint8_t* data, size_t length, uint8_t frameEnd);
     // Writes what is held.
     void Flush();
+    // Whether bytes are built but not yet written.
+    bool HoldsBytes() const { return m_nPending != 0; }
     // One header from the receiver: its frame type with the four data bytes filled in; -1 on failure;
     // 0 also when the format byte did not come.
     int GetHeader(uint8_t data[4]);
@@ -82,7 +84,12 @@ public:
     int ReceivedFormat() const { return m_nReceivedFormat; }
     const Crc32Table& Crc32() const { return m_crc32Table; }
 
-    static constexpr size_t kGatherBytes = 8192;
+    // How many bytes of streamed subpackets make one write. Over USB every write ends in a part-filled
+    // report, so larger is better there; a port's receiver keeps pace best with a couple of subpackets
+    // per write, while the next ones are built.
+    static constexpr size_t kUsbGatherBytes = 8192;
+    static constexpr size_t kPortGatherBytes = 2048;
+    void SetGatherBytes(size_t bytes) { m_nGatherBytes = bytes; }
 
     int m_nUseCrc32 = 1; // UseCrc32
     int m_nCrcMode = kCrcMode16;
@@ -109,4 +116,5 @@ private:
     bool m_bWriteFailed = false;
     std::vector<uint8_t> m_pending; // room for the bytes held; the first m_nPending are in use
     size_t m_nPending = 0;
+    size_t m_nGatherBytes = kUsbGatherBytes;
 };
