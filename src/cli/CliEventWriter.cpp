@@ -37,10 +37,14 @@ std::string JsonQuoted(const std::string& text) {
 }
 
 void CCliEventWriter::Write(const std::string& event, const std::vector<SJsonField>& fields) {
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "," + std::string in Release builds.
     std::string line = "{\"event\":" + JsonQuoted(event);
-    for (const SJsonField& field : fields)
-        line += "," + JsonQuoted(field.strName) + ":" +
-                (field.bNumber ? field.strValue : JsonQuoted(field.strValue));
+    for (const SJsonField& field : fields) {
+        line += ',';
+        line += JsonQuoted(field.strName);
+        line += ':';
+        line += field.bNumber ? field.strValue : JsonQuoted(field.strValue);
+    }
     line += "}\n";
     std::lock_guard<std::mutex> guard(m_lock);
     std::fputs(line.c_str(), m_out);

@@ -60,8 +60,11 @@ CJsonObjectWriter& CJsonObjectWriter::Add(const std::string& key, bool value) {
 CJsonObjectWriter& CJsonObjectWriter::Add(const std::string& key, const std::vector<std::string>& values) {
     Key(key);
     m_text += '[';
-    for (size_t i = 0; i < values.size(); ++i)
-        m_text += (i ? "," : "") + JsonQuote(values[i]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            m_text += ',';
+        m_text += JsonQuote(values[i]);
+    }
     m_text += ']';
     return *this;
 }
