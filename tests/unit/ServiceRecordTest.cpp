@@ -92,6 +92,12 @@ TEST(JsonText, DamagedOrHostileTextIsRefused) {
     EXPECT_EQ(value["a"].Items()[2].Integer(), 15);
     EXPECT_EQ(value["b"].Text(), "\xe9/");
     EXPECT_EQ(value["missing"].Kind(), CJsonValue::EKind::Null);
+    // Numbers beyond a whole number's range read as its ends, not as whatever the conversion makes.
+    ASSERT_TRUE(CJsonValue::Parse("[1e999,-1e999,1e19,-9223372036854775808]", value));
+    EXPECT_EQ(value.Items()[0].Integer(), INT64_MAX);
+    EXPECT_EQ(value.Items()[1].Integer(), INT64_MIN);
+    EXPECT_EQ(value.Items()[2].Integer(), INT64_MAX);
+    EXPECT_EQ(value.Items()[3].Integer(), INT64_MIN);
 }
 
 ServiceRecord Record(const std::string& time, const std::string& operation) {

@@ -1,6 +1,7 @@
 #include "engine/records/JsonText.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -79,6 +80,18 @@ const CJsonValue& CJsonValue::operator[](const std::string& key) const {
     static const CJsonValue kNull;
     const auto found = m_members.find(key);
     return found == m_members.end() ? kNull : found->second;
+}
+
+int64_t CJsonValue::Integer() const {
+    // Converting a double outside int64_t's range is undefined: a hostile line could reach it.
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    if (std::isnan(m_dNumber))
+        return 0;
+    if (m_dNumber >= kTwoTo63)
+        return INT64_MAX;
+    if (m_dNumber < -kTwoTo63)
+        return INT64_MIN;
+    return static_cast<int64_t>(m_dNumber);
 }
 
 std::string CJsonValue::Text() const {

@@ -49,7 +49,8 @@ public:
     const std::vector<CJsonValue>& Items() const { return m_items; }
     // The value as text (strings as they are, numbers and booleans written out, others empty).
     std::string Text() const;
-    int64_t Integer() const { return static_cast<int64_t>(m_dNumber); }
+    // The number cut to a whole one; beyond int64_t's range (1e999 reads as infinity) it saturates.
+    int64_t Integer() const;
     double Number() const { return m_dNumber; }
     bool Bool() const { return m_bBool; }
 
