@@ -119,14 +119,16 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
             std::remove(writePath.c_str());
         ExitCleanup::RemovePath(writePath);
     }
+    // A digest is whole only once its thread has taken every byte: take both before asking.
+    const std::string inputSha256 = digest ? digestedInput.Hex() : std::string();
+    const std::string outputSha256 = digest ? digestedOutput.Hex() : std::string();
     if (digest && digestedInput.IsWhole())
-        record.NoteFileDigest(inputPath, static_cast<int64_t>(digestedInput.Bytes()), digestedInput.Hex());
+        record.NoteFileDigest(inputPath, static_cast<int64_t>(digestedInput.Bytes()), inputSha256);
     else
         record.NoteFile(inputPath);
     // A finished conversion's image holds exactly the bytes written; anything else is described as it is.
     if (digest && ok && digestedOutput.IsWhole())
-        record.NoteOutputDigest(outputPath, static_cast<int64_t>(digestedOutput.Bytes()),
-                                digestedOutput.Hex());
+        record.NoteOutputDigest(outputPath, static_cast<int64_t>(digestedOutput.Bytes()), outputSha256);
     else
         record.NoteOutputFile(outputPath);
     record.Finish(ok ? 1 : 0, ok);

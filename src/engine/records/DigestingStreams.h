@@ -23,7 +23,8 @@ public:
         }
         return got;
     }
-    // True when every byte up to the end passed through: the digest is then the whole stream's.
+    // True when every byte up to the end passed through: the digest is then the whole stream's. Ask after
+    // Hex, which waits for the digest's thread.
     bool IsWhole() const { return m_bEnded && !m_bFailed && m_sha.IsValid(); }
     uint64_t Bytes() const { return m_nBytes; }
     // Once, after the last Read.
@@ -49,7 +50,7 @@ public:
         m_nBytes += length;
         return true;
     }
-    // True when every write went through.
+    // True when every write went through; ask after Hex.
     bool IsWhole() const { return !m_bFailed && m_sha.IsValid(); }
     uint64_t Bytes() const { return m_nBytes; }
     // Once, after the last Write.

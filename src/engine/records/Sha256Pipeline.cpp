@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-CSha256Pipeline::CSha256Pipeline() : m_thread([this] { Run(); }) {
+CSha256Pipeline::CSha256Pipeline() : m_bValid(m_sha.IsValid()), m_thread([this] { Run(); }) {
     m_pending.reserve(kBlockBytes);
 }
 
@@ -39,7 +39,9 @@ std::array<uint8_t, 32> CSha256Pipeline::Final() {
             HandOver();
     }
     Stop();
-    return m_sha.Final();
+    const std::array<uint8_t, 32> digest = m_sha.Final();
+    m_bValid = m_sha.IsValid();
+    return digest;
 }
 
 void CSha256Pipeline::Stop() {
@@ -63,6 +65,8 @@ void CSha256Pipeline::Run() {
         m_changed.notify_all();
         guard.unlock();
         m_sha.Update(block.data(), block.size());
+        if (!m_sha.IsValid())
+            m_bValid = false;
         guard.lock();
     }
 }

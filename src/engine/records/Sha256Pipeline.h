@@ -5,6 +5,7 @@
 #include "engine/records/Sha256.h"
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,9 @@ public:
     CSha256Pipeline(const CSha256Pipeline&) = delete;
     CSha256Pipeline& operator=(const CSha256Pipeline&) = delete;
 
-    bool IsValid() const { return m_sha.IsValid(); }
+    // False once the digest failed; final only after Final. Any thread may ask: the digest's own flag is
+    // the worker's while it runs.
+    bool IsValid() const { return m_bValid; }
     void Update(const uint8_t* data, size_t length);
     // Waits for the bytes handed over so far; once.
     std::array<uint8_t, 32> Final();
@@ -34,6 +37,7 @@ private:
     void Stop();
 
     CSha256 m_sha; // the thread's only
+    std::atomic<bool> m_bValid;
     std::vector<uint8_t> m_pending;
     std::mutex m_lock;
     std::condition_variable m_changed;
