@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,7 +113,9 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
     progress.reset();
     if (wholeOrNothing) {
         if (ok && std::rename(writePath.c_str(), outputPath.c_str()) != 0) {
-            m_pUi->MessageBox("Cannot write the image file.\nIt could not take the name " + outputPath + ".");
+            const int error = errno;
+            m_pUi->MessageBoxWithReason(kImageFileNotWritten, {"It could not take the name " + outputPath +
+                                                               ": " + std::strerror(error) + "."});
             ok = false;
         }
         if (!ok)
