@@ -235,11 +235,13 @@ TEST_F(DialogsTest, MessageBoxOnTheGuiThreadRunsDirectly) {
 
 TEST_F(DialogsTest, FailureReasonStandsUnderTheMessageAsPlainText) {
     QString text, informative;
-    Qt::TextFormat format = Qt::AutoText;
+    Qt::TextFormat format = Qt::AutoText, informativeFormat = Qt::AutoText;
     OnNextModal<QMessageBox>([&](QMessageBox* box) {
         text = box->text();
         informative = box->informativeText();
         format = box->textFormat();
+        if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel"))
+            informativeFormat = label->textFormat();
         box->button(QMessageBox::Ok)->click();
     });
     m_ui.MessageBoxWithReason("Error opening specified COM port.",
@@ -247,6 +249,7 @@ TEST_F(DialogsTest, FailureReasonStandsUnderTheMessageAsPlainText) {
     EXPECT_EQ(text, "Error opening specified COM port.");
     EXPECT_EQ(informative, "Port busy: <b>x</b> && y\nTo fix: close that program.");
     EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(informativeFormat, Qt::PlainText) << "the reason's markup shows as typed";
 }
 
 TEST_F(DialogsTest, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {

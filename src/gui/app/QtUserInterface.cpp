@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStringList>
@@ -184,8 +185,12 @@ void CQtUserInterface::MessageBoxWithReason(const std::string& text, const std::
     m_caller.Call([&] {
         QMessageBox box(QMessageBox::NoIcon, "Dravik", QString::fromStdString(text), QMessageBox::Ok,
                         Owner());
+        box.setTextFormat(Qt::PlainText);
         box.setInformativeText(lines.join('\n'));
-        box.setTextFormat(Qt::PlainText); // after the informative text, so that it is plain as well
+        // The box's text format leaves its informative label guessing: a reason holding a file name with
+        // "<" in it would show as markup.
+        if (auto* label = box.findChild<QLabel*>("qt_msgbox_informativelabel"))
+            label->setTextFormat(Qt::PlainText);
         box.exec();
     });
 }
