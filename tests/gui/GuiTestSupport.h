@@ -2,25 +2,31 @@
 #pragma once
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 
 // Runs action on the next modal dialog of type Dialog once its event loop is running (the dialog's own
-// loop delivers the timer). Gives up after a bounded number of looks so that a missing dialog fails the
-// test instead of hanging it.
-template <class Dialog> void OnNextModal(std::function<void(Dialog*)> action, int looksLeft = 500) {
-    QTimer::singleShot(looksLeft == 500 ? 0 : 5, [action, looksLeft] {
+// loop delivers the timer). Looks every few milliseconds for up to ten seconds of real time, so that a
+// dialog a loaded machine brings up late is still answered and a missing one fails the test's checks.
+template <class Dialog>
+void LookForModal(std::function<void(Dialog*)> action, QDeadlineTimer deadline, int delayMs) {
+    QTimer::singleShot(delayMs, [action, deadline] {
         if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
             action(dialog);
             return;
         }
-        if (looksLeft > 0)
-            OnNextModal<Dialog>(action, looksLeft - 1);
+        if (!deadline.hasExpired())
+            LookForModal<Dialog>(action, deadline, 5);
     });
+}
+template <class Dialog> void OnNextModal(std::function<void(Dialog*)> action) {
+    LookForModal<Dialog>(std::move(action), QDeadlineTimer(std::chrono::seconds(10)), 0);
 }
 
 // Delivers everything already queued (posted tasks, queued calls, deferred paints and deletions).
@@ -32,12 +38,14 @@ inline void ProcessQueued() {
     }
 }
 
-// Runs the event loop until done() is true; a failure bound of about ten seconds keeps a broken test from
-// hanging (a ticking timer wakes the wait when done() turns true without an event).
-inline bool ProcessUntil(const std::function<bool()>& done, int turns = 1000) {
+// Runs the event loop until done() is true, for at most the bound of real time so that a broken test
+// fails instead of hanging (a ticking timer wakes the wait when done() turns true without an event).
+inline bool ProcessUntil(const std::function<bool()>& done,
+                         std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    const QDeadlineTimer deadline(bound);
     QTimer tick;
     tick.start(10);
-    while (!done() && turns-- > 0)
+    while (!done() && !deadline.hasExpired())
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return done();
 }

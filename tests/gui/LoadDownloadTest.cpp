@@ -174,7 +174,7 @@ TEST_F(LoadDownloadTest, LoadSendsTheImageWithLiveFiguresAndTheMenuFollows) {
 
     m_frame.RunCommand(ID_FILE_LOAD);
     EXPECT_TRUE(m_frame.IsCommandRunning()) << "the command runs off the GUI thread";
-    ASSERT_TRUE(ProcessUntil([&] { return DownloadEnded(); }, 20000));
+    ASSERT_TRUE(ProcessUntil([&] { return DownloadEnded(); }, std::chrono::seconds(60)));
 
     EXPECT_TRUE(seen.commandThreadAtFileDialog);
     EXPECT_EQ(seen.filters,
@@ -273,7 +273,7 @@ TEST_F(LoadDownloadTest, CancelDuringTheTransferClosesTheWindowAndErasesAgain) {
         });
 
     m_frame.RunCommand(ID_FILE_LOAD);
-    ASSERT_TRUE(ProcessUntil([&] { return DownloadEnded(); }, 20000));
+    ASSERT_TRUE(ProcessUntil([&] { return DownloadEnded(); }, std::chrono::seconds(60)));
 
     ASSERT_TRUE(seen.cancelled);
     EXPECT_FALSE(seen.runningAfterCancel);

@@ -139,7 +139,8 @@ TEST_F(WizardRunTest, MenuCommandLeadsThroughThePagesToAFinishedDownloadOnCom) {
     m_frame.RunCommand(ID_FILE_WIZARD);
     ASSERT_TRUE(ProcessUntil([&] { return seen.steps.size() > 0; }))
         << "the idle pass shows the welcome page";
-    ASSERT_TRUE(ProcessUntil([&] { return !m_app.m_bWizardRunning && !m_app.m_bDownloadRunning; }, 3000))
+    ASSERT_TRUE(ProcessUntil([&] { return !m_app.m_bWizardRunning && !m_app.m_bDownloadRunning; },
+                             std::chrono::seconds(60)))
         << seen.steps.join(" | ").toStdString();
     ProcessQueued();
 
@@ -180,7 +181,7 @@ TEST_F(WizardRunTest, EmptyTaskPostedByTheWorkerWakesTheIdlePassThatCarriesOutIt
     m_app.m_bLoadOk = 1;
     m_app.m_bLoadRequest = 1;
     // Nothing has happened in the window: no idle pass yet (the watcher's ticks do not count as events).
-    ProcessUntil([] { return false; }, 20);
+    ProcessUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(fileDialogs, 0);
     EXPECT_EQ(m_app.m_bLoadRequest, 1);
 
