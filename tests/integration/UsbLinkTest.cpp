@@ -3,46 +3,25 @@
 #include "engine/link/LinkContext.h"
 #include "engine/link/SerialHandler.h"
 #include "engine/link/UsbHidDevice.h"
-#include "engine/zmodem/ZModemCrc.h"
 #include "engine/zmodem/ZModemDlg.h"
 #include "engine/zmodem/ZModemTypes.h"
 #include "engine/zmodem/ZModemUtil.h"
 #include "platform/Clock.h"
 #include "sim/UsbSimController.h"
 #include "sim/UsbSimHub.h"
+#include "support/TempFolder.h"
 #include "support/TestUserInterface.h"
+#include "support/ZModemHexHeader.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <thread>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
 namespace {
-
-// A receiver's hex header: "**", ZDLE, 'B', type and four bytes in hex, CRC-16, CR LF, XON.
-std::vector<uint8_t> HexHeader(int type, uint32_t position) {
-    std::vector<uint8_t> header{'*', '*', ZDLE, ZHEX};
-    const uint8_t bytes[5] = {static_cast<uint8_t>(type), static_cast<uint8_t>(position),
-                              static_cast<uint8_t>(position >> 8), static_cast<uint8_t>(position >> 16),
-                              static_cast<uint8_t>(position >> 24)};
-    uint16_t crc = 0;
-    auto hex = [&header](uint8_t byte) {
-        header.push_back("0123456789abcdef"[byte >> 4]);
-        header.push_back("0123456789abcdef"[byte & 15]);
-    };
-    for (uint8_t byte : bytes) {
-        hex(byte);
-        crc = UpdateCrc16(crc, byte);
-    }
-    hex(static_cast<uint8_t>(crc >> 8));
-    hex(static_cast<uint8_t>(crc));
-    header.insert(header.end(), {'\r', '\n', 0x11});
-    return header;
-}
 
 class UsbLinkTest : public ::testing::Test {
 protected:
@@ -199,7 +178,7 @@ TEST_F(UsbLinkTest, UnpluggedDeviceFailsReadsAndWritesAtOnce) {
 // data is still going out, take effect at once, not after the end of the file.
 TEST_F(UsbLinkTest, ZModemSeesTheReceiversHeadersMidStream) {
     Start({}, false);
-    const std::string path = "/tmp/dravik-usb-zmodem-" + std::to_string(::getpid()) + ".bin";
+    const std::string path = TestTempDir() + "/dravik-usb-zmodem.bin";
     constexpr size_t kFileSize = 400000;
     std::ofstream(path, std::ios::binary) << std::string(kFileSize, 'z');
     size_t received = 0;
@@ -214,18 +193,19 @@ TEST_F(UsbLinkTest, ZModemSeesTheReceiversHeadersMidStream) {
     m_sim->SetHostBytesHandler([&](const uint8_t*, size_t n) {
         received += n;
         if (stage == 0) { // the file header: go from the start
-            m_sim->SendToHost(HexHeader(ZRPOS, 0).data(), HexHeader(ZRPOS, 0).size());
+            const auto header = ZModemHexHeader(ZRPOS, 0);
+            m_sim->SendToHost(header.data(), header.size());
             stage = 1;
         } else if (stage == 1 && received >= 100000) {
-            reply(HexHeader(ZRPOS, 0));
+            reply(ZModemHexHeader(ZRPOS, 0));
             resendAt = received;
             stage = 2;
         } else if (stage == 2 && received >= resendAt + 50000) {
-            reply(HexHeader(ZSKIP, 0));
+            reply(ZModemHexHeader(ZSKIP, 0));
             stage = 3;
         }
     });
-    const auto init = HexHeader(ZRINIT, 0x03000000); // full duplex, overlapped I/O
+    const auto init = ZModemHexHeader(ZRINIT, 0x03000000); // full duplex, overlapped I/O
     m_sim->SendToHost(init.data(), init.size());
     const ZModemOptions options{1, 0, 0};
     EXPECT_EQ(ZModemSendFile(m_ui, path, &options, *m_link), ZModemSkipped);
