@@ -272,31 +272,36 @@ TEST(UpgradeCli, CtrlCCancelsEveryControllerOfAFleetTheCancelWay) {
               0);
     ::close(fds[1]);
 
-    // Once both controllers report progress, one Ctrl-C.
+    // What the fleet writes, a piece at a time; false once its output has ended.
     std::string events;
-    std::set<std::string> moving;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (moving.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    auto readSome = [&] {
         pollfd pfd{out.Get(), POLLIN, 0};
         char buffer[4096];
-        ssize_t got = 0;
-        if (::poll(&pfd, 1, 1000) <= 0 || (got = ::read(out.Get(), buffer, sizeof buffer)) <= 0)
-            continue;
+        if (::poll(&pfd, 1, 1000) <= 0)
+            return true;
+        const ssize_t got = ::read(out.Get(), buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
         events.append(buffer, static_cast<size_t>(got));
+        return true;
+    };
+    // Once both controllers report progress, one Ctrl-C.
+    std::set<std::string> moving;
+    bool open = true;
+    const auto moved = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (open && moving.size() < 2 && std::chrono::steady_clock::now() < moved) {
+        open = readSome();
         for (const std::string& port : sim.SlavePaths())
             if (Contains(events, "{\"port\":\"" + port + "\",\"event\":\"progress\""))
                 moving.insert(port);
     }
     ASSERT_EQ(moving.size(), 2u) << events;
     fleet.Signal(SIGINT);
-    for (;;) {
-        char buffer[4096];
-        const ssize_t got = ::read(out.Get(), buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        events.append(buffer, static_cast<size_t>(got));
-    }
-    EXPECT_EQ(fleet.Wait(), 1);
+    const auto ended = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (open && std::chrono::steady_clock::now() < ended)
+        open = readSome();
+    EXPECT_FALSE(open) << "the fleet's output ends within a minute of the Ctrl-C";
+    EXPECT_EQ(fleet.WaitFor(std::chrono::seconds(10)), 1);
     // Each child ended as the window's Cancel ends a download: result 5, after the erase of its part.
     std::istringstream lines(events);
     int cancelled = 0;
