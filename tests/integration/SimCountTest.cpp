@@ -15,8 +15,6 @@ const std::string kAck(1, '\x06');
 TEST(SimCount, ControllersSideBySideEachWithItsFaultsAndDump) {
     CSimFlashTempDir dir;
     const std::string dump = dir.File("flash.srec");
-    for (const char* own : {"flash-1.srec", "flash-2.srec", "flash-3.srec"})
-        dir.File(own);
     CSimProcess sim({"--count", "3", "--done-delay", "0", "--flash-dump", dump, "--fault-on", "2:hang-up:2",
                      "--fault-on", "3:error-always:0"},
                     3);
