@@ -1,20 +1,16 @@
 // On the command line a message about a file is followed by the file's name and the system's reason.
 #include "support/CliRunner.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 TEST(FileReasonCli, MessagesNameTheFileAndWhy) {
-    char folder[] = "/tmp/dravik-file-reason-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    const std::string dir = folder;
+    const std::string dir = TestTempDir(); // the test's own, removed after it
     const std::string srec = dir + "/app.bin";
     std::ofstream(srec) << "S00600004844521B\nS9030000FC\n";
     const std::string odd = dir + "/notes.xyz";
@@ -42,7 +38,6 @@ TEST(FileReasonCli, MessagesNameTheFileAndWhy) {
         EXPECT_EQ(run.nExit, 1) << row.args[0];
         EXPECT_NE(run.strErr.find(row.strMessage), std::string::npos) << run.strErr;
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "support/CliRunner.h"
+#include "support/TempFolder.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -30,10 +31,10 @@ std::string ReadAndRemove(const char* path) {
 } // namespace
 
 SCliRun RunCliProcess(const std::vector<std::string>& args, uid_t uid, gid_t gid) {
-    char outPath[] = "/tmp/dravik-cli-out-XXXXXX";
-    char errPath[] = "/tmp/dravik-cli-err-XXXXXX";
-    const int outFd = ::mkstemp(outPath);
-    const int errFd = ::mkstemp(errPath);
+    std::string outPath = TestTempDir() + "/dravik-cli-out-XXXXXX";
+    std::string errPath = TestTempDir() + "/dravik-cli-err-XXXXXX";
+    const int outFd = ::mkstemp(outPath.data());
+    const int errFd = ::mkstemp(errPath.data());
     // The other user writes into them through the inherited descriptors only.
     std::vector<std::string> argv{DRAVIK_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -63,8 +64,8 @@ SCliRun RunCliProcess(const std::vector<std::string>& args, uid_t uid, gid_t gid
     }
     ::close(outFd);
     ::close(errFd);
-    run.strOut = ReadAndRemove(outPath);
-    run.strErr = ReadAndRemove(errPath);
+    run.strOut = ReadAndRemove(outPath.c_str());
+    run.strErr = ReadAndRemove(errPath.c_str());
     return run;
 }
 
