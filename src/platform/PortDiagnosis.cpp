@@ -175,7 +175,6 @@ std::string ProcessName(pid_t pid, const SSystemPaths& paths) {
 
 std::vector<SDeviceHolder> FindDeviceHolders(const std::string& devicePath, const SSystemPaths& paths) {
     std::vector<SDeviceHolder> holders;
-    const std::string wanted = RealPath(devicePath);
     DIR* proc = ::opendir(paths.strProc.c_str());
     if (proc == nullptr)
         return holders;
@@ -184,23 +183,7 @@ std::vector<SDeviceHolder> FindDeviceHolders(const std::string& devicePath, cons
         const long pid = std::strtol(process->d_name, &end, 10);
         if (pid <= 0 || *end != '\0')
             continue;
-        const std::string fdFolder = paths.strProc + "/" + process->d_name + "/fd";
-        DIR* fds = ::opendir(fdFolder.c_str());
-        if (fds == nullptr)
-            continue; // another user's process
-        bool holds = false;
-        while (const dirent* fd = ::readdir(fds)) {
-            char target[4096];
-            const std::string link = fdFolder + "/" + fd->d_name;
-            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-            if (n > 0 && (std::string(target, static_cast<size_t>(n)) == wanted ||
-                          std::string(target, static_cast<size_t>(n)) == devicePath)) {
-                holds = true;
-                break;
-            }
-        }
-        ::closedir(fds);
-        if (holds)
+        if (ProcessDeviceUse(static_cast<pid_t>(pid), devicePath, paths) == EDeviceUse::Open)
             holders.push_back({static_cast<pid_t>(pid), ProcessName(static_cast<pid_t>(pid), paths)});
     }
     ::closedir(proc);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,12 +54,34 @@ std::string UucpLockFilePath(const std::string& devicePath, const SSystemPaths& 
 }
 
 pid_t UucpLockHolder(const std::string& devicePath, const SSystemPaths& paths) {
-    return UucpLockFileHolder(UucpLockFilePath(devicePath, paths));
+    const pid_t pid = UucpLockFileHolder(UucpLockFilePath(devicePath, paths));
+    return pid != 0 && ProcessDeviceUse(pid, devicePath, paths) != EDeviceUse::NotOpen ? pid : 0;
 }
 
 pid_t UucpLockFileHolder(const std::string& lockFilePath) {
     const pid_t pid = ReadLockPid(lockFilePath);
     return ProcessAlive(pid) ? pid : 0;
+}
+
+EDeviceUse ProcessDeviceUse(pid_t pid, const std::string& devicePath, const SSystemPaths& paths) {
+    const std::string fdFolder = paths.strProc + "/" + std::to_string(pid) + "/fd";
+    DIR* fds = ::opendir(fdFolder.c_str());
+    if (fds == nullptr)
+        return EDeviceUse::Hidden; // another user's process, or one this /proc does not show
+    const std::string wanted = RealPath(devicePath);
+    EDeviceUse use = EDeviceUse::NotOpen;
+    while (const dirent* fd = ::readdir(fds)) {
+        char target[4096];
+        const std::string link = fdFolder + "/" + fd->d_name;
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        const std::string opened(target, n > 0 ? static_cast<size_t>(n) : 0);
+        if (n > 0 && (opened == wanted || opened == devicePath)) {
+            use = EDeviceUse::Open;
+            break;
+        }
+    }
+    ::closedir(fds);
+    return use;
 }
 
 bool CUucpLock::Acquire(const std::string& devicePath, const SSystemPaths& paths) {
@@ -67,12 +90,23 @@ bool CUucpLock::Acquire(const std::string& devicePath, const SSystemPaths& paths
     // Two tries: the second after removing a stale file, or after losing a race to create it.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const pid_t holder = ReadLockPid(path);
-        if (holder < 0 || ProcessAlive(holder)) {
+        if (holder < 0) {
             errno = EBUSY;
             return false;
         }
-        if (::access(path.c_str(), F_OK) == 0)
-            ::unlink(path.c_str()); // its process has ended, or it names none
+        if (ProcessAlive(holder)) {
+            if (ProcessDeviceUse(holder, devicePath, paths) != EDeviceUse::NotOpen) {
+                errno = EBUSY;
+                return false;
+            }
+            // The process lives on without the device: its lock outlived its use, or its PID went to
+            // another program since. The file is not ours to remove.
+            return true;
+        }
+        // Its process has ended, or it names none. A file this user may not remove (another user's, in a
+        // sticky folder) leaves the port unlocked rather than busy.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return true;
         if (::access(paths.strLock.c_str(), W_OK) != 0)
             return true; // nowhere to put our own lock
         CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));

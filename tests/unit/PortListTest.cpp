@@ -225,7 +225,7 @@ TEST_F(PortListTest, LockFilesAreMadeHonouredReportedAndStaleOnesReplaced) {
         EXPECT_FALSE(lock.Acquire(device, m_tree.Paths())) << binary;
         EXPECT_EQ(UucpLockHolder(device, m_tree.Paths()), parent);
     }
-    m_tree.AddProcess(static_cast<int>(::getppid()), "terminal-prog", "/dev/null");
+    m_tree.AddProcess(static_cast<int>(::getppid()), "terminal-prog", device);
     const std::string busy = Joined(ExplainPortOpenFailure(device, device, EBUSY, m_tree.Paths()));
     EXPECT_EQ(busy, "Port busy: lock file " + lockFile + " names terminal-prog (PID " +
                         std::to_string(::getppid()) +
@@ -244,6 +244,53 @@ TEST_F(PortListTest, LockFilesAreMadeHonouredReportedAndStaleOnesReplaced) {
     CUucpLock unlocked;
     EXPECT_TRUE(unlocked.Acquire(device, noFolder));
     EXPECT_FALSE(unlocked.Held());
+}
+
+// Lock files that name no holder of the device: a live process without it (its lock outlived its use,
+// or its PID went to another program) and, as an unprivileged user, another user's stale file in the
+// sticky lock folder. Neither makes a free port busy, and neither file is removed.
+TEST_F(PortListTest, LockFilesWhoseProcessDoesNotHoldTheDeviceLeaveThePortFree) {
+    m_tree.AddUsbTty("ttyUSB0", "ftdi_sio", {0x0403, 0x6001, "FTDI", "FT232R"}, 1);
+    const std::string device = m_tree.Dev("ttyUSB0");
+    const std::string lockFile = UucpLockFilePath(device, m_tree.Paths());
+    const std::string parentLock = "  " + std::to_string(::getppid()) + "\n";
+    std::ofstream(lockFile, std::ios::trunc) << parentLock;
+    m_tree.AddProcess(static_cast<int>(::getppid()), "build-tool", "/dev/null");
+    EXPECT_EQ(UucpLockHolder(device, m_tree.Paths()), 0);
+    {
+        CUucpLock lock;
+        EXPECT_TRUE(lock.Acquire(device, m_tree.Paths()));
+        EXPECT_FALSE(lock.Held());
+    }
+    std::string content;
+    std::getline(std::ifstream(lockFile), content);
+    EXPECT_EQ(content + "\n", parentLock);
+    EXPECT_EQ(Joined(ExplainPortOpenFailure(device, device, EBUSY, m_tree.Paths())).find("lock file"),
+              std::string::npos);
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's lock file needs root to make";
+    // Root removes any file, so the open runs as nobody from inside the folder (the test's own
+    // temporary folders above it are closed to that user).
+    const std::string stale = "/dev/ttyDravikStale";
+    ASSERT_EQ(::chmod(m_tree.Paths().strLock.c_str(), 01777), 0);
+    const std::string staleFile = m_tree.Paths().strLock + "/LCK..ttyDravikStale";
+    std::ofstream(staleFile, std::ios::trunc) << "  " << EndedPid() << "\n";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        if (::chdir(m_tree.Paths().strLock.c_str()) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(2);
+        SSystemPaths here = m_tree.Paths();
+        here.strLock = ".";
+        here.strDev = "/dev";
+        CUucpLock lock;
+        ::_exit(lock.Acquire(stale, here) && !lock.Held() ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(std::filesystem::exists(staleFile));
 }
 
 TEST_F(PortListTest, BusyPortNamesTheProgramThatHoldsItOrSaysItCannotSee) {
