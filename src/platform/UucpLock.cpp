@@ -1,5 +1,6 @@
 #include "platform/UucpLock.h"
 
+#include "platform/ExitCleanup.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -122,6 +123,7 @@ bool CUucpLock::Acquire(const std::string& devicePath, const SSystemPaths& paths
             return true;
         }
         m_strPath = path;
+        ExitCleanup::AddPath(path); // a program ended at once leaves no stale lock behind
         return true;
     }
     errno = EBUSY;
@@ -131,6 +133,7 @@ bool CUucpLock::Acquire(const std::string& devicePath, const SSystemPaths& paths
 void CUucpLock::Release() {
     if (m_strPath.empty())
         return;
+    ExitCleanup::RemovePath(m_strPath);
     // Only our own: a file another program put there after a stale removal stays.
     if (ReadLockPid(m_strPath) == ::getpid())
         ::unlink(m_strPath.c_str());

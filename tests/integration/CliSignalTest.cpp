@@ -1,7 +1,8 @@
 // dravik-cli stopped by a signal against the dxu-sim program on a pseudo-terminal: the first Ctrl-C,
 // SIGTERM or SIGHUP ends a transfer the way the window's Cancel does, a second ends the program at once,
-// and either way the port is left free and no temporary copy stays behind.
+// and either way the port and its lock file are left free and no temporary copy stays behind.
 #include "SimFlashTestSupport.h"
+#include "platform/UucpLock.h"
 #include "support/CliProcess.h"
 #include "support/SimProcess.h"
 
@@ -121,12 +122,15 @@ TEST_F(CliSignalTest, SecondSignalEndsAtOnceAndLeavesThePortFree) {
     CCliProcess cli(Cli({"--state", "bootstrap", "load", Image()}));
     ASSERT_TRUE(WaitUntil([&] { return Flash("bytes") > 0; }, 20s))
         << "the transfer began: " << cli.ErrorText();
+    const std::string lockFile = UucpLockFilePath(m_pSim->SlavePath());
+    EXPECT_TRUE(std::filesystem::exists(lockFile)) << lockFile;
     cli.Signal(SIGINT);
     ASSERT_TRUE(cli.WaitForError(kCancelLine, 20s)) << cli.ErrorText();
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.WaitForExit(20s), 128 + SIGINT) << cli.ErrorText();
     EXPECT_NE(cli.ErrorText().find("Stopped before the command finished."), std::string::npos);
     EXPECT_FALSE(IsExclusive(m_pSim->SlavePath()));
+    EXPECT_FALSE(std::filesystem::exists(lockFile)) << "its lock file went with the program";
 }
 
 // A configuration file sent under the name config.dat travels as a copy in a folder of its own.
