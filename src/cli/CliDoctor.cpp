@@ -161,6 +161,17 @@ void CheckGroups(const std::vector<std::string>& devices, CChecklist& list) {
     }
 }
 
+// Whether the live process a lock file names may have the device it guards open (LCK..pts_3 guards pts/3
+// below the device folder or /dev): false only when /proc shows it surely has not.
+bool LockHolderMayHaveDevice(pid_t holder, const std::string& lockName, const SSystemPaths& paths) {
+    std::string device = lockName.substr(5);
+    std::replace(device.begin(), device.end(), '_', '/');
+    for (const std::string& folder : {paths.strDev, std::string("/dev")})
+        if (ProcessDeviceUse(holder, folder + "/" + device, paths) != EDeviceUse::NotOpen)
+            return true;
+    return false;
+}
+
 void CheckLockFiles(const SSystemPaths& paths, CChecklist& list) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(paths.strLock.c_str())) {
@@ -178,11 +189,20 @@ void CheckLockFiles(const SSystemPaths& paths, CChecklist& list) {
     for (const std::string& name : names) {
         const std::string file = paths.strLock + "/" + name;
         const pid_t holder = UucpLockFileHolder(file);
-        if (holder != 0)
-            list.Problem("lock file " + file + ": held by " + ProcessName(holder, paths) + " (PID " +
-                         std::to_string(holder) + ")");
+        const std::string named =
+            holder != 0 ? ProcessName(holder, paths) + " (PID " + std::to_string(holder) + ")" : "";
+        if (holder != 0 && LockHolderMayHaveDevice(holder, name, paths))
+            list.Problem("lock file " + file + ": held by " + named);
+        else if (holder != 0)
+            list.Note("lock file " + file + ": names " + named +
+                      ", which does not have the port open; the port opens all the same");
+        else if (::access(file.c_str(), R_OK) != 0)
+            list.Problem(
+                "lock file " + file +
+                ": this user may not read it, so the port it guards counts as busy; to fix: sudo rm " + file +
+                " once no program uses that port");
         else
-            list.Note("lock file " + file + ": stale or unreadable; removed when the port is next opened");
+            list.Note("lock file " + file + ": stale (its program has ended); the port opens all the same");
     }
 }
 

@@ -1,5 +1,6 @@
 // Port listing, lock files and the reasons given for a port that does not open, against fake sysfs,
 // /dev, /proc and lock folders.
+#include "cli/CliDoctor.h"
 #include "platform/HidDeviceChoice.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/SerialPortList.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -267,6 +269,18 @@ TEST_F(PortListTest, LockFilesWhoseProcessDoesNotHoldTheDeviceLeaveThePortFree) 
     EXPECT_EQ(content + "\n", parentLock);
     EXPECT_EQ(Joined(ExplainPortOpenFailure(device, device, EBUSY, m_tree.Paths())).find("lock file"),
               std::string::npos);
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = ::open_memstream(&text, &size);
+    ASSERT_NE(out, nullptr);
+    RunDoctor({(m_tree.Root() / "none.cfg").string(), device, false, "test"}, m_tree.Paths(), out);
+    std::fclose(out);
+    const std::string doctor(text, size);
+    std::free(text);
+    EXPECT_NE(doctor.find("[--] lock file " + lockFile + ": names build-tool (PID " +
+                          std::to_string(::getppid()) + "), which does not have the port open"),
+              std::string::npos)
+        << doctor;
 
     if (::geteuid() != 0)
         GTEST_SKIP() << "another user's lock file needs root to make";
