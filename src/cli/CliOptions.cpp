@@ -43,7 +43,6 @@ constexpr SOptionSpec kOptions[] = {
     {"version", 'V', false, OptVersion},
     {"sysfs", 0, true, OptSysfs},
     {"dev", 0, true, OptDev},
-    {"version", 'V', false, OptVersion},
     {"ports-from", 0, true, OptPortsFrom},
     {"no-record", 0, false, OptNoRecord},
     {"since", 0, true, OptSince},

@@ -18,6 +18,11 @@ constexpr const char* kAnotherFile =
     "the "
     "*.dat or *.img file you wish to download.";
 
+// The wizard's text for a port that does not open, with the console's way out instead of its buttons.
+constexpr const char* kPortFailed =
+    "Error opening the PC's selected COM Port!\nClose every other program that "
+    "has the port open, or name another port with --port.";
+
 // Tells a fleet's parent (and any --json reader) where the road is.
 void Step(CCliEventWriter* events, const char* step) {
     if (events)
@@ -54,10 +59,7 @@ bool ConnectForUpgrade(CDravikApp& app, CConsoleUserInterface& ui, CWizard& wiza
     case kConnectDone:
         return true;
     case kConnectPortFailed:
-        ui.MessageBox(
-            "Error opening the PC's selected COM Port!\nClose every other program that has the port "
-            "open, or name another port with --port.",
-            EMsgButtons::Ok, EMsgIcon::Warning);
+        ui.MessageBox(kPortFailed, EMsgButtons::Ok, EMsgIcon::Warning);
         exitCode = kLoadComPortFailed;
         return false;
     case kConnectNoController:
@@ -119,10 +121,7 @@ int RunUpgrade(CDravikApp& app, CConsoleUserInterface& ui, const CliOptions& opt
                           EMsgButtons::Ok, EMsgIcon::Warning);
             return result;
         case EUpgradeStep::PortFailed:
-            ui.MessageBox(
-                "Error opening the PC's selected COM Port!\nClose every other program that has the port "
-                "open, or name another port with --port.",
-                EMsgButtons::Ok, EMsgIcon::Warning);
+            ui.MessageBox(kPortFailed, EMsgButtons::Ok, EMsgIcon::Warning);
             return result;
         case EUpgradeStep::Retry:
         case EUpgradeStep::ProgramError:
