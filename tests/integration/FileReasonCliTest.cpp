@@ -34,7 +34,7 @@ TEST(FileReasonCli, MessagesNameTheFileAndWhy) {
              "files.\n"},
     };
     for (const Row& row : rows) {
-        const SCliRun run = RunCliProcess(row.args);
+        const SProgramOutput run = RunCliProcess(row.args);
         EXPECT_EQ(run.nExit, 1) << row.args[0];
         EXPECT_NE(run.strErr.find(row.strMessage), std::string::npos) << run.strErr;
     }

@@ -29,7 +29,7 @@ TEST(PortAccessCli, PortsListsTheFakeTreesPortsAndControllerDevices) {
     tree.AddById("usb-FTDI_FT232R-if00-port0", "ttyUSB0");
     tree.AddHidraw("hidraw0", 0x046D, 0xC52B, "Receiver");
     tree.AddHidraw("hidraw1", 0x10C4, 0x8468, "DXU Controller");
-    const SCliRun run =
+    const SProgramOutput run =
         RunCliProcess({"ports", "--sysfs", tree.Paths().strSys, "--dev", tree.Paths().strDev});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     // The fake nodes are plain files, so the access column depends on who runs the test.
@@ -47,7 +47,7 @@ TEST(PortAccessCli, PortsListsTheFakeTreesPortsAndControllerDevices) {
     EXPECT_EQ(run.strOut.find("hidraw0"), std::string::npos) << "only the controller's HID devices";
 
     CFakeSystemTree empty;
-    const SCliRun none =
+    const SProgramOutput none =
         RunCliProcess({"ports", "--sysfs", empty.Paths().strSys, "--dev", empty.Paths().strDev});
     EXPECT_EQ(none.strOut, "Serial ports: none\nController USB devices (10C4:8468): none\n");
     EXPECT_EQ(RunCliProcess({"ports", "--bogus"}).nExit, 64);
@@ -61,7 +61,7 @@ TEST(PortAccessCli, DoctorOnAFreePortPassesAndNamesTheHolderOfABusyOne) {
     std::vector<std::string> args = {"--settings", kNoSettings, "doctor", "--port", pty.SlavePath()};
     args.insert(args.end(), tail.begin(), tail.end());
 
-    const SCliRun free = RunCliProcess(args);
+    const SProgramOutput free = RunCliProcess(args);
     EXPECT_EQ(free.nExit, 0) << free.strOut;
     EXPECT_NE(free.strOut.find("[ok] version: dravik-cli 5120-41887 Version 4.0\n"), std::string::npos);
     EXPECT_NE(free.strOut.find("[--] settings file " + std::string(kNoSettings) +
@@ -78,7 +78,7 @@ TEST(PortAccessCli, DoctorOnAFreePortPassesAndNamesTheHolderOfABusyOne) {
     // Held by this test with an exclusive open and its lock file, where the lock folder may be written.
     CSerialPort holder;
     ASSERT_TRUE(holder.Open(pty.SlavePath(), false));
-    const SCliRun busy = RunCliProcess(args);
+    const SProgramOutput busy = RunCliProcess(args);
     EXPECT_EQ(busy.nExit, 1) << busy.strOut;
     EXPECT_NE(busy.strOut.find("[!!] chosen port " + pty.SlavePath() + ": does not open\n"),
               std::string::npos)
@@ -95,13 +95,14 @@ TEST(PortAccessCli, DoctorOnAFreePortPassesAndNamesTheHolderOfABusyOne) {
     }
 
     // The same port through a command: the Part's message, then why.
-    const SCliRun probe = RunCliProcess({"--settings", kNoSettings, "--port", pty.SlavePath(), "probe"});
+    const SProgramOutput probe =
+        RunCliProcess({"--settings", kNoSettings, "--port", pty.SlavePath(), "probe"});
     EXPECT_EQ(probe.nExit, 1);
     EXPECT_NE(probe.strErr.find("Error opening specified COM port.\nPort busy: "), std::string::npos)
         << probe.strErr;
     EXPECT_NE(probe.strErr.find(pid), std::string::npos) << probe.strErr;
     // With --json the message event carries the reason.
-    const SCliRun json =
+    const SProgramOutput json =
         RunCliProcess({"--settings", kNoSettings, "--port", pty.SlavePath(), "--json", "probe"});
     EXPECT_NE(json.strOut.find("\"text\":\"Error opening specified COM port.\",\"reason\":\"Port busy: "),
               std::string::npos)
@@ -123,7 +124,7 @@ TEST(PortAccessCli, PortAnotherUserMayNotOpenNamesTheDeviceTheGroupAndTheFix) {
     ASSERT_EQ(::chown(pty.SlavePath().c_str(), 0, dialout->gr_gid), 0);
     ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0660), 0);
 
-    const SCliRun probe =
+    const SProgramOutput probe =
         RunCliProcess({"--settings", kNoSettings, "--port", pty.SlavePath(), "probe"}, uid, gid);
     if (probe.nExit == 127)
         GTEST_SKIP() << "the build folder is not open to other users";
@@ -136,7 +137,7 @@ TEST(PortAccessCli, PortAnotherUserMayNotOpenNamesTheDeviceTheGroupAndTheFix) {
     EXPECT_NE(probe.strErr.find(reason), std::string::npos) << probe.strErr;
     EXPECT_TRUE(StartsWith(probe.strErr.substr(probe.strErr.find("Error opening")), reason));
 
-    const SCliRun doctor =
+    const SProgramOutput doctor =
         RunCliProcess({"--settings", kNoSettings, "doctor", "--port", pty.SlavePath()}, uid, gid);
     EXPECT_EQ(doctor.nExit, 1) << doctor.strOut;
     EXPECT_NE(

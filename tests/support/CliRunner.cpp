@@ -30,28 +30,29 @@ std::string ReadAndRemove(const char* path) {
 
 } // namespace
 
-SCliRun RunCliProcess(const std::vector<std::string>& args, uid_t uid, gid_t gid) {
+SProgramOutput RunCliProcess(const std::vector<std::string>& args, uid_t uid, gid_t gid) {
+    std::vector<std::string> argv{DRAVIK_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (uid == static_cast<uid_t>(-1))
+        return RunCapturing(argv);
     std::string outPath = TestTempDir() + "/dravik-cli-out-XXXXXX";
     std::string errPath = TestTempDir() + "/dravik-cli-err-XXXXXX";
     const int outFd = ::mkstemp(outPath.data());
     const int errFd = ::mkstemp(errPath.data());
     // The other user writes into them through the inherited descriptors only.
-    std::vector<std::string> argv{DRAVIK_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
     for (std::string& arg : argv)
         pointers.push_back(arg.data());
     pointers.push_back(nullptr);
 
-    SCliRun run;
+    SProgramOutput run;
     const pid_t child = ::fork();
     if (child == 0) {
         // Only system calls from here on: the parent may have threads.
         const int in = ::open("/dev/null", O_RDONLY);
         if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0)
             ::_exit(127);
-        if (uid != static_cast<uid_t>(-1) &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
             ::_exit(127);
         ::execve(pointers[0], pointers.data(), environ);
         ::_exit(127);

@@ -2,19 +2,15 @@
 // another user (the caller must be root for that), and collects its output and exit code.
 #pragma once
 
+#include "support/ProgramOutput.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-struct SCliRun {
-    int nExit = -1; // -1: did not start or did not exit normally
-    std::string strOut;
-    std::string strErr;
-};
-
 // uid/gid -1: as this process. A child that cannot change user or start the program exits 127.
-SCliRun RunCliProcess(const std::vector<std::string>& args, uid_t uid = static_cast<uid_t>(-1),
-                      gid_t gid = static_cast<gid_t>(-1));
+SProgramOutput RunCliProcess(const std::vector<std::string>& args, uid_t uid = static_cast<uid_t>(-1),
+                             gid_t gid = static_cast<gid_t>(-1));
 
 // An unprivileged account for permission tests, made with useradd when missing. False when this
 // process is not root or the account cannot be had.
