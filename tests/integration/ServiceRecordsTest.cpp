@@ -10,6 +10,7 @@
 #include "support/ProgramOutput.h"
 #include "support/PtyPair.h"
 #include "support/RecordFolder.h"
+#include "support/SystemSha256.h"
 #include "support/TestUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -25,16 +26,6 @@
 namespace {
 
 using Texts = std::vector<std::string>;
-
-// The digest the system's own sha256sum gives, as an outside check of ours.
-std::string SystemSha256(const std::string& path) {
-    const std::string command = "sha256sum '" + path + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), &::pclose);
-    std::array<char, 65> digest{};
-    if (!pipe || std::fread(digest.data(), 1, 64, pipe.get()) != 64)
-        return "sha256sum failed";
-    return digest.data();
-}
 
 std::vector<ServiceRecord> ReadRecords() {
     std::vector<ServiceRecord> records;

@@ -7,6 +7,7 @@
 #include "support/ProgramOutput.h"
 #include "support/RecordFolder.h"
 #include "support/SimProcess.h"
+#include "support/SystemSha256.h"
 
 #include <gtest/gtest.h>
 
@@ -67,14 +68,6 @@ std::vector<uint8_t> DumpWindow(CSimFlashTempDir& dir, const std::string& dump) 
     if (SimFlashRun({"srec_cat", dump, "-crop", from, to, "-offset", back, "-o", binary, "-binary"}) != 0)
         return {};
     return SimFlashReadFile(binary);
-}
-
-std::string SystemSha256(const std::string& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(("sha256sum '" + path + "'").c_str(), "r"), &::pclose);
-    std::array<char, 65> digest{};
-    if (!pipe || std::fread(digest.data(), 1, 64, pipe.get()) != 64)
-        return "sha256sum failed";
-    return digest.data();
 }
 
 TEST(UpgradeCli, TheResetCatchLoadsTheImageAndTheRecordsTellIt) {
