@@ -168,28 +168,36 @@ TEST_F(ServiceRecordsTest, ADayOfUseLeavesOneRecordPerOperationWithItsFields) {
     EXPECT_EQ(operations, (Texts{"connect", "load", "erase", "options", "convert"}));
 }
 
-TEST_F(ServiceRecordsTest, ACapturedDumpIsRecordedWithItsFile) {
+TEST_F(ServiceRecordsTest, ACapturedDumpIsRecordedWithItsFileAndWholeOnlyWhenComplete) {
     CPtyPair pty;
     m_app.m_strPort = pty.SlavePath();
     m_app.m_nLinkKind = kLinkCom;
-    m_app.SetTerminalMode(1);
-    ASSERT_EQ(m_app.m_nTerminalMode, 1);
-    const std::string capture = m_folder.Home() + "/dump.txt";
-    m_ui.QueueFileName(capture);
-    const std::string dump =
-        "\r\n press Enter to start trace dump, <esc> to abort.\r\nline one\r\ntrace complete";
-    for (char c : dump)
-        m_app.CaptureByte(static_cast<uint8_t>(c));
-    ASSERT_EQ(m_app.m_nCaptureBusy, 0);
-    m_app.SetTerminalMode(0);
+    const struct {
+        const char* ending;
+        bool bWhole;
+    } rows[] = {{"trace complete", true}, {"trace abort", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ending);
+        m_app.SetTerminalMode(1);
+        ASSERT_EQ(m_app.m_nTerminalMode, 1);
+        const std::string capture = m_folder.Home() + "/dump.txt";
+        m_ui.QueueFileName(capture);
+        const std::string dump =
+            std::string("\r\n press Enter to start trace dump, <esc> to abort.\r\nline one\r\n") + row.ending;
+        for (char c : dump)
+            m_app.CaptureByte(static_cast<uint8_t>(c));
+        ASSERT_EQ(m_app.m_nCaptureBusy, 0);
+        m_app.SetTerminalMode(0);
 
-    const std::vector<ServiceRecord> records = ReadRecords();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].strOperation, "capture");
-    EXPECT_TRUE(records[0].bOk);
-    EXPECT_EQ(records[0].strFilePath, capture);
-    EXPECT_EQ(records[0].strFileSha256, SystemSha256(capture));
-    EXPECT_EQ(records[0].nResult, 1) << "lines captured";
+        const std::vector<ServiceRecord> records = ReadRecords();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().strOperation, "capture");
+        EXPECT_EQ(records.back().bOk, row.bWhole);
+        EXPECT_EQ(records.back().strFilePath, capture);
+        EXPECT_EQ(records.back().strFileSha256, SystemSha256(capture));
+        EXPECT_EQ(records.back().nResult, 1) << "lines captured";
+    }
+    EXPECT_EQ(ReadRecords().size(), 2u);
 }
 
 TEST_F(ServiceRecordsTest, RecordingOffWritesNothingAndAnUnwritableFolderCostsOneWarning) {

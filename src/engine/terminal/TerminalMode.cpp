@@ -216,15 +216,15 @@ int CDravikApp::CaptureByte(uint8_t byte) {
         std::snprintf(text, sizeof text, "\033[11;20H %d ", m_nCaptureLines);
         m_terminal.PutString(text);
     }
-    bool ended = false;
-    for (int pattern = 3; pattern < 5; ++pattern)
-        ended = MatchPattern(pattern, byte) || ended;
+    // Both end words are followed on every byte; only "complete" makes the capture whole.
+    const bool complete = MatchPattern(3, byte);
+    bool ended = MatchPattern(4, byte) || complete;
     if (m_nLastSent[0] == kEscape && m_nLastSent[1] == kEscape) {
         ended = true;
         m_nLastSent[0] = m_nLastSent[1] = 0;
     }
     if (ended) {
-        m_bCaptureComplete = true;
+        m_bCaptureComplete = complete;
         CloseCapture();
         SendControlByte(kReturn);
     }
