@@ -46,8 +46,6 @@ public:
     }
     // Whether anything is being recorded: digests are worth taking only then.
     bool IsRecording() const { return m_pVisit != nullptr; }
-    // Whether the receiver confirmed every byte of the file noted.
-    bool FileAcknowledged() const { return m_pVisit && m_pVisit->FileAcknowledged(); }
     // Hands the open record to whoever ends the operation later (the image download's worker).
     std::shared_ptr<CServiceVisit> Release() { return std::exchange(m_pVisit, nullptr); }
 

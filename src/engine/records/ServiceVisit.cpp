@@ -84,12 +84,6 @@ void CServiceVisit::NoteController(const std::string& protocol, const std::strin
     m_record.strVersion = version;
 }
 
-bool CServiceVisit::FileAcknowledged() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_record.nFileSize >= 0 &&
-           m_record.nBytesAcknowledged == static_cast<uint64_t>(m_record.nFileSize);
-}
-
 ServiceRecord CServiceVisit::Finish(int result, bool ok) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_record.nResult = result;

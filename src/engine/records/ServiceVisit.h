@@ -25,9 +25,6 @@ public:
     void NoteOutputDigest(const std::string& path, int64_t size, const std::string& sha256);
     void NoteController(const std::string& protocol, const std::string& version);
 
-    // True when the file noted is readable and its every byte was acknowledged.
-    bool FileAcknowledged();
-
     // The finished record.
     ServiceRecord Finish(int result, bool ok);
 
