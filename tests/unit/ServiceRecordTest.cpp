@@ -154,6 +154,13 @@ TEST(ServiceRecordBook, AFolderThatCannotBeWrittenIsAnErrorWithItsPath) {
     size_t skipped = 0;
     EXPECT_FALSE(CServiceRecordBook::ReadSince("", records, skipped, error));
     EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+
+    // A day's file that cannot be read is an error too, not a day without records.
+    CRecordFolder other;
+    ASSERT_TRUE(CServiceRecordBook::Append(Record("2026-12-08T08:00:00+01:00", "load"), error)) << error;
+    ASSERT_EQ(::mkdir((other.Records() + "/2026-12-09.jsonl").c_str(), 0755), 0);
+    EXPECT_FALSE(CServiceRecordBook::ReadSince("", records, skipped, error));
+    EXPECT_NE(error.find(other.Records() + "/2026-12-09.jsonl"), std::string::npos) << error;
 }
 
 TEST(ServiceRecordBook, ManyProgramsAppendingAtOnceNeverTearALine) {

@@ -100,7 +100,9 @@ bool CServiceRecordBook::ReadSince(const std::string& since, std::vector<Service
     }
     std::sort(days.begin(), days.end());
     for (const std::string& day : days) {
-        std::ifstream file(folder + "/" + day + ".jsonl", std::ios::binary);
+        const std::string path = folder + "/" + day + ".jsonl";
+        errno = 0;
+        std::ifstream file(path, std::ios::binary);
         std::string line;
         while (std::getline(file, line)) {
             if (line.empty())
@@ -111,6 +113,13 @@ bool CServiceRecordBook::ReadSince(const std::string& since, std::vector<Service
                 records.push_back(std::move(record));
             else
                 ++skipped;
+        }
+        // A day that cannot be read would silently be missing from the list.
+        if (!file.is_open() || file.bad()) {
+            const int errorNumber = errno;
+            error = "cannot read " + path +
+                    (errorNumber != 0 ? std::string(": ") + std::strerror(errorNumber) : "");
+            return false;
         }
     }
     return true;

@@ -18,8 +18,8 @@ public:
     // Appends the record to its day's file, making the folders as needed; false with what went wrong.
     static bool Append(const ServiceRecord& record, std::string& error);
     // Every record of the days from since (YYYY-MM-DD; empty for all) on, oldest first. Lines that are not
-    // records are skipped and counted in skipped. False with a message when the folder cannot be read
-    // (a folder that does not exist yet holds no records and is not an error).
+    // records are skipped and counted in skipped. False with a message when the folder or a day's file
+    // cannot be read (a folder that does not exist yet holds no records and is not an error).
     static bool ReadSince(const std::string& since, std::vector<ServiceRecord>& records, size_t& skipped,
                           std::string& error);
     // True for a date written YYYY-MM-DD.
