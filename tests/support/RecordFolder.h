@@ -2,6 +2,8 @@
 // on (the suites run with DRAVIK_NO_RECORD=1); both are put back, and the folder removed, at the end.
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -13,10 +15,10 @@ public:
     CRecordFolder() {
         Save("XDG_DATA_HOME", m_oldDataHome);
         Save("DRAVIK_NO_RECORD", m_oldNoRecord);
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/dravik-records-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_strHome = pattern;
+        std::string pattern = TestTempDir() + "/dravik-records-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return; // recording stays off, rather than going to the person's own folder
+        m_strHome = pattern;
         ::setenv("XDG_DATA_HOME", m_strHome.c_str(), 1);
         ::unsetenv("DRAVIK_NO_RECORD");
     }
