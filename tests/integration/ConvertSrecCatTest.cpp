@@ -49,7 +49,7 @@ std::string SrecCat(CSimFlashTempDir& dir, const std::vector<Piece>& pieces, int
     const std::string out = dir.File(name + ".srec");
     args.insert(args.end(), {"-o", out, "-motorola", "-address-length=" + std::to_string(addressLength),
                              "-obs=" + std::to_string(blockSize)});
-    EXPECT_EQ(SimFlashRun(args), 0) << "srec_cat for " << name;
+    EXPECT_EQ(RunProgram(args), 0) << "srec_cat for " << name;
     return out;
 }
 

@@ -102,8 +102,7 @@ TEST(EraseOptionsConvertCli, ConvertSrecCatOutput) {
     std::fwrite(data.data(), 1, data.size(), file);
     std::fclose(file);
     const std::string srec = dir.File("app.bin");
-    ASSERT_EQ(SimFlashRun({"srec_cat", binary, "-binary", "-offset", "0x1E0000", "-o", srec, "-motorola"}),
-              0);
+    ASSERT_EQ(RunProgram({"srec_cat", binary, "-binary", "-offset", "0x1E0000", "-o", srec, "-motorola"}), 0);
 
     const std::string image = dir.File("app.img");
     auto result = RunCli(dir, {"convert", srec, image});

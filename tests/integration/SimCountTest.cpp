@@ -60,7 +60,7 @@ TEST(SimCount, BadCountsAndControllersAreRefused) {
                                                {"--fault", "hang-up"}}) {
         std::vector<std::string> argv{DXU_SIM_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        EXPECT_EQ(SimFlashRun(argv), 2) << args[0] << " " << args[1];
+        EXPECT_EQ(RunProgram(argv), 2) << args[0] << " " << args[1];
     }
 }
 

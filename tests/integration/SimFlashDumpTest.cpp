@@ -10,20 +10,6 @@ namespace {
 
 const std::string kAck(1, '\x06');
 
-// The bytes srec_cat finds in dump between first and first + count, as a binary file.
-std::vector<uint8_t> SrecWindow(CSimFlashTempDir& dir, const std::string& dump, uint32_t first,
-                                uint32_t count) {
-    const std::string binary = dir.File("window-" + std::to_string(first) + ".bin");
-    char from[16], to[16], back[16];
-    std::snprintf(from, sizeof(from), "0x%X", first);
-    std::snprintf(to, sizeof(to), "0x%X", first + count);
-    std::snprintf(back, sizeof(back), "-0x%X", first);
-    const int status =
-        SimFlashRun({"srec_cat", dump, "-crop", from, to, "-offset", back, "-o", binary, "-binary"});
-    EXPECT_EQ(status, 0) << "srec_cat on " << dump;
-    return SimFlashReadFile(binary);
-}
-
 TEST(SimFlashDump, SRecordsReadBackBySrecCat) {
     CSimFlashTempDir dir;
     const std::string dump = dir.File("flash.srec");
@@ -58,13 +44,13 @@ TEST(SimFlashDump, SRecordsReadBackBySrecCat) {
 
     std::vector<uint8_t> highAfter = high;
     highAfter.push_back(0xAB);
-    EXPECT_EQ(SrecWindow(dir, dump, 0x010000, 700), low);
-    EXPECT_EQ(SrecWindow(dir, dump, 0x3A1E3A00, 34), highAfter);
-    EXPECT_EQ(SrecWindow(dir, early, 0x3A1E3A00, 34), high);
+    EXPECT_EQ(SimFlashSrecWindow(dir, dump, 0x010000, 700), low);
+    EXPECT_EQ(SimFlashSrecWindow(dir, dump, 0x3A1E3A00, 34), highAfter);
+    EXPECT_EQ(SimFlashSrecWindow(dir, early, 0x3A1E3A00, 34), high);
     // Nothing else is in the dump: without the two runs no data record is left.
     const std::string rest = dir.File("rest.srec");
-    ASSERT_EQ(SimFlashRun({"srec_cat", dump, "-exclude", "0x10000", "0x102BC", "-exclude", "0x3A1E3A00",
-                           "0x3A1E3A22", "-o", rest}),
+    ASSERT_EQ(RunProgram({"srec_cat", dump, "-exclude", "0x10000", "0x102BC", "-exclude", "0x3A1E3A00",
+                          "0x3A1E3A22", "-o", rest}),
               0);
     const std::vector<uint8_t> restBytes = SimFlashReadFile(rest);
     const std::string restText(restBytes.begin(), restBytes.end());

@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -93,11 +94,6 @@ private:
     bool m_bConnected = false;
 };
 
-// Runs a program found on PATH with arguments, no shell; its exit status, or -1.
-inline int SimFlashRun(const std::vector<std::string>& args) {
-    return RunProgram(args);
-}
-
 inline std::vector<uint8_t> SimFlashReadFile(const std::string& path) {
     std::vector<uint8_t> bytes;
     CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -106,4 +102,19 @@ inline std::vector<uint8_t> SimFlashReadFile(const std::string& path) {
     while (fd.IsValid() && (got = ::read(fd.Get(), buffer, sizeof(buffer))) > 0)
         bytes.insert(bytes.end(), buffer, buffer + got);
     return bytes;
+}
+
+// The bytes srec_cat finds in dump between first and first + count, written by it as a binary file into
+// dir; empty when srec_cat fails.
+inline std::vector<uint8_t> SimFlashSrecWindow(CSimFlashTempDir& dir, const std::string& dump, uint32_t first,
+                                               size_t count) {
+    static int windows = 0;
+    const std::string binary = dir.File("window-" + std::to_string(++windows) + ".bin");
+    char from[16], to[24], back[16];
+    std::snprintf(from, sizeof from, "0x%X", first);
+    std::snprintf(to, sizeof to, "0x%zX", first + count);
+    std::snprintf(back, sizeof back, "-0x%X", first);
+    if (RunProgram({"srec_cat", dump, "-crop", from, to, "-offset", back, "-o", binary, "-binary"}) != 0)
+        return {};
+    return SimFlashReadFile(binary);
 }

@@ -59,15 +59,7 @@ std::vector<uint8_t> ImageBytesAsWritten() {
 
 // What the flash dump holds at the image's address.
 std::vector<uint8_t> DumpWindow(CSimFlashTempDir& dir, const std::string& dump) {
-    static int windows = 0;
-    const std::string binary = dir.File("window-" + std::to_string(++windows) + ".bin");
-    char from[16], to[16], back[16];
-    std::snprintf(from, sizeof from, "0x%X", kImageAddress);
-    std::snprintf(to, sizeof to, "0x%zX", kImageAddress + kImageBytes);
-    std::snprintf(back, sizeof back, "-0x%X", kImageAddress);
-    if (SimFlashRun({"srec_cat", dump, "-crop", from, to, "-offset", back, "-o", binary, "-binary"}) != 0)
-        return {};
-    return SimFlashReadFile(binary);
+    return SimFlashSrecWindow(dir, dump, kImageAddress, kImageBytes);
 }
 
 TEST(UpgradeCli, TheResetCatchLoadsTheImageAndTheRecordsTellIt) {
