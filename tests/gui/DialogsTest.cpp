@@ -138,8 +138,10 @@ TEST_F(DialogsTest, PortSetupTakesTypedTextAsShown) {
 TEST(CommDialog, SelectsFirstEntryBeginningWithThePortIgnoringCase) {
     CCommDialog lower(nullptr, 0, "com4");
     EXPECT_EQ(lower.PortList()->currentText(), "COM4");
-    CCommDialog device(nullptr, 0, "/dev/ttyUSB1", {"/dev/ttyS0", "/dev/ttyUSB1"});
+    CCommDialog device(nullptr, 0, "/dev/ttyUSB1", {"/dev/ttyUSB10", "/dev/ttyUSB1"});
     EXPECT_EQ(device.PortList()->currentIndex(), 10);
+    CCommDialog unplugged(nullptr, 0, "/dev/ttyUSB1", {"/dev/ttyUSB10"});
+    EXPECT_EQ(unplugged.PortList()->currentIndex(), -1) << "never another port that begins alike";
     CCommDialog unknown(nullptr, 0, "COM12");
     EXPECT_EQ(unknown.PortList()->currentIndex(), -1);
     EXPECT_EQ(unknown.PortList()->currentText(), "");

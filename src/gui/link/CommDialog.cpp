@@ -10,6 +10,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace {
+
+constexpr int kComEntries = 9; // COM1..COM9, before the computer's own ports
+
+} // namespace
+
 CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& currentPort,
                          const std::vector<std::string>& devicePorts)
     : QDialog(owner), m_nLinkChoice(linkChoice) {
@@ -25,7 +31,7 @@ CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& curr
     m_pPortList->setEditable(true);
     m_pPortList->setInsertPolicy(QComboBox::InsertAlphabetically);
     m_pPortList->setGeometry(DialogRect(this, 10, 20, 60, 14));
-    for (int i = 1; i <= 9; ++i)
+    for (int i = 1; i <= kComEntries; ++i)
         m_pPortList->addItem(QString("COM%1").arg(i));
     for (const std::string& device : devicePorts)
         m_pPortList->addItem(QString::fromStdString(device));
@@ -33,11 +39,18 @@ CCommDialog::CCommDialog(QWidget* owner, int linkChoice, const std::string& curr
     m_pPortList->view()->setMinimumWidth(m_pPortList->view()->sizeHintForColumn(0) + 24);
     m_pPortList->setCurrentIndex(-1);
     m_pPortList->setEditText(QString());
+    // A device path is selected only by its own entry: the first entry it begins would be another port
+    // ("/dev/ttyUSB1" begins "/dev/ttyUSB10"). COM names keep selecting the first entry they begin.
     const QString current = QString::fromStdString(currentPort);
-    for (int i = 0; i < m_pPortList->count(); ++i) {
-        if (m_pPortList->itemText(i).startsWith(current, Qt::CaseInsensitive)) {
-            m_pPortList->setCurrentIndex(i);
-            break;
+    const int exact = m_pPortList->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (exact >= kComEntries) {
+        m_pPortList->setCurrentIndex(exact);
+    } else {
+        for (int i = 0; i < kComEntries; ++i) {
+            if (m_pPortList->itemText(i).startsWith(current, Qt::CaseInsensitive)) {
+                m_pPortList->setCurrentIndex(i);
+                break;
+            }
         }
     }
     label->setBuddy(m_pPortList);
