@@ -2,6 +2,8 @@
 #include "support/TempFolder.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,6 +11,7 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -58,10 +61,23 @@ SProgramOutput RunCliProcess(const std::vector<std::string>& args, uid_t uid, gi
         ::_exit(127);
     }
     if (child > 0) {
+        // Bounded as RunCapturing is: a program still running after a minute is killed.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        pid_t ended = 0;
+        bool killed = false;
+        while ((ended = ::waitpid(child, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR)) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ::kill(child, SIGKILL);
+                while ((ended = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+                }
+                killed = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        run.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        // A child killed here or not reaped tells nothing: never an exit code of 0.
+        run.nExit = !killed && ended == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     ::close(outFd);
     ::close(errFd);

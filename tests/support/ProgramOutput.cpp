@@ -50,5 +50,5 @@ SProgramOutput CProgramRun::Finish(std::chrono::milliseconds timeout) {
 }
 
 SProgramOutput RunCapturing(const std::vector<std::string>& argv) {
-    return CProgramRun(argv).Finish();
+    return CProgramRun(argv).Finish(std::chrono::minutes(1));
 }

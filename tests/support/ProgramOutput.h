@@ -33,4 +33,6 @@ private:
     bool m_bStarted = false;
 };
 
+// To its end; a program still running after a minute of real time is killed (exit 128 + SIGKILL), so that
+// a hung program fails its test with what it wrote instead of taking the whole test's time-out.
 SProgramOutput RunCapturing(const std::vector<std::string>& argv);
