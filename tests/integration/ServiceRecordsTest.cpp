@@ -172,15 +172,20 @@ TEST_F(ServiceRecordsTest, ACapturedDumpIsRecordedWithItsFileAndWholeOnlyWhenCom
     CPtyPair pty;
     m_app.m_strPort = pty.SlavePath();
     m_app.m_nLinkKind = kLinkCom;
+    const std::string file = m_folder.Home() + "/dump.txt";
     const struct {
         const char* ending;
+        std::string strCapture;
         bool bWhole;
-    } rows[] = {{"trace complete", true}, {"trace abort", false}};
+    } rows[] = {{"trace complete", file, true},
+                {"trace abort", file, false},
+                // The end came, but the file could not take the dump (a full disk).
+                {"trace complete", "/dev/full", false}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.ending);
+        SCOPED_TRACE(row.ending + (" into " + row.strCapture));
         m_app.SetTerminalMode(1);
         ASSERT_EQ(m_app.m_nTerminalMode, 1);
-        const std::string capture = m_folder.Home() + "/dump.txt";
+        const std::string& capture = row.strCapture;
         m_ui.QueueFileName(capture);
         const std::string dump =
             std::string("\r\n press Enter to start trace dump, <esc> to abort.\r\nline one\r\n") + row.ending;
@@ -194,10 +199,11 @@ TEST_F(ServiceRecordsTest, ACapturedDumpIsRecordedWithItsFileAndWholeOnlyWhenCom
         EXPECT_EQ(records.back().strOperation, "capture");
         EXPECT_EQ(records.back().bOk, row.bWhole);
         EXPECT_EQ(records.back().strFilePath, capture);
-        EXPECT_EQ(records.back().strFileSha256, SystemSha256(capture));
+        // A device is no file to take the digest of.
+        EXPECT_EQ(records.back().strFileSha256, capture == file ? SystemSha256(capture) : "");
         EXPECT_EQ(records.back().nResult, 1) << "lines captured";
     }
-    EXPECT_EQ(ReadRecords().size(), 2u);
+    EXPECT_EQ(ReadRecords().size(), 3u);
 }
 
 TEST_F(ServiceRecordsTest, RecordingOffWritesNothingAndAnUnwritableFolderCostsOneWarning) {

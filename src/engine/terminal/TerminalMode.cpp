@@ -145,6 +145,7 @@ bool CDravikApp::FlushCapture() {
         if (n <= 0) {
             const int error = n < 0 ? errno : ENOSPC;
             m_captureBuffer.clear();
+            m_bCaptureComplete = false; // the dump's end may have come, but not into the file
             CloseCapture();
             SendControlByte(kEscape); // the controller abandons the dump
             m_pUi->MessageBox(std::string("Error writing capture file.\n") + std::strerror(error) +
@@ -161,6 +162,7 @@ void CDravikApp::CloseCapture() {
     FlushCapture();
     if (m_captureFile.IsValid() && ::close(m_captureFile.Release()) != 0) {
         const int error = errno;
+        m_bCaptureComplete = false; // a failing close can be the first report of a lost write
         m_pUi->MessageBox(std::string("Error writing capture file.\n") + std::strerror(error));
     }
     EndCaptureVisit(std::exchange(m_bCaptureComplete, false));
