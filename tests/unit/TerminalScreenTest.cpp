@@ -102,6 +102,17 @@ TEST(TerminalScreen, HugeParametersSaturateInsteadOfOverflowing) {
     screen.PutString("\x1b[1;99999999999999999999Hx");
     EXPECT_EQ(screen.Lines()[0].size(), static_cast<size_t>(CTerminalScreen::kMaxParameter));
     EXPECT_EQ(screen.CursorColumn(), CTerminalScreen::kMaxParameter);
+
+    // Moves that keep coming stop at the last column: the line does not grow without end.
+    CTerminalScreen wide;
+    for (int i = 0; i <= CTerminalScreen::kMaxCursorColumn / CTerminalScreen::kMaxParameter + 1; ++i)
+        wide.PutString("\x1b[65535C");
+    EXPECT_EQ(wide.CursorColumn(), CTerminalScreen::kMaxCursorColumn);
+    wide.PutString("xy");
+    EXPECT_EQ(wide.CursorColumn(), CTerminalScreen::kMaxCursorColumn);
+    const std::string line = wide.Lines()[0];
+    EXPECT_EQ(line.size(), static_cast<size_t>(CTerminalScreen::kMaxCursorColumn) + 1);
+    EXPECT_EQ(line.back(), 'y');
 }
 
 TEST(TerminalScreen, WidestLineFollowsLongestLineUntilCleared) {

@@ -169,13 +169,13 @@ void CTerminalScreen::Execute() {
         break;
     case 'B':
         if (n > 0) {
-            m_nCursorRow += n;
+            m_nCursorRow = std::min(m_nCursorRow + n, kMaxCursorRow);
             EnsureRow(m_nCursorRow);
         }
         break;
     case 'C':
         if (n > 0 && m_nCursorRow <= last) {
-            m_nCursorColumn += n;
+            m_nCursorColumn = std::min(m_nCursorColumn + n, kMaxCursorColumn);
             FillTo(m_lines.At(m_nCursorRow), m_nCursorColumn);
         }
         break;
@@ -224,7 +224,8 @@ void CTerminalScreen::PrintChar(uint8_t c) {
     else
         line[m_nCursorColumn] = static_cast<char>(c);
     NoteWidth(line);
-    const int column = m_nCursorColumn++;
+    const int column = m_nCursorColumn;
+    m_nCursorColumn = std::min(column + 1, kMaxCursorColumn);
     if (m_pListener) {
         m_pListener->OnCursorMoved();
         m_pListener->OnCellChanged(m_nCursorRow, column);
@@ -241,9 +242,9 @@ void CTerminalScreen::LineFeed() {
                 m_pListener->OnRepaintAll();
         }
     } else {
-        EnsureRow(m_nCursorRow + 1);
+        EnsureRow(std::min(m_nCursorRow + 1, kMaxCursorRow));
     }
-    ++m_nCursorRow;
+    m_nCursorRow = std::min(m_nCursorRow + 1, kMaxCursorRow);
     m_nCursorColumn = 0;
     m_nState = kEscIdle;
     if (m_pListener) {

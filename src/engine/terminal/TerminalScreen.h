@@ -4,6 +4,7 @@
 
 #include "engine/terminal/TerminalHistory.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,11 @@ public:
     // Escape sequence parameters saturate here, so line noise such as ESC [ 99999999999 B cannot make
     // the screen allocate billions of lines in one step.
     static constexpr int kMaxParameter = 65535;
+    // Where the cursor stops however many moves, characters or line feeds come: a stream of ESC [ 65535 C
+    // (8 bytes each) would otherwise grow one line by gigabytes, and rows or columns would pass what an
+    // int holds. No real console comes near either.
+    static constexpr int kMaxCursorColumn = 1 << 24;
+    static constexpr int kMaxCursorRow = INT_MAX - kMaxParameter - 1;
 
     CTerminalScreen();
 
