@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,12 +96,17 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
 
     auto progress = m_pUi->CreateProgressView();
     progress->SetProgressRange(static_cast<uint32_t>(input.Length() / CSrecConverter::kProgressChars));
-    // The record's digests are taken from the bytes as they pass, not by reading both files again.
-    CDigestingSource digestedInput(input);
-    CDigestingSink digestedOutput(output);
+    // The record's digests are taken from the bytes as they pass, not by reading both files again; without
+    // a record no digest threads start.
+    std::optional<CDigestingSource> digestedInput;
+    std::optional<CDigestingSink> digestedOutput;
     const bool digest = record.IsRecording();
-    CSrecConverter converter(digest ? static_cast<IImageByteSource&>(digestedInput) : input,
-                             digest ? static_cast<IImageByteSink&>(digestedOutput) : output);
+    if (digest) {
+        digestedInput.emplace(input);
+        digestedOutput.emplace(output);
+    }
+    CSrecConverter converter(digest ? static_cast<IImageByteSource&>(*digestedInput) : input,
+                             digest ? static_cast<IImageByteSink&>(*digestedOutput) : output);
     bool ok = converter.Convert([&progress] { progress->StepProgress(); }) == CSrecConverter::EResult::Ok;
     if (!ok)
         m_pUi->MessageBox(converter.ErrorText());
@@ -123,15 +129,15 @@ bool CDravikApp::ConvertFile(const std::string& inputPath, const std::string& ou
         ExitCleanup::RemovePath(writePath);
     }
     // A digest is whole only once its thread has taken every byte: take both before asking.
-    const std::string inputSha256 = digest ? digestedInput.Hex() : std::string();
-    const std::string outputSha256 = digest ? digestedOutput.Hex() : std::string();
-    if (digest && digestedInput.IsWhole())
-        record.NoteFileDigest(inputPath, static_cast<int64_t>(digestedInput.Bytes()), inputSha256);
+    const std::string inputSha256 = digest ? digestedInput->Hex() : std::string();
+    const std::string outputSha256 = digest ? digestedOutput->Hex() : std::string();
+    if (digest && digestedInput->IsWhole())
+        record.NoteFileDigest(inputPath, static_cast<int64_t>(digestedInput->Bytes()), inputSha256);
     else
         record.NoteFile(inputPath);
     // A finished conversion's image holds exactly the bytes written; anything else is described as it is.
-    if (digest && ok && digestedOutput.IsWhole())
-        record.NoteOutputDigest(outputPath, static_cast<int64_t>(digestedOutput.Bytes()), outputSha256);
+    if (digest && ok && digestedOutput->IsWhole())
+        record.NoteOutputDigest(outputPath, static_cast<int64_t>(digestedOutput->Bytes()), outputSha256);
     else
         record.NoteOutputFile(outputPath);
     record.Finish(ok ? 1 : 0, ok);

@@ -8,37 +8,50 @@
 #include <cstdint>
 #include <string>
 
-class CDigestingSource : public IImageByteSource {
+// What a digesting stream has passed on: how many bytes, their digest, and whether a call failed.
+class CStreamDigest {
+public:
+    uint64_t Bytes() const { return m_nBytes; }
+    // Once, after the stream's last call; waits for the digest's thread.
+    std::string Hex() { return CSha256::Hex(m_sha.Final()); }
+
+protected:
+    void Take(const uint8_t* data, size_t length) {
+        m_sha.Update(data, length);
+        m_nBytes += length;
+    }
+    bool IsValid() const { return !m_bFailed && m_sha.IsValid(); }
+
+    bool m_bFailed = false;
+
+private:
+    CSha256Pipeline m_sha;
+    uint64_t m_nBytes = 0;
+};
+
+class CDigestingSource : public IImageByteSource, public CStreamDigest {
 public:
     explicit CDigestingSource(IImageByteSource& source) : m_source(source) {}
     long Read(uint8_t* buffer, size_t length) override {
         const long got = m_source.Read(buffer, length);
-        if (got > 0) {
-            m_sha.Update(buffer, static_cast<size_t>(got));
-            m_nBytes += static_cast<uint64_t>(got);
-        } else if (got == 0) {
+        if (got > 0)
+            Take(buffer, static_cast<size_t>(got));
+        else if (got == 0)
             m_bEnded = true;
-        } else {
+        else
             m_bFailed = true;
-        }
         return got;
     }
     // True when every byte up to the end passed through: the digest is then the whole stream's. Ask after
-    // Hex, which waits for the digest's thread.
-    bool IsWhole() const { return m_bEnded && !m_bFailed && m_sha.IsValid(); }
-    uint64_t Bytes() const { return m_nBytes; }
-    // Once, after the last Read.
-    std::string Hex() { return CSha256::Hex(m_sha.Final()); }
+    // Hex.
+    bool IsWhole() const { return m_bEnded && IsValid(); }
 
 private:
     IImageByteSource& m_source;
-    CSha256Pipeline m_sha;
-    uint64_t m_nBytes = 0;
     bool m_bEnded = false;
-    bool m_bFailed = false;
 };
 
-class CDigestingSink : public IImageByteSink {
+class CDigestingSink : public IImageByteSink, public CStreamDigest {
 public:
     explicit CDigestingSink(IImageByteSink& sink) : m_sink(sink) {}
     bool Write(const uint8_t* data, size_t length) override {
@@ -46,19 +59,12 @@ public:
             m_bFailed = true;
             return false;
         }
-        m_sha.Update(data, length);
-        m_nBytes += length;
+        Take(data, length);
         return true;
     }
     // True when every write went through; ask after Hex.
-    bool IsWhole() const { return !m_bFailed && m_sha.IsValid(); }
-    uint64_t Bytes() const { return m_nBytes; }
-    // Once, after the last Write.
-    std::string Hex() { return CSha256::Hex(m_sha.Final()); }
+    bool IsWhole() const { return IsValid(); }
 
 private:
     IImageByteSink& m_sink;
-    CSha256Pipeline m_sha;
-    uint64_t m_nBytes = 0;
-    bool m_bFailed = false;
 };
